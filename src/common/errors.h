@@ -1,0 +1,14 @@
+#pragma once
+// Error families that end a handler and reach the operator as a message box.
+#include <stdexcept>
+#include <string>
+
+namespace tq {
+
+// A text that should have been a number: the message names the text.
+class EConvertError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace tq
