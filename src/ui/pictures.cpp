@@ -1,0 +1,39 @@
+#include "ui/pictures.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPixmap>
+
+#include "ui/jpeg_image.h"
+
+namespace tq::ui {
+namespace {
+
+QImage loadResourceJpeg(const char* path) {
+  QFile file(QString::fromLatin1(path));
+  if (!file.open(QIODevice::ReadOnly)) {
+    return {};
+  }
+  return decodeJpeg(file.readAll());
+}
+
+void showPicture(QLabel* box, const char* path) {
+  if (box == nullptr) {
+    return;
+  }
+  const QImage image = loadResourceJpeg(path);
+  if (image.isNull()) {
+    box->clear();
+    return;
+  }
+  box->setPixmap(QPixmap::fromImage(image));
+}
+
+}  // namespace
+
+void loadWindowPictures(QLabel* image1, QLabel* image2) {
+  showPicture(image1, kLogoResource);
+  showPicture(image2, kProductResource);
+}
+
+}  // namespace tq::ui
