@@ -1,0 +1,146 @@
+#pragma once
+// The transaction engine: one request outstanding at a time. It owns the
+// shared send and receive areas, the received text, the pending command code
+// and its time-out class, the port-open flag and the three timers' roles.
+// Everything runs on the window's thread.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/interfaces.h"
+
+namespace tq::engine {
+
+// Shared byte array: HART identity, then the send area, then the receive area.
+constexpr size_t kSharedSize = 916;
+constexpr size_t kIdentityStart = 0;
+constexpr size_t kIdentitySize = 8;
+constexpr size_t kSendAreaStart = 8;
+constexpr size_t kSendAreaSize = 504;
+constexpr size_t kReceiveAreaStart = 512;
+constexpr size_t kReceiveAreaSize = 404;
+// The received text keeps at most this many bytes of a block.
+constexpr size_t kReceivedTextMax = 255;
+
+constexpr int kReceivePauseMs = 300;
+constexpr int kQueryTimeoutMs = 3000;
+constexpr int kPortCloseDelayMs = 2000;
+
+// Pending command codes: which reply is awaited.
+namespace code {
+constexpr int None = 0;
+constexpr int HartIdentity = 100;
+constexpr int HartVariables = 103;
+constexpr int HartManual = 104;
+constexpr int HartPolling = 106;
+constexpr int Setting = 200;
+constexpr int CommQuery = 201;
+constexpr int SystemQuery = 202;
+constexpr int OutputParamQuery = 203;
+constexpr int OutputValueQuery = 204;
+constexpr int ModbusParamQuery = 301;
+constexpr int ModbusTest = 302;
+}  // namespace code
+
+// Time-out classes: what Timer3 reports when no reply came.
+namespace timeout {
+constexpr int None = 0;
+constexpr int Connection = 1;
+constexpr int ParameterQuery = 2;
+constexpr int Setup = 3;
+}  // namespace timeout
+
+inline constexpr const char* kConnectionTimeoutMessage = "Connection Timeout!";
+inline constexpr const char* kParameterTimeoutMessage = "Parameter Query Timeout!";
+inline constexpr const char* kSetupTimeoutMessage = "!";
+inline constexpr const char* kSetupTimeoutCaption = "Setup Timeout";
+
+// What a reply decoder sees.
+struct ReplyInput {
+  std::string_view text;                   // the received text (bytes)
+  std::span<const uint8_t> receiveArea;    // kReceiveAreaSize bytes
+  std::span<uint8_t> identity;             // kIdentitySize bytes, decoders may update it
+  const View& view;
+};
+
+// A decoder's result: the control changes in order and, where decoding
+// stopped on a bad field, the message to show after applying them.
+struct Decoded {
+  std::vector<Assignment> assignments;
+  std::optional<std::string> error;
+};
+using Decoder = std::function<Decoded(const ReplyInput&)>;
+
+// How the send-buffer field shows a request.
+enum class FrameDisplay { Text, Bytes };
+
+struct Request {
+  std::vector<uint8_t> frame;
+  FrameDisplay display = FrameDisplay::Text;
+  int code = code::None;
+  int timeoutClass = timeout::None;
+  std::optional<int> timer3Interval;  // unset: Timer3 keeps its interval
+};
+
+class TransactionEngine {
+ public:
+  TransactionEngine(View& view, Port& port, Timer& timer2, Timer& timer3, Timer& timer4, Sleeper& sleeper);
+
+  // Later request kinds plug their reply decoders in here (202, 203, 204,
+  // 301, 100, 103); the communication query's decoder is built in.
+  void setDecoder(int pendingCode, Decoder decoder);
+
+  void FormCreate();
+  void Button1Click();
+  void Button6Click();
+  void Button26Click();
+  void PageControl1Change() {}
+  void Comm1ReceiveData(std::span<const uint8_t> block);
+  void Timer2Timer();
+  void Timer3Timer();
+  void Timer4Timer();
+
+  // The common calling order of every request handler: empty the displays,
+  // assemble the frame in the send area, show it, write it, record the codes
+  // and arm Timer3. A frame that does not fit the send area is refused.
+  void send(const Request& request);
+
+  bool portOpen() const { return portOpen_; }
+  int pendingCode() const { return pendingCode_; }
+  int timeoutClass() const { return timeoutClass_; }
+  const std::string& receivedText() const { return receivedText_; }
+  std::span<const uint8_t> sendArea() const { return std::span(shared_).subspan(kSendAreaStart, kSendAreaSize); }
+  std::span<const uint8_t> receiveArea() const { return std::span(shared_).subspan(kReceiveAreaStart, kReceiveAreaSize); }
+  std::span<uint8_t> identity() { return std::span(shared_).subspan(kIdentityStart, kIdentitySize); }
+
+ private:
+  void runDecoder(int pendingCode);
+  void showPlain();
+  void showBytes();
+
+  View& view_;
+  Port& port_;
+  Timer& timer2_;
+  Timer& timer3_;
+  Timer& timer4_;
+  Sleeper& sleeper_;
+  std::map<int, Decoder> decoders_;
+
+  bool portOpen_ = false;
+  int pendingCode_ = code::None;
+  int timeoutClass_ = timeout::None;
+  std::array<uint8_t, kSharedSize> shared_{};
+  std::string receivedText_;
+};
+
+// The communication query reply: "QV:" then the interface-type digit and the
+// unit-count digit.
+Decoded decodeCommQueryReply(std::string_view text);
+
+}  // namespace tq::engine

@@ -1,0 +1,226 @@
+#include "serial/TComm.h"
+
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <cmath>
+#include <cstring>
+#include <system_error>
+
+#include "serial/posix_device.h"
+
+namespace tq::serial {
+
+namespace {
+
+// The threads' reports, posted to the component on the owner's thread.
+const QEvent::Type kCommDataMessage = static_cast<QEvent::Type>(QEvent::User + 1);
+const QEvent::Type kCommErrorMessage = static_cast<QEvent::Type>(QEvent::User + 2);
+const QEvent::Type kCommHangupMessage = static_cast<QEvent::Type>(QEvent::User + 3);
+const QEvent::Type kCommModemMessage = static_cast<QEvent::Type>(QEvent::User + 4);
+const QEvent::Type kCommSendEmptyMessage = static_cast<QEvent::Type>(QEvent::User + 5);
+
+struct CommEvent : QEvent {
+  CommEvent(Type type, uint32_t value = 0, std::vector<uint8_t> bytes = {})
+      : QEvent(type), value(value), bytes(std::move(bytes)) {}
+  uint32_t value;
+  std::vector<uint8_t> bytes;  // the block, followed by one zero byte the count leaves out
+};
+
+// A driver may run a requested rate a little off; beyond this the two ends
+// would not understand each other.
+constexpr double kBaudTolerance = 0.02;
+
+}  // namespace
+
+class TComm::Notifier : public CommNotifier {
+ public:
+  explicit Notifier(TComm* comm) : comm_(comm) {}
+  void postData(std::vector<uint8_t> block) override {
+    const auto count = static_cast<uint32_t>(block.size());
+    block.push_back(0);
+    post(new CommEvent(kCommDataMessage, count, std::move(block)));
+  }
+  void postError(uint32_t lineErrors) override { post(new CommEvent(kCommErrorMessage, lineErrors)); }
+  void postHangup() override { post(new CommEvent(kCommHangupMessage)); }
+  void postModem(uint32_t modemEvent) override { post(new CommEvent(kCommModemMessage, modemEvent)); }
+  void postSendEmpty() override { post(new CommEvent(kCommSendEmptyMessage)); }
+
+ private:
+  void post(CommEvent* e) { QCoreApplication::postEvent(comm_, e); }
+  TComm* comm_;
+};
+
+TComm::TComm(QObject* owner) : QObject(owner), notifier_(std::make_unique<Notifier>(this)) {}
+
+TComm::~TComm() { ClosePort(); }
+
+bool TComm::event(QEvent* e) {
+  if (e->type() < kCommDataMessage || e->type() > kCommSendEmptyMessage) return QObject::event(e);
+  auto* m = static_cast<CommEvent*>(e);
+  if (m->type() == kCommDataMessage) {
+    if (OnReceiveData) OnReceiveData(this, m->bytes.data(), static_cast<uint16_t>(m->value));
+  } else if (m->type() == kCommErrorMessage) {
+    if (OnReceiveError) OnReceiveError(this, m->value);
+  } else if (m->type() == kCommHangupMessage) {
+    if (OnRequestHangup) OnRequestHangup(this);
+  } else if (m->type() == kCommModemMessage) {
+    if (OnModemStateChange) OnModemStateChange(this, m->value);
+  } else if (OnSendDataEmpty) {
+    OnSendDataEmpty(this);
+  }
+  return true;
+}
+
+LineSettings TComm::lineSettings() const {
+  LineSettings s;
+  s.baudRate = baudRate_;
+  s.dataBits = static_cast<int>(byteSize_) + 5;
+  s.parity = static_cast<int>(Parity);
+  s.parityCheck = parityCheck_;
+  s.stopBits = static_cast<int>(stopBits_);
+  s.ctsFlow = outxCtsFlow_ || rtsControl_ == TRtsControl::RtsHandshake;
+  s.xonXoffOut = outxXonXoffFlow_;
+  s.xonXoffIn = inxXonXoffFlow_;
+  s.xonChar = xonChar_;
+  s.xoffChar = xoffChar_;
+  return s;
+}
+
+void TComm::applyLineSettings() {
+  ++lineSettingsApplied_;
+  serial::applyLineSettings(device_, lineSettings());
+  ignoreNullShared_.store(ignoreNullChar_);
+  // Drivers without modem lines (a pty) refuse these; that is not a failure.
+  setModemLine(device_, TIOCM_DTR, dtrControl_ != TDtrControl::DtrDisable);
+  if (rtsControl_ == TRtsControl::RtsTransmissionAvailable) {
+    if (setRtsToggle(device_, true) != 0) setModemLine(device_, TIOCM_RTS, false);
+  } else {
+    setModemLine(device_, TIOCM_RTS, rtsControl_ != TRtsControl::RtsDisable);
+  }
+}
+
+void TComm::applyTimeouts() {
+  sharedTimeouts_.intervalMs.store(readIntervalTimeout_);
+  sharedTimeouts_.totalMultiplierMs.store(readTotalTimeoutMultiplier_);
+  sharedTimeouts_.totalConstantMs.store(readTotalTimeoutConstant_);
+}
+
+void TComm::OpenPort() {
+  if (isOpen()) throw ECommsError("This serial port already opened");
+
+  int fd = -1;
+  if (openDevice(devicePathFor(CommName), fd) != 0) throw ECommsError("Error opening serial port");
+  if (!isTerminal(fd)) {
+    closeDevice(fd);
+    throw ECommsError("File handle is not a comm handle ");
+  }
+  if (probeLineSettings(fd) != 0) {
+    closeDevice(fd);
+    throw ECommsError("Cannot setup comm buffer");
+  }
+  device_ = fd;
+  purgeInput(device_);
+  purgeOutput(device_);
+  sendDataEmpty_.store(true);
+  requestLowLatency(device_);
+  applyTimeouts();
+  applyLineSettings();
+
+  // A rate the driver refused would leave the port silently deaf.
+  uint32_t actual = 0;
+  if (readBaudRate(device_, actual) != 0 ||
+      std::fabs(double(actual) - double(baudRate_)) > kBaudTolerance * double(baudRate_)) {
+    releaseResources();
+    throw ECommsError("Baud rate " + std::to_string(baudRate_) + " is not supported by this serial port");
+  }
+
+  closeEvent_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (closeEvent_ < 0) {
+    releaseResources();
+    throw ECommsError("Unable to create event");
+  }
+
+  try {
+    readThread_ = std::thread(runReadThread,
+                              ReadThreadContext{device_, closeEvent_, notifier_.get(), &sharedTimeouts_, &ignoreNullShared_});
+  } catch (const std::system_error&) {
+    releaseResources();
+    throw ECommsError("Unable to create read thread");
+  }
+
+  int queue[2];
+  bool started = ::pipe2(queue, O_CLOEXEC | O_NONBLOCK) == 0;
+  if (started) {
+    queueRead_ = queue[0];
+    queueWrite_ = queue[1];
+    try {
+      writeThread_ = std::thread(runWriteThread,
+                                 WriteThreadContext{device_, closeEvent_, queueRead_, notifier_.get(), &sendDataEmpty_});
+    } catch (const std::system_error&) {
+      started = false;
+    }
+  }
+  if (!started) {
+    releaseResources();
+    throw ECommsError("Unable to create write thread");
+  }
+}
+
+void TComm::ClosePort() {
+  if (isOpen()) releaseResources();
+}
+
+void TComm::stopReadThread() {
+  if (!readThread_.joinable()) return;
+  const uint64_t one = 1;
+  [[maybe_unused]] auto n = ::write(closeEvent_, &one, sizeof one);
+  purgeInput(device_);
+  readThread_.join();
+}
+
+void TComm::stopWriteThread() {
+  if (!writeThread_.joinable()) return;
+  const uint64_t one = 1;
+  [[maybe_unused]] auto n = ::write(closeEvent_, &one, sizeof one);
+  purgeOutput(device_);
+  sendDataEmpty_.store(true);
+  writeThread_.join();
+}
+
+void TComm::releaseResources() {
+  stopReadThread();
+  stopWriteThread();
+  if (queueRead_ >= 0) {
+    drainWriteQueue(queueRead_);  // blocks never written are freed, not leaked
+    ::close(queueRead_);
+    ::close(queueWrite_);
+    queueRead_ = queueWrite_ = -1;
+  }
+  if (closeEvent_ >= 0) ::close(closeEvent_);
+  closeEvent_ = -1;
+  // Whatever is still queued for the line is dropped, so closing never waits
+  // on a stalled output.
+  purgeOutput(device_);
+  closeDevice(device_);
+  device_ = -1;
+}
+
+bool TComm::WriteData(const uint8_t* data, uint16_t count) {
+  if (!writeThread_.joinable() || count == 0) return false;
+  auto* block = new uint8_t[size_t{count} + 1]();
+  std::memcpy(block, data, count);
+  const WriteMessage message{block, count};
+  if (::write(queueWrite_, &message, sizeof message) != static_cast<ssize_t>(sizeof message)) {
+    delete[] block;
+    return false;
+  }
+  sendDataEmpty_.store(false);
+  return true;
+}
+
+}  // namespace tq::serial

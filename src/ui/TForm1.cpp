@@ -1,0 +1,329 @@
+#include "ui/TForm1.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QThread>
+
+#include "serial/TComm.h"
+#include "serial/port_discovery.h"
+#include "ui/pictures.h"
+#include "ui/toolkit_timer.h"
+#include "ui_mainwindow.h"
+
+namespace tq::ui {
+
+namespace {
+
+constexpr int kTimer2IntervalMs = 300;
+constexpr int kTimer3InitialMs = 1000;
+constexpr int kTimer4InitialMs = 1000;
+
+}  // namespace
+
+// The controls as the engine sees them: addressed by object name.
+class WindowView : public engine::View {
+ public:
+  explicit WindowView(TForm1& form) : form_(form) {}
+
+  void apply(const engine::Assignment& change) override {
+    using Kind = engine::Assignment::Kind;
+    QWidget* w = widget(change.control);
+    if (!w) return;
+    const QString text = QString::fromStdString(change.text);
+    switch (change.kind) {
+      case Kind::SelectIndex:
+        if (auto* combo = qobject_cast<QComboBox*>(w)) {
+          // An index beyond the items leaves the box with no selection.
+          combo->setCurrentIndex(change.value >= 0 && change.value < combo->count() ? change.value : -1);
+        }
+        break;
+      case Kind::SetText:
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setText(text);
+        else if (auto* label = qobject_cast<QLabel*>(w)) label->setText(text);
+        else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(text);
+        else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) memo->setPlainText(text);
+        else if (auto* combo = qobject_cast<QComboBox*>(w)) combo->setCurrentText(text);
+        break;
+      case Kind::SetEnabled:
+        w->setEnabled(change.value != 0);
+        break;
+      case Kind::SetVisible:
+        w->setVisible(change.value != 0);
+        break;
+      case Kind::SetChecked:
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setChecked(change.value != 0);
+        break;
+    }
+  }
+
+  std::string text(const std::string& control) const override {
+    QWidget* w = widget(control);
+    QString text;
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) text = edit->text();
+    else if (auto* combo = qobject_cast<QComboBox*>(w)) text = combo->currentText();
+    else if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
+    else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) text = memo->toPlainText();
+    else if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
+    return text.toStdString();
+  }
+
+  int selectedIndex(const std::string& control) const override {
+    auto* combo = qobject_cast<QComboBox*>(widget(control));
+    return combo ? combo->currentIndex() : -1;
+  }
+
+  bool checked(const std::string& control) const override {
+    auto* button = qobject_cast<QAbstractButton*>(widget(control));
+    return button && button->isChecked();
+  }
+
+  void showMessage(const std::string& message) override { form_.showMessage(QString::fromStdString(message)); }
+
+ private:
+  QWidget* widget(const std::string& name) const {
+    auto* w = form_.findChild<QWidget*>(QString::fromStdString(name));
+    if (!w) qWarning("No control named %s", name.c_str());
+    return w;
+  }
+  TForm1& form_;
+};
+
+// The serial port component as the engine drives it.
+class CommPortAdapter : public engine::Port {
+ public:
+  explicit CommPortAdapter(serial::TComm& comm) : comm_(comm) {}
+  void closePort() override { comm_.ClosePort(); }
+  void setBaudRate(uint32_t baud) override { comm_.setBaudRate(baud); }
+  void setParity(int index) override {
+    // No parity selected means none rather than an out-of-range setting.
+    comm_.Parity = index >= 0 && index <= static_cast<int>(serial::TParity::Space) ? static_cast<serial::TParity>(index)
+                                                                                   : serial::TParity::None;
+  }
+  void setCommName(const std::string& name) override { comm_.CommName = name; }
+  void disableXonXoff() override {
+    comm_.setOutx_XonXoffFlow(false);
+    comm_.setInx_XonXoffFlow(false);
+  }
+  void openPort() override { comm_.OpenPort(); }
+  void setDtr(bool enable) override {
+    comm_.setDtrControl(enable ? serial::TDtrControl::DtrEnable : serial::TDtrControl::DtrDisable);
+  }
+  void setRts(bool enable) override {
+    comm_.setRtsControl(enable ? serial::TRtsControl::RtsEnable : serial::TRtsControl::RtsDisable);
+  }
+  bool writeData(std::span<const uint8_t> bytes) override {
+    return comm_.WriteData(bytes.data(), static_cast<uint16_t>(bytes.size()));
+  }
+
+ private:
+  serial::TComm& comm_;
+};
+
+class ThreadSleeper : public engine::Sleeper {
+ public:
+  void sleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
+};
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>()) {
+  ui_->setupUi(this);
+  loadWindowPictures(findChild<QLabel*>("Image1"), findChild<QLabel*>("Image2"));
+
+  // The serial port with the window's design values.
+  Comm1 = new serial::TComm(this);
+  Comm1->setObjectName("Comm1");
+  Comm1->CommName = "COM2";
+  Comm1->setDtrControl(serial::TDtrControl::DtrDisable);
+  Comm1->setRtsControl(serial::TRtsControl::RtsDisable);
+  Comm1->setOutx_XonXoffFlow(false);
+  Comm1->setInx_XonXoffFlow(false);
+  Comm1->OnReceiveData = [this](serial::TComm*, const uint8_t* buffer, uint16_t length) {
+    Comm1ReceiveData(buffer, length);
+  };
+
+  Timer2 = new ToolkitTimer(this, "Timer2", kTimer2IntervalMs);
+  Timer3 = new ToolkitTimer(this, "Timer3", kTimer3InitialMs);
+  Timer4 = new ToolkitTimer(this, "Timer4", kTimer4InitialMs);
+  Timer2->start();
+  Timer3->start();
+  Timer4->start();
+
+  if (auto* ports = findChild<QComboBox*>("SPREALCOM")) {
+    for (const std::string& device : serial::listSerialDevices()) ports->addItem(QString::fromStdString(device));
+  }
+
+  view_ = std::make_unique<WindowView>(*this);
+  port_ = std::make_unique<CommPortAdapter>(*Comm1);
+  sleeper_ = std::make_unique<ThreadSleeper>();
+  engine_ = std::make_unique<engine::TransactionEngine>(*view_, *port_, *Timer2, *Timer3, *Timer4, *sleeper_);
+
+  wireControls();
+  FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::setMessageSink(std::function<void(const QString&)> sink) { messageSink_ = std::move(sink); }
+
+void TForm1::showMessage(const QString& text) {
+  if (messageSink_) {
+    messageSink_(text);
+    return;
+  }
+  QMessageBox::information(this, windowTitle(), text);
+}
+
+void TForm1::guard(const char* name, const std::function<void()>& body) {
+  lastHandler_ = name;
+  try {
+    body();
+  } catch (const std::exception& e) {
+    showMessage(QString::fromStdString(e.what()));
+  } catch (...) {
+    showMessage(QStringLiteral("Unexpected error"));
+  }
+}
+
+void TForm1::wireControls() {
+  enum class On { Click, Select, TextChange, PageChange, DoubleClick };
+  struct Wire {
+    const char* control;
+    On event;
+    void (TForm1::*handler)();
+  };
+#define TQ_WIRE(control, event, handler) Wire{control, On::event, &TForm1::handler}
+  static const Wire kWiring[] = {
+      TQ_WIRE("PageControl1", PageChange, PageControl1Change),
+      TQ_WIRE("Button1", Click, Button1Click), TQ_WIRE("Button6", Click, Button6Click),
+      TQ_WIRE("Button26", Click, Button26Click),
+      TQ_WIRE("Button5", Click, Button5Click), TQ_WIRE("Button24", Click, Button24Click),
+      TQ_WIRE("Button29", Click, Button29Click), TQ_WIRE("Button15", Click, Button15Click),
+      TQ_WIRE("Button27", Click, Button27Click), TQ_WIRE("Button30", Click, Button30Click),
+      TQ_WIRE("Button10", Click, Button10Click), TQ_WIRE("Button21", Click, Button21Click),
+      TQ_WIRE("Button17", Click, Button17Click), TQ_WIRE("Button18", Click, Button18Click),
+      TQ_WIRE("Button12", Click, Button12Click), TQ_WIRE("Button22", Click, Button22Click),
+      TQ_WIRE("Button2", Click, Button2Click),
+      TQ_WIRE("Edit14", TextChange, Edit14Change), TQ_WIRE("Label8", DoubleClick, Label8DblClick),
+      TQ_WIRE("Button23", Click, Button23Click), TQ_WIRE("Button31", Click, Button31Click),
+      TQ_WIRE("ComboBox41", Select, ComboBox41Change), TQ_WIRE("ComboBox17", Select, ComboBox17Change),
+      TQ_WIRE("Button61", Click, Button61Click), TQ_WIRE("Button62", Click, Button62Click),
+      TQ_WIRE("Button63", Click, Button63Click), TQ_WIRE("Button64", Click, Button64Click),
+      TQ_WIRE("Button41", Click, Button41Click), TQ_WIRE("Button42", Click, Button42Click),
+      TQ_WIRE("Button45", Click, Button45Click), TQ_WIRE("Button77", Click, Button77Click),
+      TQ_WIRE("Button33", Click, Button33Click), TQ_WIRE("Button34", Click, Button34Click),
+      TQ_WIRE("Button19", Click, Button19Click), TQ_WIRE("Button25", Click, Button25Click),
+      TQ_WIRE("Button8", Click, Button8Click), TQ_WIRE("Button11", Click, Button11Click),
+      TQ_WIRE("Button3", Click, Button3Click), TQ_WIRE("Button9", Click, Button9Click),
+      TQ_WIRE("ComboBox30", Select, ComboBox30Change),
+      TQ_WIRE("Button7", Click, Button7Click), TQ_WIRE("Button16", Click, Button16Click),
+      TQ_WIRE("Button14", Click, Button14Click), TQ_WIRE("Button20", Click, Button20Click),
+      TQ_WIRE("Button4", Click, Button4Click), TQ_WIRE("Button13", Click, Button13Click),
+  };
+#undef TQ_WIRE
+
+  for (const Wire& wire : kWiring) {
+    QWidget* control = findChild<QWidget*>(wire.control);
+    if (!control) {
+      qWarning("No control named %s to wire", wire.control);
+      continue;
+    }
+    const auto handler = wire.handler;
+    auto run = [this, handler] { (this->*handler)(); };
+    switch (wire.event) {
+      case On::Click:
+        connect(qobject_cast<QAbstractButton*>(control), &QAbstractButton::clicked, this, run);
+        break;
+      case On::Select:  // operator choices only: program selections raise nothing
+        connect(qobject_cast<QComboBox*>(control), &QComboBox::activated, this, run);
+        break;
+      case On::TextChange:  // program changes too, so a decoded address reaches its copy
+        connect(qobject_cast<QLineEdit*>(control), &QLineEdit::textChanged, this, run);
+        break;
+      case On::PageChange:
+        connect(qobject_cast<QTabWidget*>(control), &QTabWidget::currentChanged, this, run);
+        break;
+      case On::DoubleClick:
+        control->installEventFilter(this);
+        break;
+    }
+  }
+  connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
+  connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
+  connect(Timer4, &QTimer::timeout, this, &TForm1::Timer4Timer);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick && watched->objectName() == QLatin1String("Label8")) {
+    Label8DblClick();
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// Handlers of the transaction spine.
+void TForm1::FormCreate() { guard("FormCreate", [this] { engine_->FormCreate(); }); }
+void TForm1::PageControl1Change() { guard("PageControl1Change", [this] { engine_->PageControl1Change(); }); }
+void TForm1::Button1Click() { guard("Button1Click", [this] { engine_->Button1Click(); }); }
+void TForm1::Button6Click() { guard("Button6Click", [this] { engine_->Button6Click(); }); }
+void TForm1::Button26Click() { guard("Button26Click", [this] { engine_->Button26Click(); }); }
+void TForm1::Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength) {
+  guard("Comm1ReceiveData", [&] { engine_->Comm1ReceiveData(std::span(Buffer, BufferLength)); });
+}
+void TForm1::Timer2Timer() { guard("Timer2Timer", [this] { engine_->Timer2Timer(); }); }
+void TForm1::Timer3Timer() { guard("Timer3Timer", [this] { engine_->Timer3Timer(); }); }
+void TForm1::Timer4Timer() { guard("Timer4Timer", [this] { engine_->Timer4Timer(); }); }
+
+// Handlers whose requests are not built yet: they run through the guard and
+// do nothing.
+#define TQ_PENDING_HANDLER(name) \
+  void TForm1::name() { guard(#name, [] {}); }
+TQ_PENDING_HANDLER(Button5Click)
+TQ_PENDING_HANDLER(Button24Click)
+TQ_PENDING_HANDLER(Button29Click)
+TQ_PENDING_HANDLER(Button15Click)
+TQ_PENDING_HANDLER(Button27Click)
+TQ_PENDING_HANDLER(Button30Click)
+TQ_PENDING_HANDLER(Button10Click)
+TQ_PENDING_HANDLER(Button21Click)
+TQ_PENDING_HANDLER(Button17Click)
+TQ_PENDING_HANDLER(Button18Click)
+TQ_PENDING_HANDLER(Button12Click)
+TQ_PENDING_HANDLER(Button22Click)
+TQ_PENDING_HANDLER(Button2Click)
+TQ_PENDING_HANDLER(Edit14Change)
+TQ_PENDING_HANDLER(Label8DblClick)
+TQ_PENDING_HANDLER(Button23Click)
+TQ_PENDING_HANDLER(Button31Click)
+TQ_PENDING_HANDLER(ComboBox41Change)
+TQ_PENDING_HANDLER(ComboBox17Change)
+TQ_PENDING_HANDLER(Button3Click)
+TQ_PENDING_HANDLER(Button9Click)
+TQ_PENDING_HANDLER(Button61Click)
+TQ_PENDING_HANDLER(Button62Click)
+TQ_PENDING_HANDLER(Button63Click)
+TQ_PENDING_HANDLER(Button64Click)
+TQ_PENDING_HANDLER(Button41Click)
+TQ_PENDING_HANDLER(Button42Click)
+TQ_PENDING_HANDLER(Button45Click)
+TQ_PENDING_HANDLER(Button77Click)
+TQ_PENDING_HANDLER(Button33Click)
+TQ_PENDING_HANDLER(Button34Click)
+TQ_PENDING_HANDLER(Button19Click)
+TQ_PENDING_HANDLER(Button25Click)
+TQ_PENDING_HANDLER(Button8Click)
+TQ_PENDING_HANDLER(Button11Click)
+TQ_PENDING_HANDLER(ComboBox30Change)
+TQ_PENDING_HANDLER(Button7Click)
+TQ_PENDING_HANDLER(Button16Click)
+TQ_PENDING_HANDLER(Button14Click)
+TQ_PENDING_HANDLER(Button20Click)
+TQ_PENDING_HANDLER(Button4Click)
+TQ_PENDING_HANDLER(Button13Click)
+#undef TQ_PENDING_HANDLER
+
+}  // namespace tq::ui

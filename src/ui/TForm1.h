@@ -1,0 +1,122 @@
+#pragma once
+// The tool's one window: a thin shell over the transaction engine. Controls
+// come from mainwindow.ui under their object names; every control event runs
+// its handler through one guard that turns errors into a message box.
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/transaction_engine.h"
+
+namespace Ui {
+class TForm1;
+}
+
+namespace tq::serial {
+class TComm;
+}
+
+namespace tq::ui {
+
+class ToolkitTimer;
+class WindowView;
+class CommPortAdapter;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Messages normally appear in modal boxes; a sink set here receives them
+  // instead (tests record them).
+  void setMessageSink(std::function<void(const QString&)> sink);
+  void showMessage(const QString& text);
+
+  // Name of the last handler that ran through the guard, e.g. "Button6Click".
+  const std::string& lastHandler() const { return lastHandler_; }
+
+  engine::TransactionEngine& engine() { return *engine_; }
+  serial::TComm* Comm1 = nullptr;
+
+  // Handlers, named after their controls.
+  void FormCreate();
+  void PageControl1Change();
+  void Button1Click();
+  void Button6Click();
+  void Button26Click();
+  void Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength);
+  void Timer2Timer();
+  void Timer3Timer();
+  void Timer4Timer();
+  // Settings.
+  void Button5Click();
+  void Button24Click();
+  void Button29Click();
+  void Button15Click();
+  void Button27Click();
+  void Button30Click();
+  void Button10Click();
+  void Button21Click();
+  void Button17Click();
+  void Button18Click();
+  void Button12Click();
+  void Button22Click();
+  void Button2Click();
+  void Edit14Change();
+  void Label8DblClick();
+  // Parameter queries.
+  void Button23Click();
+  void Button31Click();
+  void ComboBox41Change();
+  void ComboBox17Change();
+  void Button3Click();
+  void Button9Click();
+  // Relay and current outputs.
+  void Button61Click();
+  void Button62Click();
+  void Button63Click();
+  void Button64Click();
+  void Button41Click();
+  void Button42Click();
+  void Button45Click();
+  void Button77Click();
+  void Button33Click();
+  void Button34Click();
+  void Button19Click();
+  void Button25Click();
+  void Button8Click();
+  void Button11Click();
+  // HART pass-through.
+  void ComboBox30Change();
+  void Button7Click();
+  void Button16Click();
+  void Button14Click();
+  void Button20Click();
+  // Diagnostic tools.
+  void Button4Click();
+  void Button13Click();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Runs one handler; conversion, comms and any other error becomes a message.
+  void guard(const char* name, const std::function<void()>& body);
+  void wireControls();
+
+  std::unique_ptr<Ui::TForm1> ui_;
+  ToolkitTimer* Timer2 = nullptr;
+  ToolkitTimer* Timer3 = nullptr;
+  ToolkitTimer* Timer4 = nullptr;
+  std::unique_ptr<WindowView> view_;
+  std::unique_ptr<CommPortAdapter> port_;
+  std::unique_ptr<engine::Sleeper> sleeper_;
+  std::unique_ptr<engine::TransactionEngine> engine_;
+  std::function<void(const QString&)> messageSink_;
+  std::string lastHandler_;
+};
+
+}  // namespace tq::ui
