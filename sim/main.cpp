@@ -1,0 +1,200 @@
+// tq580-sim: the module on a pty (or a real port), driven by a poll loop that
+// sleeps until input, a signal or the next scheduled answer.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "line_settings.h"
+#include "options.h"
+#include "simulator.h"
+
+namespace {
+
+using tq::sim::Micros;
+
+constexpr size_t kReadChunk = 4096;
+// Before hanging up, the last answer gets this long to be read by the tool.
+constexpr Micros kHangUpGraceUs = 1'000'000;
+constexpr Micros kHangUpCheckUs = 10'000;
+
+Micros nowUs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<Micros>(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
+}
+
+[[noreturn]] void fail(const std::string& message) {
+  std::fprintf(stderr, "tq580-sim: %s\n", message.c_str());
+  std::exit(1);
+}
+
+struct Line {
+  int fd = -1;
+  int heldSlave = -1;  // our own slave descriptor: the master never sees EIO
+  bool pty = false;
+  std::string path;
+};
+
+Line openPty() {
+  Line line;
+  line.pty = true;
+  line.fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (line.fd < 0 || grantpt(line.fd) != 0 || unlockpt(line.fd) != 0) fail(std::string("cannot create a pty: ") + std::strerror(errno));
+  char name[128];
+  if (ptsname_r(line.fd, name, sizeof name) != 0) fail(std::string("cannot name the pty: ") + std::strerror(errno));
+  line.path = name;
+  // Held open for our whole life, so the tool may close and reopen its end.
+  line.heldSlave = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (line.heldSlave < 0) fail("cannot open " + line.path + ": " + std::strerror(errno));
+  // Raw from the start: an echoing slave would send our answers back to us.
+  if (auto error = tq::sim::makeRaw(line.heldSlave, std::nullopt); !error.empty()) fail(line.path + ": " + error);
+  return line;
+}
+
+Line openDevice(const std::string& path, const tq::sim::SerialLine& settings) {
+  Line line;
+  line.path = path;
+  line.fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (line.fd < 0) fail("cannot open " + path + ": " + std::strerror(errno));
+  if (!isatty(line.fd)) fail(path + " is not a serial port");
+  if (auto error = tq::sim::makeRaw(line.fd, settings); !error.empty()) fail(path + ": " + error);
+  return line;
+}
+
+// The link to the pty; a link whose target is gone is left over from an
+// earlier run and is replaced.
+void makeLink(const std::string& link, const std::string& target) {
+  struct stat st {};
+  if (lstat(link.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode)) fail(link + " exists and is not a symbolic link; choose another --link");
+    struct stat targetStat {};
+    if (stat(link.c_str(), &targetStat) == 0)
+      fail(link + " already links to a live terminal (another tq580-sim?); remove it or choose another --link");
+    if (unlink(link.c_str()) != 0) fail("cannot replace the stale link " + link + ": " + std::strerror(errno));
+  }
+  if (symlink(target.c_str(), link.c_str()) != 0) fail("cannot create the link " + link + ": " + std::strerror(errno));
+}
+
+void writeAll(int fd, const std::vector<uint8_t>& bytes, bool verbose) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      // Nobody reads the line (the tool's port is closed and its queue full):
+      // like a real line, the rest is lost.
+      if (verbose) std::fprintf(stderr, "tq580-sim: %zu bytes lost, nobody is reading\n", bytes.size() - done);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto parsed = tq::sim::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (const auto* error = std::get_if<std::string>(&parsed)) {
+    std::fprintf(stderr, "tq580-sim: %s\n", error->c_str());
+    return 2;
+  }
+  const auto& options = std::get<tq::sim::Options>(parsed);
+  if (options.help) {
+    std::fputs(tq::sim::helpText().c_str(), stdout);
+    return 0;
+  }
+
+  // Whoever started us may stop reading our standard output.
+  signal(SIGPIPE, SIG_IGN);
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);
+  sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+  const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+  if (signalFd < 0) fail(std::string("signalfd: ") + std::strerror(errno));
+
+  Line line = options.device ? openDevice(*options.device, options.line) : openPty();
+  const bool linked = !options.device;
+  if (linked) makeLink(options.link, line.path);
+  if (linked) std::printf("tq580-sim: listening on %s (linked at %s)\n", line.path.c_str(), options.link.c_str());
+  else std::printf("tq580-sim: listening on %s\n", line.path.c_str());
+  std::fflush(stdout);
+
+  const Micros start = nowUs();
+  tq::sim::Simulator sim(options.sim, start);
+  sim.setLineTiming({options.line.baud, options.line.bitsPerChar()});
+
+  int status = 0;
+  std::optional<Micros> hangUpSince;
+  std::vector<uint8_t> buffer(kReadChunk);
+  while (true) {
+    if (options.verbose) {
+      const double t = static_cast<double>(nowUs() - start) / 1e6;
+      for (const auto& text : sim.takeLog()) std::fprintf(stderr, "[%9.3f] %s\n", t, text.c_str());
+    }
+    std::optional<Micros> deadline = sim.nextDeadline();
+    if (sim.hangUpDue()) {
+      // Closing a pty master can discard what the tool has not read yet.
+      int unread = 0;
+      if (!hangUpSince) hangUpSince = nowUs();
+      if (!line.pty || ioctl(line.heldSlave, FIONREAD, &unread) != 0 || unread == 0 ||
+          nowUs() - *hangUpSince >= kHangUpGraceUs) {
+        std::fprintf(stderr, "tq580-sim: hanging up as asked\n");
+        break;
+      }
+      deadline = nowUs() + kHangUpCheckUs;
+    }
+    timespec timeout{};
+    timespec* wait = nullptr;
+    if (deadline) {
+      const Micros left = std::max<Micros>(0, *deadline - nowUs());
+      timeout.tv_sec = left / 1'000'000;
+      timeout.tv_nsec = (left % 1'000'000) * 1000;
+      wait = &timeout;
+    }
+    pollfd fds[2] = {{line.fd, POLLIN, 0}, {signalFd, POLLIN, 0}};
+    const int ready = ppoll(fds, 2, wait, nullptr);
+    if (ready < 0 && errno != EINTR) fail(std::string("poll: ") + std::strerror(errno));
+    if (ready > 0 && (fds[1].revents & POLLIN)) break;
+    if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+      const ssize_t n = read(line.fd, buffer.data(), buffer.size());
+      if (n > 0) {
+        if (line.pty) {
+          // The tool's own line settings, for pacing at its rate.
+          if (const auto settings = tq::sim::readSerialLine(line.fd)) sim.setLineTiming({settings->baud, settings->bitsPerChar()});
+        }
+        sim.receive(std::span(buffer.data(), static_cast<size_t>(n)), nowUs());
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        // A port that was pulled reads 0 or fails for ever: stop instead of spinning.
+        std::fprintf(stderr, "tq580-sim: %s hung up\n", line.path.c_str());
+        status = 1;
+        break;
+      }
+    }
+    const auto due = sim.poll(nowUs());
+    if (!due.empty()) writeAll(line.fd, due, options.verbose);
+  }
+
+  if (linked) unlink(options.link.c_str());
+  if (line.heldSlave >= 0) close(line.heldSlave);
+  close(line.fd);
+  return status;
+}

@@ -1,0 +1,48 @@
+#include "module.h"
+
+#include <string_view>
+
+#include "config_protocol.h"
+
+namespace tq::sim {
+
+Module::Module(ModuleSettings settings, HartIdentity identity) : settings_(std::move(settings)), instrument_(identity) {}
+
+std::optional<DeviceValues> Module::deviceValues(int device, double seconds) const {
+  if (device < 0 || device >= deviceCount(settings_)) return std::nullopt;
+  if (!settings_.devices[static_cast<size_t>(device)].enabled) return std::nullopt;
+  if (instrument_.identity().pollingAddress != device) return std::nullopt;
+  const HartReading reading = instrument_.reading(seconds);
+  DeviceValues values{reading.loopCurrentMa, {}};
+  for (size_t v = 0; v < values.variables.size(); ++v) values.variables[v] = reading.variables[v].value;
+  return values;
+}
+
+std::vector<uint16_t> Module::registers(double seconds) const {
+  std::vector<std::optional<DeviceValues>> devices;
+  for (int n = 0; n < deviceCount(settings_); ++n) devices.push_back(deviceValues(n, seconds));
+  return registerImage(settings_, devices);
+}
+
+std::optional<std::vector<uint8_t>> Module::answer(const ScanResult& scan, std::span<const uint8_t> frame, double seconds) {
+  auto bytesOf = [](std::string_view text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+  if (scan.status == ScanStatus::kIncomplete) return bytesOf(kIncompleteReply);
+  if (scan.status != ScanStatus::kFrame) return std::nullopt;
+  switch (scan.kind) {
+    case FrameKind::kConfig: {
+      PolledVariables variables;
+      if (const auto values = deviceValues(0, seconds)) variables = values->variables;
+      const std::string_view text(reinterpret_cast<const char*>(frame.data()), frame.size());
+      return bytesOf(handleConfigFrame(settings_, text, variables));
+    }
+    case FrameKind::kHart:
+      return instrument_.handle(frame.subspan(scan.preambles), seconds);
+    case FrameKind::kModbus: {
+      const auto image = registers(seconds);
+      return handleModbusRequest(frame, static_cast<uint8_t>(settings_.slaveAddress), image);
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace tq::sim

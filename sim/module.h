@@ -1,0 +1,38 @@
+#pragma once
+// The TQ580-N module as seen from the serial line: configuration protocol,
+// HART pass-through to its instrument, and MODBUS RTU slave.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "framer.h"
+#include "hart_instrument.h"
+#include "modbus_slave.h"
+#include "module_settings.h"
+
+namespace tq::sim {
+
+class Module {
+ public:
+  explicit Module(ModuleSettings settings = factorySettings(), HartIdentity identity = {});
+
+  // The answer to one scanned frame (kFrame or kIncomplete), or nothing.
+  // `seconds` is the time since power-up, for the instrument's values.
+  std::optional<std::vector<uint8_t>> answer(const ScanResult& scan, std::span<const uint8_t> frame, double seconds);
+
+  // Device n's values as the module polls them: n within the unit count,
+  // the device enabled, and the instrument at polling address n.
+  std::optional<DeviceValues> deviceValues(int device, double seconds) const;
+  std::vector<uint16_t> registers(double seconds) const;
+
+  ModuleSettings& settings() { return settings_; }
+  const ModuleSettings& settings() const { return settings_; }
+  HartInstrument& instrument() { return instrument_; }
+
+ private:
+  ModuleSettings settings_;
+  HartInstrument instrument_;
+};
+
+}  // namespace tq::sim

@@ -1,0 +1,123 @@
+#include "simulator.h"
+
+#include <algorithm>
+
+#include "common/byte_display.h"
+
+namespace tq::sim {
+
+std::string describeBytes(std::span<const uint8_t> bytes) {
+  const bool printable = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b >= 0x20 && b < 0x7F; });
+  if (printable && !bytes.empty()) return std::string(bytes.begin(), bytes.end());
+  return tq::bytesDisplay(bytes);
+}
+
+Simulator::Simulator(SimConfig config, Micros start)
+    : config_(std::move(config)), module_(config_.settings, config_.identity), start_(start), lastInput_(start), lineFreeAt_(start) {}
+
+double Simulator::instrumentSeconds(Micros now) const {
+  if (config_.frozenSeconds) return *config_.frozenSeconds;
+  return static_cast<double>(now - start_) / 1e6;
+}
+
+bool Simulator::matches(std::span<const uint8_t> frame) const {
+  const auto& m = config_.faults.match;
+  if (m.empty()) return true;
+  return std::search(frame.begin(), frame.end(), m.begin(), m.end()) != frame.end();
+}
+
+void Simulator::receive(std::span<const uint8_t> bytes, Micros now) {
+  if (bytes.empty()) return;
+  input_.insert(input_.end(), bytes.begin(), bytes.end());
+  lastInput_ = now;
+  scan(now, false);
+}
+
+void Simulator::scan(Micros now, bool final) {
+  while (!input_.empty()) {
+    const ScanResult result = scanFrame(input_, final);
+    if (result.status == ScanStatus::kNeedMore) return;
+    const std::span<const uint8_t> frame(input_.data(), result.length);
+    if (result.status == ScanStatus::kNoise) {
+      log_.push_back("<- noise " + tq::bytesDisplay(frame));
+    } else {
+      log_.push_back("<- " + describeBytes(frame));
+      const bool faulty = matches(frame);
+      auto reply = module_.answer(result, frame, instrumentSeconds(now));
+      if (faulty) ++matchingRequests_;
+      const bool applyFaults = faulty && (config_.faults.count < 0 || faultsApplied_ < config_.faults.count);
+      if (applyFaults) ++faultsApplied_;
+      if (reply) schedule(std::move(*reply), applyFaults, now);
+      else log_.push_back("   (no answer)");
+      if (faulty && config_.faults.hangUpAfter > 0 && matchingRequests_ == config_.faults.hangUpAfter) hangUpArmed_ = true;
+    }
+    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(result.length));
+  }
+}
+
+void Simulator::schedule(std::vector<uint8_t> reply, bool faulty, Micros now) {
+  const FaultOptions& f = config_.faults;
+  if (faulty && f.noReply) {
+    log_.push_back("   (answer withheld: " + describeBytes(reply) + ")");
+    return;
+  }
+  log_.push_back("-> " + describeBytes(reply));
+  if (faulty && f.noiseBytes > 0) {
+    std::vector<uint8_t> noise;
+    for (int i = 0; i < f.noiseBytes; ++i) {
+      noiseState_ = noiseState_ * 1664525u + 1013904223u;  // fixed sequence: runs are repeatable
+      noise.push_back(static_cast<uint8_t>(noiseState_ >> 24));
+    }
+    reply.insert(reply.begin(), noise.begin(), noise.end());
+  }
+  Micros start = std::max(now + (faulty ? f.delayUs : 0), lineFreeAt_);
+  if (faulty && f.splitGapUs >= 0 && reply.size() > 1) {
+    const size_t at = f.splitAt < 0 ? reply.size() / 2 : std::clamp<size_t>(static_cast<size_t>(f.splitAt), 1, reply.size() - 1);
+    std::vector<uint8_t> second(reply.begin() + static_cast<std::ptrdiff_t>(at), reply.end());
+    reply.resize(at);
+    enqueue(std::move(reply), start);
+    enqueue(std::move(second), lineFreeAt_ + f.splitGapUs);
+    return;
+  }
+  enqueue(std::move(reply), start);
+}
+
+void Simulator::enqueue(std::vector<uint8_t> bytes, Micros start) {
+  start = std::max(start, lineFreeAt_);
+  if (!config_.pace) {
+    queue_.push_back({start, std::move(bytes)});
+    lineFreeAt_ = start;
+    return;
+  }
+  const Micros charTime = timing_.charTimeUs();
+  for (size_t i = 0; i < bytes.size(); ++i) queue_.push_back({start + static_cast<Micros>(i) * charTime, {bytes[i]}});
+  lineFreeAt_ = start + static_cast<Micros>(bytes.size()) * charTime;
+}
+
+std::vector<uint8_t> Simulator::poll(Micros now) {
+  if (!input_.empty() && now - lastInput_ >= kFrameSilenceUs) scan(now, true);
+  std::vector<uint8_t> due;
+  while (!queue_.empty() && queue_.front().due <= now) {
+    due.insert(due.end(), queue_.front().bytes.begin(), queue_.front().bytes.end());
+    queue_.pop_front();
+  }
+  return due;
+}
+
+std::optional<Micros> Simulator::nextDeadline() const {
+  std::optional<Micros> deadline;
+  if (!queue_.empty()) deadline = queue_.front().due;
+  if (!input_.empty()) {
+    const Micros giveUp = lastInput_ + kFrameSilenceUs;
+    deadline = deadline ? std::min(*deadline, giveUp) : giveUp;
+  }
+  return deadline;
+}
+
+std::vector<std::string> Simulator::takeLog() {
+  std::vector<std::string> lines;
+  lines.swap(log_);
+  return lines;
+}
+
+}  // namespace tq::sim

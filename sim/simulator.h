@@ -1,0 +1,100 @@
+#pragma once
+// The module on its line: collects received bytes into frames, answers them,
+// and schedules the answers (with the injected faults) for the line. Time is
+// passed in, in microseconds on any monotonic clock, so tests run it by hand.
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "module.h"
+
+namespace tq::sim {
+
+using Micros = int64_t;
+
+// A frame left incomplete this long after its last byte is given up.
+inline constexpr Micros kFrameSilenceUs = 50'000;
+
+struct FaultOptions {
+  std::vector<uint8_t> match;   // faults apply to requests holding these bytes; empty: all
+  int count = -1;               // how many matching requests get them; -1 every one
+  Micros delayUs = 0;           // extra wait before the answer
+  Micros splitGapUs = -1;       // silence inside the answer; < 0 no split
+  int splitAt = -1;             // bytes before the gap; < 0 half the answer
+  bool noReply = false;
+  int noiseBytes = 0;           // garbage sent before the answer
+  int hangUpAfter = 0;          // hang up after this many matching requests; 0 never
+};
+
+struct LineTiming {
+  int baud = 9600;
+  int bitsPerChar = 10;  // start, 8 data, parity if any, stop bits
+  Micros charTimeUs() const { return baud > 0 ? (1'000'000LL * bitsPerChar + baud - 1) / baud : 0; }
+};
+
+struct SimConfig {
+  ModuleSettings settings = factorySettings();
+  HartIdentity identity{};
+  FaultOptions faults{};
+  bool pace = false;                    // bytes leave one character time apart
+  std::optional<double> frozenSeconds;  // instrument clock held at this value
+};
+
+class Simulator {
+ public:
+  Simulator(SimConfig config, Micros start);
+
+  // Bytes from the line at `now`; answers to complete frames are scheduled.
+  void receive(std::span<const uint8_t> bytes, Micros now);
+
+  // Gives up an incomplete frame after kFrameSilenceUs and returns the bytes
+  // due on the line at `now`, in order.
+  std::vector<uint8_t> poll(Micros now);
+
+  // When poll next has something to do; nullopt: only new input matters.
+  std::optional<Micros> nextDeadline() const;
+
+  // True once the configured hang-up request has been answered in full.
+  bool hangUpDue() const { return hangUpArmed_ && queue_.empty(); }
+
+  void setLineTiming(LineTiming timing) { timing_ = timing; }
+  const LineTiming& lineTiming() const { return timing_; }
+  Module& module() { return module_; }
+  double instrumentSeconds(Micros now) const;
+
+  // Lines describing traffic since the last call ("<- QQQ#QV#", "-> QV:20#").
+  std::vector<std::string> takeLog();
+
+ private:
+  struct Chunk {
+    Micros due;
+    std::vector<uint8_t> bytes;
+  };
+
+  void scan(Micros now, bool final);
+  void schedule(std::vector<uint8_t> reply, bool faulty, Micros now);
+  void enqueue(std::vector<uint8_t> bytes, Micros start);
+  bool matches(std::span<const uint8_t> frame) const;
+
+  SimConfig config_;
+  Module module_;
+  Micros start_;
+  LineTiming timing_{};
+  std::vector<uint8_t> input_;
+  Micros lastInput_ = 0;
+  std::deque<Chunk> queue_;
+  Micros lineFreeAt_ = 0;
+  int faultsApplied_ = 0;
+  int matchingRequests_ = 0;
+  bool hangUpArmed_ = false;
+  uint32_t noiseState_ = 0x2545F491u;
+  std::vector<std::string> log_;
+};
+
+// Bytes as text when they are printable ASCII, otherwise in hex.
+std::string describeBytes(std::span<const uint8_t> bytes);
+
+}  // namespace tq::sim
