@@ -1,0 +1,127 @@
+// The window against a scripted module on a pty: open the port, send the
+// communication query, see the reply decoded.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "serial/TComm.h"
+#include "support/pty.h"
+#include "ui/TForm1.h"
+
+namespace tq::ui {
+namespace {
+
+bool pumpUntil(const std::function<bool()>& pred, int maxMs = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!pred()) {
+    if (t.elapsed() > maxMs) return false;
+    QApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// Answers each communication query with a fixed reply.
+class ScriptedModule {
+ public:
+  ScriptedModule(const testing::Pty& pty, std::string reply) : pty_(pty), reply_(std::move(reply)) {
+    thread_ = std::thread([this] {
+      std::string seen;
+      while (!stop_) {
+        seen += pty_.read(1, 50);
+        if (seen.find("QQQ#QV#") != std::string::npos) {
+          std::lock_guard lock(mutex_);
+          received_ = seen;
+          seen.clear();
+          pty_.write(reply_);
+        }
+      }
+    });
+  }
+  ~ScriptedModule() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::string received() const {
+    std::lock_guard lock(mutex_);
+    return received_;
+  }
+
+ private:
+  const testing::Pty& pty_;
+  std::string reply_;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
+  std::string received_;
+  std::thread thread_;
+};
+
+template <typename T>
+T* control(TForm1& form, const char* name) {
+  T* w = form.findChild<T*>(name);
+  EXPECT_NE(w, nullptr) << name;
+  return w;
+}
+
+TEST(WindowOverPty, OpenQueryAndDecodedReply) {
+  testing::Pty pty;
+  TForm1 form;
+  std::vector<QString> messages;
+  form.setMessageSink([&](const QString& m) { messages.push_back(m); });
+  form.show();
+
+  control<QComboBox>(form, "SPREALCOM")->setCurrentText(QString::fromStdString(pty.slavePath()));
+  control<QComboBox>(form, "ComboBox11")->setCurrentText("15200");
+  auto* open = control<QPushButton>(form, "Button1");
+  open->click();
+  ASSERT_TRUE(messages.empty()) << messages.front().toStdString();
+  EXPECT_EQ(open->text(), "Close");
+  ASSERT_TRUE(form.Comm1->isOpen());
+  EXPECT_EQ(form.Comm1->BaudRate(), 15200u);
+
+  ScriptedModule module(pty, "QV:21");
+  control<QPushButton>(form, "Button6")->click();
+  EXPECT_EQ(control<QLineEdit>(form, "Edit8")->text(), "QQQ#QV#");
+  ASSERT_TRUE(pumpUntil([&] { return control<QComboBox>(form, "ComboBox13")->currentIndex() == 2; }));
+  EXPECT_EQ(module.received(), "QQQ#QV#");
+  EXPECT_EQ(control<QComboBox>(form, "ComboBox1")->currentIndex(), 1);
+  EXPECT_EQ(control<QPlainTextEdit>(form, "Memo10")->toPlainText(), "QV:21");
+  EXPECT_TRUE(control<QPushButton>(form, "Button23")->isEnabled());
+  EXPECT_EQ(form.engine().pendingCode(), 0);
+  EXPECT_TRUE(messages.empty());
+
+  open->click();
+  EXPECT_EQ(open->text(), "Open");
+  EXPECT_FALSE(form.Comm1->isOpen());
+  EXPECT_FALSE(control<QPushButton>(form, "Button6")->isEnabled());
+}
+
+TEST(WindowOverPty, AMissingDeviceIsReportedAndThePortStaysClosed) {
+  TForm1 form;
+  std::vector<QString> messages;
+  form.setMessageSink([&](const QString& m) { messages.push_back(m); });
+  control<QComboBox>(form, "SPREALCOM")->setCurrentText("/dev/tq580-not-here");
+  control<QPushButton>(form, "Button1")->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Error opening serial port");
+  EXPECT_EQ(control<QPushButton>(form, "Button1")->text(), "Open");
+  EXPECT_FALSE(form.engine().portOpen());
+}
+
+}  // namespace
+}  // namespace tq::ui
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
