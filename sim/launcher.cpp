@@ -36,6 +36,9 @@ std::string uniqueLink() {
 }  // namespace
 
 SimProcess::SimProcess(std::vector<std::string> extraArgs) : link_(uniqueLink()) {
+  // A caller's own --link wins (the simulator takes the last one given).
+  for (size_t i = 0; i + 1 < extraArgs.size(); ++i)
+    if (extraArgs[i] == "--link") link_ = extraArgs[i + 1];
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error(std::string("tq580-sim: pipe failed: ") + std::strerror(errno));
 
@@ -121,7 +124,10 @@ void SimProcess::stop() {
     waitpid(pid_, nullptr, 0);
     reaped_ = true;
   }
-  unlink(link_.c_str());  // in case it could not remove its own link
+  // Remove the link if the simulator could not, but never one it did not make.
+  char target[256];
+  const ssize_t n = readlink(link_.c_str(), target, sizeof target - 1);
+  if (!path_.empty() && n > 0 && std::string(target, static_cast<size_t>(n)) == path_) unlink(link_.c_str());
 }
 
 }  // namespace tq::sim

@@ -9,8 +9,8 @@ namespace tq::sim {
 
 class SimProcess {
  public:
-  // Runs the built tq580-sim with a link of its own under /tmp plus
-  // `extraArgs`, and waits (bounded) for it to report its pty. Throws
+  // Runs the built tq580-sim with a link of its own under /tmp (unless
+  // `extraArgs` name one with --link) plus `extraArgs`, and waits (bounded) for it to report its pty. Throws
   // std::runtime_error when it does not start.
   explicit SimProcess(std::vector<std::string> extraArgs = {});
   ~SimProcess();

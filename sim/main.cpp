@@ -27,8 +27,10 @@ namespace {
 using tq::sim::Micros;
 
 constexpr size_t kReadChunk = 4096;
-// Before hanging up, the last answer gets this long to be read by the tool.
+// Before hanging up, the last answer gets up to this long to be read by the
+// tool, and at least the minimum to cross the pty.
 constexpr Micros kHangUpGraceUs = 1'000'000;
+constexpr Micros kHangUpMinimumUs = 20'000;
 constexpr Micros kHangUpCheckUs = 10'000;
 
 Micros nowUs() {
@@ -155,8 +157,9 @@ int main(int argc, char** argv) {
       // Closing a pty master can discard what the tool has not read yet.
       int unread = 0;
       if (!hangUpSince) hangUpSince = nowUs();
-      if (!line.pty || ioctl(line.heldSlave, FIONREAD, &unread) != 0 || unread == 0 ||
-          nowUs() - *hangUpSince >= kHangUpGraceUs) {
+      const Micros waited = nowUs() - *hangUpSince;
+      const bool read = ioctl(line.heldSlave, FIONREAD, &unread) != 0 || unread == 0;
+      if (!line.pty || (read && waited >= kHangUpMinimumUs) || waited >= kHangUpGraceUs) {
         std::fprintf(stderr, "tq580-sim: hanging up as asked\n");
         break;
       }

@@ -1,0 +1,229 @@
+// The simulator on a manual clock: when answers leave, and the faults.
+#include "sim/simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/crc16.h"
+
+namespace tq::sim {
+namespace {
+
+constexpr Micros kStart = 1'000'000'000;
+constexpr Micros kMs = 1000;
+
+std::vector<uint8_t> bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::string text(const std::vector<uint8_t>& b) { return {b.begin(), b.end()}; }
+
+// One burst leaving the simulator and when it left.
+struct Burst {
+  Micros at;
+  std::string bytes;
+};
+
+// Runs the simulator from `from` to `until`, jumping from deadline to
+// deadline as the poll loop of the program does.
+std::vector<Burst> run(Simulator& sim, Micros from, Micros until) {
+  std::vector<Burst> out;
+  Micros now = from;
+  while (true) {
+    auto due = sim.poll(now);
+    if (!due.empty()) out.push_back({now - from, text(due)});
+    const auto next = sim.nextDeadline();
+    if (!next || *next > until) break;
+    now = std::max(now, *next);
+  }
+  return out;
+}
+
+SimConfig withFaults(FaultOptions faults) {
+  SimConfig config;
+  config.faults = std::move(faults);
+  config.frozenSeconds = 0;
+  return config;
+}
+
+TEST(Simulator, AnswersAtOnceWithoutFaults) {
+  Simulator sim(withFaults({}), kStart);
+  sim.receive(bytes("QQQ#QV#"), kStart);
+  const auto out = run(sim, kStart, kStart + 1000 * kMs);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].at, 0);
+  EXPECT_EQ(out[0].bytes, "QV:20#");
+  EXPECT_FALSE(sim.nextDeadline());
+}
+
+TEST(Simulator, FrameArrivingInPiecesIsAnsweredWhenComplete) {
+  Simulator sim(withFaults({}), kStart);
+  sim.receive(bytes("QQQ#Q"), kStart);
+  EXPECT_TRUE(sim.poll(kStart + 10 * kMs).empty());
+  sim.receive(bytes("X1#QQQ#QV#"), kStart + 20 * kMs);
+  EXPECT_EQ(text(sim.poll(kStart + 20 * kMs)), "QX1#BA1:30#MD:1#ADR:001#XY:0#JTM:010#QV:20#");
+}
+
+TEST(Simulator, IncompleteFrameIsAnsweredAfterSilence) {
+  Simulator sim(withFaults({}), kStart);
+  sim.receive(bytes("QQS#ADR:00"), kStart);
+  EXPECT_EQ(sim.nextDeadline(), kStart + kFrameSilenceUs);
+  EXPECT_TRUE(sim.poll(kStart + kFrameSilenceUs - 1).empty());
+  EXPECT_EQ(text(sim.poll(kStart + kFrameSilenceUs)), "ERR:INCOMPLETE#");
+  // The line is clean again afterwards.
+  sim.receive(bytes("QQQ#QV#"), kStart + 100 * kMs);
+  EXPECT_EQ(text(sim.poll(kStart + 100 * kMs)), "QV:20#");
+}
+
+struct FaultCase {
+  const char* name;
+  FaultOptions faults;
+  std::vector<Burst> expected;  // answer to "QQQ#QV#" at time 0
+};
+
+class Faults : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(Faults, ShapeTheAnswer) {
+  Simulator sim(withFaults(GetParam().faults), kStart);
+  sim.receive(bytes("QQQ#QV#"), kStart);
+  const auto out = run(sim, kStart, kStart + 10'000 * kMs);
+  ASSERT_EQ(out.size(), GetParam().expected.size());
+  for (size_t i = 0; i < out.size(); ++i) {
+    EXPECT_EQ(out[i].at, GetParam().expected[i].at) << i;
+    EXPECT_EQ(out[i].bytes, GetParam().expected[i].bytes) << i;
+  }
+}
+
+FaultOptions delay(int ms) {
+  FaultOptions f;
+  f.delayUs = ms * kMs;
+  return f;
+}
+FaultOptions split(int gapMs, int at = -1) {
+  FaultOptions f;
+  f.splitGapUs = gapMs * kMs;
+  f.splitAt = at;
+  return f;
+}
+FaultOptions matching(FaultOptions f, const std::string& match) {
+  f.match = bytes(match);
+  return f;
+}
+FaultOptions noReply() {
+  FaultOptions f;
+  f.noReply = true;
+  return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, Faults,
+    ::testing::Values(FaultCase{"Delay", delay(400), {{400 * kMs, "QV:20#"}}},
+                      FaultCase{"SplitInHalf", split(150), {{0, "QV:"}, {150 * kMs, "20#"}}},
+                      FaultCase{"SplitAt", split(120, 1), {{0, "Q"}, {120 * kMs, "V:20#"}}},
+                      FaultCase{"SplitAtBeyondTheEnd", split(120, 50), {{0, "QV:20"}, {120 * kMs, "#"}}},
+                      FaultCase{"DelayedSplit", [] { auto f = split(200); f.delayUs = 50 * kMs; return f; }(),
+                                {{50 * kMs, "QV:"}, {250 * kMs, "20#"}}},
+                      FaultCase{"NoReply", noReply(), {}},
+                      FaultCase{"MatchHit", matching(delay(300), "QV"), {{300 * kMs, "QV:20#"}}},
+                      FaultCase{"MatchMiss", matching(delay(300), "QX1"), {{0, "QV:20#"}}},
+                      FaultCase{"MatchMissNoReply", matching(noReply(), "QQS#"), {{0, "QV:20#"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Simulator, NoiseComesRightBeforeTheAnswer) {
+  FaultOptions f;
+  f.noiseBytes = 5;
+  Simulator sim(withFaults(f), kStart);
+  sim.receive(bytes("QQQ#QV#"), kStart);
+  const std::string out = text(sim.poll(kStart));
+  ASSERT_EQ(out.size(), 5u + 6u);
+  EXPECT_EQ(out.substr(5), "QV:20#");
+}
+
+TEST(Simulator, FaultCountLimitsTheFaultyRequests) {
+  FaultOptions f = noReply();
+  f.count = 2;
+  Simulator sim(withFaults(f), kStart);
+  std::vector<std::string> answers;
+  for (int i = 0; i < 4; ++i) {
+    const Micros t = kStart + i * 200 * kMs;
+    sim.receive(bytes("QQQ#QV#"), t);
+    answers.push_back(text(sim.poll(t)));
+  }
+  EXPECT_EQ(answers, (std::vector<std::string>{"", "", "QV:20#", "QV:20#"}));
+}
+
+TEST(Simulator, HangUpAfterTheNthMatchingRequestIsAnswered) {
+  FaultOptions f = matching(delay(0), "QX1");
+  f.hangUpAfter = 2;
+  f.delayUs = 100 * kMs;
+  Simulator sim(withFaults(f), kStart);
+  sim.receive(bytes("QQQ#QX1#"), kStart);
+  sim.receive(bytes("QQQ#QV#"), kStart);
+  EXPECT_FALSE(sim.hangUpDue());
+  sim.receive(bytes("QQQ#QX1#"), kStart + 10 * kMs);
+  // Armed, but the delayed answers are still to go.
+  EXPECT_FALSE(sim.hangUpDue());
+  run(sim, kStart + 10 * kMs, kStart + 1000 * kMs);
+  EXPECT_TRUE(sim.hangUpDue());
+}
+
+TEST(Simulator, AnswersKeepTheirOrderBehindADelayedOne) {
+  Simulator sim(withFaults(matching(delay(300), "QX1")), kStart);
+  sim.receive(bytes("QQQ#QX1#QQQ#QV#"), kStart);
+  const auto out = run(sim, kStart, kStart + 1000 * kMs);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].at, 300 * kMs);
+  EXPECT_TRUE(out[0].bytes.ends_with("QV:20#"));
+}
+
+TEST(Simulator, PacingSpacesBytesByTheCharacterTime) {
+  SimConfig config = withFaults({});
+  config.pace = true;
+  Simulator sim(config, kStart);
+  sim.setLineTiming({1200, 10});  // 8334 us per character
+  const Micros charTime = sim.lineTiming().charTimeUs();
+  EXPECT_EQ(charTime, 8334);
+  sim.receive(bytes("QQQ#QV#"), kStart);
+  const auto out = run(sim, kStart, kStart + 1000 * kMs);
+  ASSERT_EQ(out.size(), 6u);
+  for (size_t i = 0; i < out.size(); ++i) {
+    EXPECT_EQ(out[i].at, static_cast<Micros>(i) * charTime);
+    EXPECT_EQ(out[i].bytes, std::string(1, "QV:20#"[i]));
+  }
+}
+
+TEST(Simulator, PacedSplitGapStartsAfterTheFirstPartIsSent) {
+  SimConfig config = withFaults(split(100, 2));
+  config.pace = true;
+  Simulator sim(config, kStart);
+  sim.setLineTiming({9600, 11});  // parity: 11 bits, 1146 us
+  sim.receive(bytes("QQQ#QV#"), kStart);
+  const auto out = run(sim, kStart, kStart + 1000 * kMs);
+  ASSERT_EQ(out.size(), 6u);
+  EXPECT_EQ(out[2].at, 2 * 1146 + 100 * kMs);
+}
+
+TEST(Simulator, InstrumentTimeRunsFromStartUnlessFrozen) {
+  SimConfig running;
+  Simulator sim(running, kStart);
+  EXPECT_DOUBLE_EQ(sim.instrumentSeconds(kStart + 2'500'000), 2.5);
+  SimConfig frozen;
+  frozen.frozenSeconds = 7;
+  Simulator held(frozen, kStart);
+  EXPECT_DOUBLE_EQ(held.instrumentSeconds(kStart + 2'500'000), 7.0);
+}
+
+TEST(Simulator, LogShowsTrafficAndSilence) {
+  Simulator sim(withFaults({}), kStart);
+  sim.receive(std::vector<uint8_t>{0x00}, kStart);
+  sim.poll(kStart + kFrameSilenceUs);
+  sim.receive(bytes("QQQ#QV#"), kStart + 100 * kMs);
+  std::vector<uint8_t> otherSlave{0x07, 0x03, 0x00, 0x00, 0x00, 0x0A};
+  appendCrc16(otherSlave);
+  sim.receive(otherSlave, kStart + 200 * kMs);
+  const auto log = sim.takeLog();
+  EXPECT_EQ(log, (std::vector<std::string>{"<- noise 00 ", "<- QQQ#QV#", "-> QV:20#", "<- 07 03 00 00 00 0A C5 AB ", "   (no answer)"}));
+  EXPECT_TRUE(sim.takeLog().empty());
+}
+
+}  // namespace
+}  // namespace tq::sim
