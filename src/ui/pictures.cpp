@@ -6,6 +6,16 @@
 
 #include "ui/jpeg_image.h"
 
+// The pictures live in a static library: nothing else references its
+// resource object, so the linker would drop it unless registered by hand.
+static void registerPictureResources() {
+  static const bool registered = [] {
+    Q_INIT_RESOURCE(resources);
+    return true;
+  }();
+  (void)registered;
+}
+
 namespace tq::ui {
 namespace {
 
@@ -32,6 +42,7 @@ void showPicture(QLabel* box, const char* path) {
 }  // namespace
 
 void loadWindowPictures(QLabel* image1, QLabel* image2) {
+  registerPictureResources();
   showPicture(image1, kLogoResource);
   showPicture(image2, kProductResource);
 }
