@@ -119,8 +119,8 @@ void TransactionEngine::send(const Request& request) {
   timer3_.start();
 }
 
-void TransactionEngine::Comm1ReceiveData(std::span<const uint8_t> block) {
-  sleeper_.sleepMs(kReceivePauseMs);
+void TransactionEngine::Comm1ReceiveData(std::span<const uint8_t> block, int waitedMs) {
+  if (waitedMs < kReceivePauseMs) sleeper_.sleepMs(kReceivePauseMs - std::max(waitedMs, 0));
 
   // Each block replaces the last one; a block longer than the receive area
   // keeps only what fits.

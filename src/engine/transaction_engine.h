@@ -101,7 +101,10 @@ class TransactionEngine {
   void Button6Click();
   void Button26Click();
   void PageControl1Change() {}
-  void Comm1ReceiveData(std::span<const uint8_t> block);
+  // waitedMs: how long the block already waited for the window's thread. A
+  // block that waited counts that time against the pause, so a module that
+  // keeps sending cannot pile up work faster than the window handles it.
+  void Comm1ReceiveData(std::span<const uint8_t> block, int waitedMs = 0);
   void Timer2Timer();
   void Timer3Timer();
   void Timer4Timer();

@@ -26,9 +26,10 @@ const QEvent::Type kCommSendEmptyMessage = static_cast<QEvent::Type>(QEvent::Use
 
 struct CommEvent : QEvent {
   CommEvent(Type type, uint32_t value = 0, std::vector<uint8_t> bytes = {})
-      : QEvent(type), value(value), bytes(std::move(bytes)) {}
+      : QEvent(type), value(value), bytes(std::move(bytes)), postedNs(monotonicNs()) {}
   uint32_t value;
   std::vector<uint8_t> bytes;  // the block, followed by one zero byte the count leaves out
+  int64_t postedNs;            // when the receive thread ended the block
 };
 
 // A driver may run a requested rate a little off; beyond this the two ends
@@ -63,6 +64,7 @@ bool TComm::event(QEvent* e) {
   if (e->type() < kCommDataMessage || e->type() > kCommSendEmptyMessage) return QObject::event(e);
   auto* m = static_cast<CommEvent*>(e);
   if (m->type() == kCommDataMessage) {
+    deliveredBlockEndedNs_ = m->postedNs;
     if (OnReceiveData) OnReceiveData(this, m->bytes.data(), static_cast<uint16_t>(m->value));
   } else if (m->type() == kCommErrorMessage) {
     if (OnReceiveError) OnReceiveError(this, m->value);
@@ -208,6 +210,10 @@ void TComm::releaseResources() {
   purgeOutput(device_);
   closeDevice(device_);
   device_ = -1;
+}
+
+int TComm::deliveredBlockAgeMs() const {
+  return static_cast<int>((monotonicNs() - deliveredBlockEndedNs_) / 1'000'000);
 }
 
 bool TComm::WriteData(const uint8_t* data, uint16_t count) {

@@ -39,6 +39,8 @@ class TComm : public QObject {
   bool WriteData(const uint8_t* data, uint16_t count);
   bool isOpen() const { return device_ >= 0; }
   bool sendDataEmpty() const { return sendDataEmpty_.load(); }
+  // During OnReceiveData: how long ago the receive thread ended the block.
+  int deliveredBlockAgeMs() const;
 
   // Plain stored fields: they take effect at the next open (Parity also at
   // the next re-apply caused by another line property).
@@ -167,6 +169,7 @@ class TComm : public QObject {
   SharedReadTimeouts sharedTimeouts_;
   std::unique_ptr<Notifier> notifier_;
   int lineSettingsApplied_ = 0;
+  int64_t deliveredBlockEndedNs_ = 0;
 };
 
 }  // namespace tq::serial

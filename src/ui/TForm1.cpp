@@ -272,7 +272,8 @@ void TForm1::Button1Click() { guard("Button1Click", [this] { engine_->Button1Cli
 void TForm1::Button6Click() { guard("Button6Click", [this] { engine_->Button6Click(); }); }
 void TForm1::Button26Click() { guard("Button26Click", [this] { engine_->Button26Click(); }); }
 void TForm1::Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength) {
-  guard("Comm1ReceiveData", [&] { engine_->Comm1ReceiveData(std::span(Buffer, BufferLength)); });
+  guard("Comm1ReceiveData",
+        [&] { engine_->Comm1ReceiveData(std::span(Buffer, BufferLength), Comm1->deliveredBlockAgeMs()); });
 }
 void TForm1::Timer2Timer() { guard("Timer2Timer", [this] { engine_->Timer2Timer(); }); }
 void TForm1::Timer3Timer() { guard("Timer3Timer", [this] { engine_->Timer3Timer(); }); }

@@ -212,6 +212,18 @@ TEST(ReceiveHandler, EachBlockReplacesTheLastAndOnlyTheLastIsDecoded) {
   EXPECT_EQ(std::string(h.engine.receiveArea().begin(), h.engine.receiveArea().begin() + 8), "tailfirs");
 }
 
+TEST(ReceiveHandler, TimeABlockWaitedForTheWindowCountsAgainstThePause) {
+  const std::pair<int, std::vector<int>> cases[] = {{0, {300}}, {120, {180}}, {299, {1}}, {300, {}}, {5000, {}}, {-5, {300}}};
+  for (const auto& [waited, sleeps] : cases) {
+    SCOPED_TRACE(waited);
+    Harness h;
+    const uint8_t block[] = {'o', 'k'};
+    h.engine.Comm1ReceiveData(block, waited);
+    EXPECT_EQ(h.clock.sleeps, sleeps);
+    EXPECT_EQ(h.text("Memo10"), "ok");
+  }
+}
+
 TEST(ReceiveHandler, LongBlocksAreCutToTheTextAndAreaSizes) {
   Harness h;
   h.request(code::HartManual, timeout::Setup, 3000);
