@@ -1,6 +1,7 @@
 #include "launcher.h"
 
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -60,6 +61,9 @@ SimProcess::SimProcess(std::vector<std::string> extraArgs) : link_(uniqueLink())
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent) _exit(127);
     dup2(out[1], STDOUT_FILENO);
+    // Descriptors of the test (a pty master, say) must not stay open in the
+    // simulator, or their other ends never see a hang-up.
+    close_range(STDERR_FILENO + 1, ~0u, 0);
     execv(argv[0], argv.data());
     _exit(127);
   }

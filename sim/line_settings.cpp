@@ -10,6 +10,25 @@
 
 namespace tq::sim {
 
+namespace {
+
+// Standard rates keep their classic codes, so that programs using plain
+// termios (cfgetospeed) read them back; others go as BOTHER.
+tcflag_t rateCode(int baud) {
+  struct Rate {
+    int baud;
+    tcflag_t code;
+  };
+  static constexpr Rate kRates[] = {{1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
+                                    {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
+                                    {230400, B230400}, {460800, B460800}, {921600, B921600}};
+  for (const Rate& r : kRates)
+    if (r.baud == baud) return r.code;
+  return BOTHER;
+}
+
+}  // namespace
+
 std::optional<SerialLine> readSerialLine(int fd) {
   struct termios2 t {};
   if (ioctl(fd, TCGETS2, &t) != 0) return std::nullopt;
@@ -34,7 +53,8 @@ std::string makeRaw(int fd, const std::optional<SerialLine>& line) {
     if (line->parity != Parity::kNone) t.c_cflag |= PARENB | (line->parity == Parity::kOdd ? PARODD : 0);
     if (line->stopBits == 2) t.c_cflag |= CSTOPB;
     t.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
-    t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+    const tcflag_t code = rateCode(line->baud);
+    t.c_cflag |= code | (code << IBSHIFT);
     t.c_ispeed = static_cast<speed_t>(line->baud);
     t.c_ospeed = static_cast<speed_t>(line->baud);
   }

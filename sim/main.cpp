@@ -91,6 +91,10 @@ void makeLink(const std::string& link, const std::string& target) {
   if (symlink(target.c_str(), link.c_str()) != 0) fail("cannot create the link " + link + ": " + std::strerror(errno));
 }
 
+tq::sim::LineTiming timingOf(const tq::sim::SerialLine& line) {
+  return {line.baud, line.bitsPerChar()};
+}
+
 void writeAll(int fd, const std::vector<uint8_t>& bytes, bool verbose) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -141,8 +145,11 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   const Micros start = nowUs();
-  tq::sim::Simulator sim(options.sim, start);
-  sim.setLineTiming({options.line.baud, options.line.bitsPerChar()});
+  tq::sim::SimConfig config = options.sim;
+  // A real port's rate is ours to choose (--baud), not the tool's to report.
+  if (options.device) config.strictLine = false;
+  tq::sim::Simulator sim(config, start);
+  sim.setLineTiming(timingOf(options.line));
 
   int status = 0;
   std::optional<Micros> hangUpSince;
@@ -182,7 +189,7 @@ int main(int argc, char** argv) {
       if (n > 0) {
         if (line.pty) {
           // The tool's own line settings, for pacing at its rate.
-          if (const auto settings = tq::sim::readSerialLine(line.fd)) sim.setLineTiming({settings->baud, settings->bitsPerChar()});
+          if (const auto settings = tq::sim::readSerialLine(line.fd)) sim.setLineTiming(timingOf(*settings));
         }
         sim.receive(std::span(buffer.data(), static_cast<size_t>(n)), nowUs());
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {

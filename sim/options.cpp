@@ -91,6 +91,7 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
     if (arg == "--help" || arg == "-h") o.help = true;
     else if (arg == "--verbose" || arg == "-v") o.verbose = true;
     else if (arg == "--pace") o.sim.pace = true;
+    else if (arg == "--strict-line") o.sim.strictLine = true;
     else if (arg == "--no-reply") f.noReply = true;
     else if (const auto it = withValue.find(arg); it != withValue.end()) {
       if (i + 1 >= args.size()) return "option " + arg + " needs a value (see --help)";
@@ -122,6 +123,11 @@ Line:
   --pace               send answers one character time per byte at the line's
                        rate (on a pty: the rate the tool set), so block timing
                        is as on a real line
+  --strict-line        (pty) ignore input sent at another rate than the
+                       module's RS485 setting ("QQS#BA1:..."), as a real module
+                       would only hear garbage; after changing it, the tool
+                       must reopen its port at the new rate. A pty does not
+                       carry parity, so parity is not compared
 
 Module and instrument (start values; the tool can change them):
   --slave-address N    MODBUS slave address, 1..247 (default 1)

@@ -12,6 +12,11 @@ std::string describeBytes(std::span<const uint8_t> bytes) {
   return tq::bytesDisplay(bytes);
 }
 
+int moduleBaud(const ModuleSettings& settings) {
+  static constexpr int kRates[] = {1200, 2400, 4800, 9600, 19200};
+  return settings.baudIndex >= 0 && settings.baudIndex < 5 ? kRates[settings.baudIndex] : 0;
+}
+
 Simulator::Simulator(SimConfig config, Micros start)
     : config_(std::move(config)), module_(config_.settings, config_.identity), start_(start), lastInput_(start), lineFreeAt_(start) {}
 
@@ -28,6 +33,14 @@ bool Simulator::matches(std::span<const uint8_t> frame) const {
 
 void Simulator::receive(std::span<const uint8_t> bytes, Micros now) {
   if (bytes.empty()) return;
+  if (config_.strictLine) {
+    const ModuleSettings& s = module_.settings();
+    if (timing_.baud != moduleBaud(s)) {
+      log_.push_back("<- garbled " + tq::bytesDisplay(bytes) + "(line at " + std::to_string(timing_.baud) +
+                     " baud; the module listens at " + std::to_string(moduleBaud(s)) + " baud)");
+      return;
+    }
+  }
   input_.insert(input_.end(), bytes.begin(), bytes.end());
   lastInput_ = now;
   scan(now, false);

@@ -41,7 +41,14 @@ struct SimConfig {
   FaultOptions faults{};
   bool pace = false;                    // bytes leave one character time apart
   std::optional<double> frozenSeconds;  // instrument clock held at this value
+  // Input arriving at another rate than the module's RS485 setting is
+  // garbage to the module, as on a real line. (Parity cannot be told: the
+  // pty driver drops it from the line settings.)
+  bool strictLine = false;
 };
+
+// The module's RS485 rate for its baud setting (1200 .. 19200).
+int moduleBaud(const ModuleSettings& settings);
 
 class Simulator {
  public:

@@ -32,7 +32,7 @@ TEST(Options, EveryOptionReachesItsSetting) {
                                     "--hangup-after", "2", "--fault-match", "QX1", "--fault-count", "1",
                                     "--slave-address", "17", "--units", "8", "--hart-address", "3",
                                     "--hart-manufacturer", "0x11", "--hart-device-type", "$22", "--hart-device-id", "42",
-                                    "--hart-preambles", "7", "--frozen", "12", "-v"});
+                                    "--hart-preambles", "7", "--frozen", "12", "-v", "--strict-line"});
   const Options& o = parsed(result);
   EXPECT_EQ(o.link, "/tmp/x");
   EXPECT_EQ(o.line.baud, 15200);
@@ -56,6 +56,7 @@ TEST(Options, EveryOptionReachesItsSetting) {
   EXPECT_EQ(o.sim.identity.preambles, 7);
   EXPECT_EQ(o.sim.frozenSeconds, 12.0);
   EXPECT_TRUE(o.verbose);
+  EXPECT_TRUE(o.sim.strictLine);
 }
 
 TEST(Options, MatchInHex) {
@@ -96,7 +97,7 @@ TEST(Options, HelpNamesEveryOption) {
                              "--hart-address", "--hart-manufacturer", "--hart-device-type", "--hart-device-id",
                              "--hart-preambles", "--frozen", "--verbose", "--fault-match", "--fault-match-hex",
                              "--fault-count", "--delay", "--split-gap", "--split-at", "--no-reply", "--noise",
-                             "--hangup-after"})
+                             "--hangup-after", "--strict-line"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
   EXPECT_TRUE(parsed(parseOptions({"-h"})).help);
 }

@@ -176,6 +176,48 @@ TEST(SimProgram, PacedAnswerIsComplete) {
   EXPECT_EQ(port.receive(37), "QX1#BA1:30#MD:1#ADR:001#XY:0#JTM:010#");
 }
 
+TEST(SimProgram, StrictLineFollowsTheRateTheToolSets) {
+  SimProcess sim({"--strict-line"});
+  {
+    Port port(sim.path(), B9600);
+    port.send("QQS#BA1:40#");
+    EXPECT_EQ(port.receive(7), "BA1:OK#");
+  }
+  // Heard only because the simulator reads the tool's new rate off the pty.
+  Port port(sim.path(), B19200);
+  port.send("QQQ#QX1#");
+  EXPECT_EQ(port.receive(37), "QX1#BA1:40#MD:1#ADR:001#XY:0#JTM:010#");
+}
+
+TEST(SimProgram, ServesAnExistingPortAndStopsWhenItHangsUp) {
+  // A pty stands in for a USB adapter: its master is the tool's end here.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string device = ptsname(master);
+  SimProcess sim({"--device", device, "--baud", "19200", "--parity", "even"});
+  EXPECT_EQ(sim.path(), device);
+  termios t{};
+  ASSERT_EQ(tcgetattr(master, &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B19200);  // (a pty keeps no parity)
+
+  ASSERT_EQ(write(master, "QQQ#QV#", 7), 7);
+  std::string got;
+  while (got.size() < 6) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, kReplyTimeoutMs) <= 0) break;
+    char chunk[64];
+    const ssize_t n = read(master, chunk, sizeof chunk);
+    if (n <= 0) break;
+    got.append(chunk, static_cast<size_t>(n));
+  }
+  EXPECT_EQ(got, "QV:20#");
+  // The adapter is pulled: the simulator stops instead of spinning on it.
+  close(master);
+  EXPECT_EQ(sim.waitForExit(kReplyTimeoutMs), 1);
+}
+
 TEST(SimProgram, HangsUpAfterTheNthRequest) {
   SimProcess sim({"--hangup-after", "2"});
   Port port(sim.path());

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -200,6 +201,34 @@ TEST(Simulator, PacedSplitGapStartsAfterTheFirstPartIsSent) {
   const auto out = run(sim, kStart, kStart + 1000 * kMs);
   ASSERT_EQ(out.size(), 6u);
   EXPECT_EQ(out[2].at, 2 * 1146 + 100 * kMs);
+}
+
+TEST(Simulator, StrictLineHearsOnlyTheModulesRate) {
+  SimConfig config = withFaults({});
+  config.strictLine = true;
+  Simulator sim(config, kStart);
+  struct Step {
+    LineTiming line;
+    std::string frame;
+    std::string answer;
+  };
+  const std::vector<Step> steps = {
+      {{9600, 10}, "QQQ#QV#", "QV:20#"},
+      {{19200, 10}, "QQQ#QV#", ""},            // wrong rate
+      {{9600, 10}, "QQS#BA1:42#", "BA1:OK#"},  // answered on the old settings
+      {{9600, 10}, "QQQ#QV#", ""},
+      {{19200, 10}, "QQQ#QV#", "QV:20#"},
+      {{15200, 10}, "QQQ#QV#", ""},            // not a rate of the module
+  };
+  Micros now = kStart;
+  for (const auto& step : steps) {
+    sim.setLineTiming(step.line);
+    sim.receive(bytes(step.frame), now);
+    EXPECT_EQ(text(sim.poll(now)), step.answer) << step.frame << " at " << step.line.baud;
+    now += 100 * kMs;
+  }
+  const auto log = sim.takeLog();
+  EXPECT_NE(std::find_if(log.begin(), log.end(), [](const std::string& l) { return l.starts_with("<- garbled 51 51 51 23 51 56 23 (line at 19200 baud; the module listens at 9600 baud)"); }), log.end());
 }
 
 TEST(Simulator, InstrumentTimeRunsFromStartUnlessFrozen) {
