@@ -71,6 +71,7 @@ SimProcess::SimProcess(std::vector<std::string> extraArgs) : link_(uniqueLink())
 
   // Read the start line, bounded in time.
   std::string text;
+  bool ended = false;  // its output closed: the simulator is exiting
   const long long deadline = monotonicMs() + kStartTimeoutMs;
   while (text.find('\n') == std::string::npos) {
     const long long left = deadline - monotonicMs();
@@ -78,7 +79,10 @@ SimProcess::SimProcess(std::vector<std::string> extraArgs) : link_(uniqueLink())
     if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) break;
     char chunk[256];
     const ssize_t n = read(out[0], chunk, sizeof chunk);
-    if (n <= 0) break;
+    if (n <= 0) {
+      ended = true;
+      break;
+    }
     text.append(chunk, static_cast<size_t>(n));
   }
   close(out[0]);
@@ -86,7 +90,7 @@ SimProcess::SimProcess(std::vector<std::string> extraArgs) : link_(uniqueLink())
   const size_t at = text.find(kListening);
   const size_t end = text.find(" (", at == std::string::npos ? 0 : at);
   if (at == std::string::npos || text.find('\n') == std::string::npos) {
-    const int status = waitForExit(0);
+    const int status = waitForExit(ended ? kStopTimeoutMs : 0);
     std::string reason = status >= 0 ? "it exited with status " + std::to_string(status) + " (see its error output)"
                                      : "it printed no start line within " + std::to_string(kStartTimeoutMs) + " ms";
     stop();
