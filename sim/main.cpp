@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
@@ -46,7 +47,8 @@ Micros nowUs() {
 
 struct Line {
   int fd = -1;
-  int heldSlave = -1;  // our own slave descriptor: the master never sees EIO
+  int heldSlave = -1;    // our own slave descriptor: the master never sees EIO
+  int closeWatch = -1;   // inotify: the tool closed its end of the pty
   bool pty = false;
   std::string path;
 };
@@ -64,6 +66,18 @@ Line openPty() {
   if (line.heldSlave < 0) fail("cannot open " + line.path + ": " + std::strerror(errno));
   // Raw from the start: an echoing slave would send our answers back to us.
   if (auto error = tq::sim::makeRaw(line.heldSlave, std::nullopt); !error.empty()) fail(line.path + ": " + error);
+  // On a real port the last close ends an exclusive open (TIOCEXCL). A pty
+  // keeps the flag while its master lives, so a tool that opened it
+  // exclusively could not open it again (unless root): we end it ourselves
+  // whenever the tool closes the port.
+  line.closeWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (line.closeWatch >= 0 && inotify_add_watch(line.closeWatch, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    close(line.closeWatch);
+    line.closeWatch = -1;
+  }
+  if (line.closeWatch < 0)
+    std::fprintf(stderr, "tq580-sim: cannot watch %s for closes (%s); an exclusive open will outlast the tool's close\n",
+                 name, std::strerror(errno));
   return line;
 }
 
@@ -180,10 +194,16 @@ int main(int argc, char** argv) {
       timeout.tv_nsec = (left % 1'000'000) * 1000;
       wait = &timeout;
     }
-    pollfd fds[2] = {{line.fd, POLLIN, 0}, {signalFd, POLLIN, 0}};
-    const int ready = ppoll(fds, 2, wait, nullptr);
+    pollfd fds[3] = {{line.fd, POLLIN, 0}, {signalFd, POLLIN, 0}, {line.closeWatch, POLLIN, 0}};
+    const int ready = ppoll(fds, line.closeWatch >= 0 ? 3 : 2, wait, nullptr);
     if (ready < 0 && errno != EINTR) fail(std::string("poll: ") + std::strerror(errno));
     if (ready > 0 && (fds[1].revents & POLLIN)) break;
+    if (ready > 0 && line.closeWatch >= 0 && (fds[2].revents & POLLIN)) {
+      char events[4096];
+      while (read(line.closeWatch, events, sizeof events) > 0) {
+      }
+      ioctl(line.heldSlave, TIOCNXCL);
+    }
     if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
       const ssize_t n = read(line.fd, buffer.data(), buffer.size());
       if (n > 0) {
@@ -204,6 +224,7 @@ int main(int argc, char** argv) {
   }
 
   if (linked) unlink(options.link.c_str());
+  if (line.closeWatch >= 0) close(line.closeWatch);
   if (line.heldSlave >= 0) close(line.heldSlave);
   close(line.fd);
   return status;

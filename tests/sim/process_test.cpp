@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <modbus.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -81,6 +84,36 @@ TEST(SimProgram, PrintsItsPtyAndLinksIt) {
   Port port(sim.linkPath());
   port.send("QQQ#QV#");
   EXPECT_EQ(port.receive(6), "QV:20#");
+}
+
+TEST(SimProgram, ExclusiveOpenEndsWhenTheToolCloses) {
+  // TIOCEXCL binds only users without privileges: run the tool's side as one.
+  SimProcess sim;
+  if (geteuid() == 0) {
+    ASSERT_EQ(chmod(sim.path().c_str(), 0666), 0);
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    for (int round = 0; round < 3; ++round) {
+      int fd = -1;
+      // The simulator ends the exclusive open as soon as it sees the close.
+      for (int attempt = 0; attempt < 500 && fd < 0; ++attempt) {
+        fd = open(sim.path().c_str(), O_RDWR | O_NOCTTY);
+        if (fd < 0 && errno != EBUSY) _exit(4);
+        if (fd < 0) usleep(2000);
+      }
+      if (fd < 0) _exit(5);
+      if (ioctl(fd, TIOCEXCL) != 0) _exit(6);
+      close(fd);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(SimProgram, RemovesItsLinkOnExit) {
