@@ -359,9 +359,16 @@ std::unique_ptr<QMainWindow> ControlTest::design_;
 std::unique_ptr<Ui::TForm1> ControlTest::designUi_;
 std::unique_ptr<tq::ui::TForm1> ControlTest::form_;
 
-TEST_P(ControlTest, AsDescribed) { checkControl(design_.get(), GetParam(), false); }
-
-TEST_P(ControlTest, AfterFormCreate) { checkControl(form_.get(), GetParam(), true); }
+TEST_P(ControlTest, AsDescribedAndAfterFormCreate) {
+  {
+    SCOPED_TRACE("window description");
+    checkControl(design_.get(), GetParam(), false);
+  }
+  {
+    SCOPED_TRACE("after FormCreate");
+    checkControl(form_.get(), GetParam(), true);
+  }
+}
 
 INSTANTIATE_TEST_SUITE_P(Window, ControlTest, ::testing::ValuesIn(expectedControls()),
                          [](const ::testing::TestParamInfo<Expected>& info) { return std::string(info.param.name); });
