@@ -1,5 +1,6 @@
 #include "module.h"
 
+#include <cmath>
 #include <string_view>
 
 #include "config_protocol.h"
@@ -12,7 +13,10 @@ std::optional<DeviceValues> Module::deviceValues(int device, double seconds) con
   if (device < 0 || device >= deviceCount(settings_)) return std::nullopt;
   if (!settings_.devices[static_cast<size_t>(device)].enabled) return std::nullopt;
   if (instrument_.identity().pollingAddress != device) return std::nullopt;
-  const HartReading reading = instrument_.reading(seconds);
+  // The module holds what it read at its last poll of the instrument.
+  const double interval = settings_.instrumentInterval * kIntervalUnitSeconds;
+  const double polledAt = interval > 0 ? std::floor(seconds / interval) * interval : seconds;
+  const HartReading reading = instrument_.reading(polledAt);
   DeviceValues values{reading.loopCurrentMa, {}};
   for (size_t v = 0; v < values.variables.size(); ++v) values.variables[v] = reading.variables[v].value;
   return values;

@@ -13,6 +13,11 @@
 
 namespace tq::sim {
 
+// The instrument communication interval ("JTM") counts in 10 ms.
+inline constexpr double kIntervalUnitSeconds = 0.01;
+// The communication delay ("XY" = 1) before each answer.
+inline constexpr int64_t kCommunicationDelayUs = 100'000;
+
 class Module {
  public:
   explicit Module(ModuleSettings settings = factorySettings(), HartIdentity identity = {});
@@ -22,7 +27,8 @@ class Module {
   std::optional<std::vector<uint8_t>> answer(const ScanResult& scan, std::span<const uint8_t> frame, double seconds);
 
   // Device n's values as the module polls them: n within the unit count,
-  // the device enabled, and the instrument at polling address n.
+  // the device enabled, and the instrument at polling address n. Values
+  // change only at each poll, every instrument communication interval.
   std::optional<DeviceValues> deviceValues(int device, double seconds) const;
   std::vector<uint16_t> registers(double seconds) const;
 

@@ -170,6 +170,10 @@ Answers:
   Decimal values (limits, 4/20 mA values, coefficient) are stored as numbers
   and reported in five characters with as many decimals as fit.
   Current outputs follow variables 1..4 of device 0 (0 mA when closed).
+  Module settings that act: ADR (MODBUS address), YB (unit count: the
+  register map), HART enable, DFOT formats, FMW coefficient on variable 1,
+  XY = 1 (every answer 100 ms late), JTM (register values and current
+  outputs change only every JTM x 10 ms), BA1 (with --strict-line).
   HART frames          passed to the instrument: commands 0, 1, 2, 3 and 6
                        (others: response code 64); a wrong check byte or
                        another address gets no answer

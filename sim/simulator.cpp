@@ -52,7 +52,14 @@ void Simulator::scan(Micros now, bool final) {
     if (result.status == ScanStatus::kNeedMore) return;
     const std::span<const uint8_t> frame(input_.data(), result.length);
     if (result.status == ScanStatus::kNoise) {
-      log_.push_back("<- noise " + tq::bytesDisplay(frame));
+      // One line per run of noise, not per byte.
+      const std::string text = tq::bytesDisplay(frame);
+      if (noiseLine_ && *noiseLine_ + 1 == log_.size()) {
+        log_.back() += text;
+      } else {
+        log_.push_back("<- noise " + text);
+        noiseLine_ = log_.size() - 1;
+      }
     } else {
       log_.push_back("<- " + describeBytes(frame));
       const bool faulty = matches(frame);
@@ -83,7 +90,8 @@ void Simulator::schedule(std::vector<uint8_t> reply, bool faulty, Micros now) {
     }
     reply.insert(reply.begin(), noise.begin(), noise.end());
   }
-  Micros start = std::max(now + (faulty ? f.delayUs : 0), lineFreeAt_);
+  const Micros moduleDelay = module_.settings().communicationDelay ? kCommunicationDelayUs : 0;
+  Micros start = std::max(now + moduleDelay + (faulty ? f.delayUs : 0), lineFreeAt_);
   if (faulty && f.splitGapUs >= 0 && reply.size() > 1) {
     const size_t at = f.splitAt < 0 ? reply.size() / 2 : std::clamp<size_t>(static_cast<size_t>(f.splitAt), 1, reply.size() - 1);
     std::vector<uint8_t> second(reply.begin() + static_cast<std::ptrdiff_t>(at), reply.end());
@@ -130,6 +138,7 @@ std::optional<Micros> Simulator::nextDeadline() const {
 std::vector<std::string> Simulator::takeLog() {
   std::vector<std::string> lines;
   lines.swap(log_);
+  noiseLine_.reset();
   return lines;
 }
 

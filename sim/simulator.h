@@ -97,6 +97,7 @@ class Simulator {
   int faultsApplied_ = 0;
   int matchingRequests_ = 0;
   bool hangUpArmed_ = false;
+  std::optional<size_t> noiseLine_;  // log line of the current run of noise
   uint32_t noiseState_ = 0x2545F491u;
   std::vector<std::string> log_;
 };

@@ -127,6 +127,16 @@ TEST(ModbusSlave, SilentForBadCrcOtherSlaveAndBroadcast) {
   EXPECT_TRUE(handleModbusRequest(request(2, 3, 0, 10), 2, registers));
 }
 
+TEST(ModbusSlave, ValuesChangeOnlyAtEachInstrumentPoll) {
+  Module module;
+  module.settings().instrumentInterval = 500;  // 5 s
+  const auto atPoll = module.registers(10.0);
+  EXPECT_EQ(module.registers(14.9), atPoll);
+  EXPECT_NE(module.registers(15.0), atPoll);
+  module.settings().instrumentInterval = 1;  // 10 ms
+  EXPECT_NE(module.registers(10.02), module.registers(10.0));
+}
+
 TEST(ModbusSlave, ModuleMapFollowsUnitCountEnableAndPollingAddress) {
   Module module;
   const double at = 30.0;

@@ -129,6 +129,15 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"MatchMissNoReply", matching(noReply(), "QQS#"), {{0, "QV:20#"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Simulator, CommunicationDelaySettingHoldsEveryAnswer) {
+  Simulator sim(withFaults({}), kStart);
+  sim.receive(bytes("QQS#XY:1#"), kStart);
+  // Set before this answer is scheduled: it is late already.
+  EXPECT_EQ(run(sim, kStart, kStart + 1000 * kMs).at(0).at, 100 * kMs);
+  sim.receive(bytes("QQS#XY:0#"), kStart + 500 * kMs);
+  EXPECT_EQ(text(sim.poll(kStart + 500 * kMs)), "XY:OK#");
+}
+
 TEST(Simulator, NoiseComesRightBeforeTheAnswer) {
   FaultOptions f;
   f.noiseBytes = 5;
@@ -243,14 +252,14 @@ TEST(Simulator, InstrumentTimeRunsFromStartUnlessFrozen) {
 
 TEST(Simulator, LogShowsTrafficAndSilence) {
   Simulator sim(withFaults({}), kStart);
-  sim.receive(std::vector<uint8_t>{0x00}, kStart);
+  sim.receive(std::vector<uint8_t>{0x00, 0x00, 0xF8}, kStart);
   sim.poll(kStart + kFrameSilenceUs);
   sim.receive(bytes("QQQ#QV#"), kStart + 100 * kMs);
   std::vector<uint8_t> otherSlave{0x07, 0x03, 0x00, 0x00, 0x00, 0x0A};
   appendCrc16(otherSlave);
   sim.receive(otherSlave, kStart + 200 * kMs);
   const auto log = sim.takeLog();
-  EXPECT_EQ(log, (std::vector<std::string>{"<- noise 00 ", "<- QQQ#QV#", "-> QV:20#", "<- 07 03 00 00 00 0A C5 AB ", "   (no answer)"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"<- noise 00 00 F8 ", "<- QQQ#QV#", "-> QV:20#", "<- 07 03 00 00 00 0A C5 AB ", "   (no answer)"}));
   EXPECT_TRUE(sim.takeLog().empty());
 }
 
