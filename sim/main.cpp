@@ -179,8 +179,8 @@ int main(int argc, char** argv) {
       int unread = 0;
       if (!hangUpSince) hangUpSince = nowUs();
       const Micros waited = nowUs() - *hangUpSince;
-      const bool read = ioctl(line.heldSlave, FIONREAD, &unread) != 0 || unread == 0;
-      if (!line.pty || (read && waited >= kHangUpMinimumUs) || waited >= kHangUpGraceUs) {
+      const bool drained = ioctl(line.heldSlave, FIONREAD, &unread) != 0 || unread == 0;
+      if (!line.pty || (drained && waited >= kHangUpMinimumUs) || waited >= kHangUpGraceUs) {
         std::fprintf(stderr, "tq580-sim: hanging up as asked\n");
         break;
       }
@@ -196,7 +196,11 @@ int main(int argc, char** argv) {
     }
     pollfd fds[3] = {{line.fd, POLLIN, 0}, {signalFd, POLLIN, 0}, {line.closeWatch, POLLIN, 0}};
     const int ready = ppoll(fds, line.closeWatch >= 0 ? 3 : 2, wait, nullptr);
-    if (ready < 0 && errno != EINTR) fail(std::string("poll: ") + std::strerror(errno));
+    if (ready < 0 && errno != EINTR) {
+      std::fprintf(stderr, "tq580-sim: poll: %s\n", std::strerror(errno));
+      status = 1;
+      break;
+    }
     if (ready > 0 && (fds[1].revents & POLLIN)) break;
     if (ready > 0 && line.closeWatch >= 0 && (fds[2].revents & POLLIN)) {
       char events[4096];
