@@ -176,7 +176,11 @@ Answers:
   outputs change only every JTM x 10 ms), BA1 (with --strict-line).
   HART frames          passed to the instrument: commands 0, 1, 2, 3 and 6
                        (others: response code 64); a wrong check byte or
-                       another address gets no answer
+                       another address gets no answer. Its variables: flow
+                       (m3/h, a 60 s wave), temperature (degC, 300 s),
+                       pressure (bar, 45 s) and total (m3, never falling);
+                       loop current 4..20 mA for 0..100 m3/h, parked at 4 mA
+                       at a polling address other than 0
   MODBUS RTU           function 3 at the slave address: registers 10n..10n+9
                        of device n (n below the unit count) hold its current
                        and variables 1..4 in the formats set by DFOT; the

@@ -195,7 +195,7 @@ TEST(SimProgram, LibmodbusReadsTheRegisterMap) {
 }
 
 TEST(SimProgram, SplitAnswerArrivesAsTwoBlocks) {
-  SimProcess sim({"--split-gap", "150", "--fault-match", "QV"});
+  SimProcess sim({"--split-gap", "300", "--fault-match", "QV"});
   Port port(sim.path());
   port.send("QQQ#QV#");
   EXPECT_EQ(port.receiveOnce(), "QV:");
