@@ -1,6 +1,7 @@
 // Shows the real window and saves each page as <folder>/<n>-<page>.png, so the
 // layout can be reviewed without clicking through it.
-// Usage: render_pages <folder>
+// Usage: render_pages <folder> [<width>x<height>]   (a size other than the
+// window's own shows how the pages behave on a smaller screen)
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
@@ -17,6 +18,18 @@ int main(int argc, char** argv) {
   }
 
   tq::ui::TForm1 form;
+  if (argc > 2) {
+    const QStringList size = QString::fromLocal8Bit(argv[2]).split('x');
+    bool okWidth = false;
+    bool okHeight = false;
+    const int width = size.value(0).toInt(&okWidth);
+    const int height = size.value(1).toInt(&okHeight);
+    if (size.size() != 2 || !okWidth || !okHeight || width <= 0 || height <= 0) {
+      std::fprintf(stderr, "size must read <width>x<height>, e.g. 900x560\n");
+      return 2;
+    }
+    form.resize(width, height);
+  }
   form.setMessageSink([](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); });
   form.show();
   app.processEvents();
