@@ -213,7 +213,7 @@ std::string outputSettingsReply(const ModuleSettings& s) {
   return reply;
 }
 
-// Nine characters: " 12.3456mA"-style, "%7.4f" followed by "mA".
+// Nine characters: "%7.4f" and "mA", e.g. "12.3456mA", " 4.0000mA".
 std::string presentValue(double milliamperes) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%7.4fmA", milliamperes);

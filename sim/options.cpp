@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <cctype>
 #include <functional>
 #include <map>
 
