@@ -15,20 +15,10 @@
 #include "serial/TComm.h"
 #include "support/pty.h"
 #include "ui/TForm1.h"
+#include "window_driver.h"
 
 namespace tq::ui {
 namespace {
-
-bool pumpUntil(const std::function<bool()>& pred, int maxMs = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!pred()) {
-    if (t.elapsed() > maxMs) return false;
-    QApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 // Answers each communication query with a fixed reply.
 class ScriptedModule {
@@ -64,13 +54,6 @@ class ScriptedModule {
   std::string received_;
   std::thread thread_;
 };
-
-template <typename T>
-T* control(TForm1& form, const char* name) {
-  T* w = form.findChild<T*>(name);
-  EXPECT_NE(w, nullptr) << name;
-  return w;
-}
 
 TEST(WindowOverPty, OpenQueryAndDecodedReply) {
   testing::Pty pty;
@@ -119,11 +102,3 @@ TEST(WindowOverPty, AMissingDeviceIsReportedAndThePortStaysClosed) {
 
 }  // namespace
 }  // namespace tq::ui
-
-int main(int argc, char** argv) {
-  // No display needed, also when the build lists the tests.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
