@@ -2,6 +2,8 @@
 // widths the tool's decoders read.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -24,6 +26,8 @@ struct LayoutCase {
   size_t width;
   std::string expected;
 };
+// Tests are listed by name, not by the bytes of their case.
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
 
 std::string bytesFrame(std::string head, std::vector<uint8_t> raw) {
   head.append(raw.begin(), raw.end());

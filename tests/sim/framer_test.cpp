@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -62,6 +64,8 @@ struct FramerCase {
   bool final;
   std::vector<Framed> expected;
 };
+// Tests are listed by name, not by the bytes of their case.
+void PrintTo(const FramerCase& c, std::ostream* os) { *os << c.name; }
 
 class Framer : public ::testing::TestWithParam<FramerCase> {};
 

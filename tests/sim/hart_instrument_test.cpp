@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <bit>
 #include <cstring>
 #include <vector>
@@ -126,6 +128,8 @@ struct SilenceCase {
   const char* name;
   std::vector<uint8_t> frame;
 };
+// Tests are listed by name, not by the bytes of their case.
+void PrintTo(const SilenceCase& c, std::ostream* os) { *os << c.name; }
 
 class HartSilence : public ::testing::TestWithParam<SilenceCase> {};
 

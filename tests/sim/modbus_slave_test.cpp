@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <vector>
 
 #include "sim/crc16.h"
@@ -93,6 +95,8 @@ struct ExceptionCase {
   uint8_t function;
   uint8_t code;
 };
+// Tests are listed by name, not by the bytes of their case.
+void PrintTo(const ExceptionCase& c, std::ostream* os) { *os << c.name; }
 
 class ModbusException : public ::testing::TestWithParam<ExceptionCase> {};
 

@@ -23,6 +23,7 @@ struct RefusedCase {
   std::string frame;
   std::string answer;
 };
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.frame; }
 
 class RefusedFrame : public ::testing::TestWithParam<RefusedCase> {};
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -80,6 +82,8 @@ struct FaultCase {
   FaultOptions faults;
   std::vector<Burst> expected;  // answer to "QQQ#QV#" at time 0
 };
+// Tests are listed by name, not by the bytes of their case.
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 class Faults : public ::testing::TestWithParam<FaultCase> {};
 

@@ -2,6 +2,8 @@
 // colours; damaged ones give an empty image and never crash.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QFile>
 #include <QLabel>
 #include <QPixmap>
@@ -73,6 +75,8 @@ struct SoundCase {
   Colour colour;
   bool progressive;
 };
+// Tests are listed by name, not by the bytes of their case.
+void PrintTo(const SoundCase& c, std::ostream* os) { *os << c.name; }
 
 class SoundJpeg : public ::testing::TestWithParam<SoundCase> {};
 
