@@ -76,7 +76,10 @@ void TransactionEngine::Button1Click() {
     return;
   }
   port_.closePort();
-  port_.setBaudRate(static_cast<uint32_t>(parseInt(view_.text("ComboBox11"))));
+  const std::string baudText = view_.text("ComboBox11");
+  const int32_t baud = parseInt(baudText);
+  if (baud <= 0) throw EConvertError("'" + baudText + "' is not a valid baud rate");
+  port_.setBaudRate(static_cast<uint32_t>(baud));
   port_.setParity(view_.selectedIndex("ComboBox10"));
   port_.setCommName(view_.text("SPREALCOM"));
   port_.disableXonXoff();

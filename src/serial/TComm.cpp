@@ -135,7 +135,7 @@ void TComm::OpenPort() {
 
   // A rate the driver refused would leave the port silently deaf.
   uint32_t actual = 0;
-  if (readBaudRate(device_, actual) != 0 ||
+  if (baudRate_ == 0 || readBaudRate(device_, actual) != 0 ||
       std::fabs(double(actual) - double(baudRate_)) > kBaudTolerance * double(baudRate_)) {
     releaseResources();
     throw ECommsError("Baud rate " + std::to_string(baudRate_) + " is not supported by this serial port");

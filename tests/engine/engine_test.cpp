@@ -369,6 +369,8 @@ TEST(OpenClose, AFailedOpenChangesNothingAndShowsWhy) {
       {"9600", "Error opening serial port", "Error opening serial port"},
       {"96OO", "", "'96OO' is not a valid integer value"},
       {"", "", "'' is not a valid integer value"},
+      {"-9600", "", "'-9600' is not a valid baud rate"},
+      {"0", "", "'0' is not a valid baud rate"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);

@@ -90,6 +90,7 @@ TEST_F(CommTest, OpenFailuresRaiseTheirMessageAndLeaveThePortClosed) {
       {"missing device", [] {}, "/dev/tq580-no-such-port", "Error opening serial port"},
       {"COM name without a device", [] {}, "COM200", "Error opening serial port"},
       {"regular file", [] {}, regular, "File handle is not a comm handle "},
+      {"baud rate 0", [&] { comm.setBaudRate(0); }, pty.slavePath(), "Baud rate 0 is not supported by this serial port"},
       {"held by another opener", [&] { holder.OpenPort(); }, pty.slavePath(), "Error opening serial port"},
   };
   for (const Case& c : cases) {
@@ -107,6 +108,7 @@ TEST_F(CommTest, OpenFailuresRaiseTheirMessageAndLeaveThePortClosed) {
     EXPECT_FALSE(comm.isOpen());
     EXPECT_EQ(tq::testing::openDescriptors(), fdsBefore);  // the attempt released what it took
     holder.ClosePort();
+    comm.setBaudRate(9600);
     EXPECT_EQ(tq::testing::openDescriptors(), fds);
   }
   // After failures, an open starts from the closed state.
