@@ -12,24 +12,15 @@
 #include "serial/line_settings.h"
 #include "support/process_stats.h"
 #include "support/pty.h"
+#include "support/pump.h"
 
 namespace tq::serial {
 namespace {
 
 using tq::testing::Pty;
 
-// Runs the event loop until pred holds or maxMs pass.
-bool pumpUntil(const std::function<bool()>& pred, int maxMs = 3000) {
-  QElapsedTimer t;
-  t.start();
-  while (!pred()) {
-    if (t.elapsed() > maxMs) return false;
-    QCoreApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-void pumpFor(int ms) { pumpUntil([] { return false; }, ms); }
+using tq::testing::pumpFor;
+using tq::testing::pumpUntil;
 
 struct Events {
   std::vector<std::string> blocks;
