@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -154,7 +155,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::
   Timer4->start();
 
   if (auto* ports = findChild<QComboBox*>("SPREALCOM")) {
-    for (const std::string& device : serial::listSerialDevices()) ports->addItem(QString::fromStdString(device));
+    fixedPortItems_ = ports->count();
+    refreshPortList();
+    ports->installEventFilter(this);  // adapters plugged in later show up when the list opens
   }
 
   view_ = std::make_unique<WindowView>(*this);
@@ -257,7 +260,24 @@ void TForm1::wireControls() {
   connect(Timer4, &QTimer::timeout, this, &TForm1::Timer4Timer);
 }
 
+void TForm1::refreshPortList() {
+  auto* ports = findChild<QComboBox*>("SPREALCOM");
+  if (!ports) return;
+  const QString typed = ports->currentText();
+  while (ports->count() > fixedPortItems_) ports->removeItem(ports->count() - 1);
+  for (const std::string& device : serial::listSerialDevices()) ports->addItem(QString::fromStdString(device));
+  ports->setCurrentText(typed);
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched->objectName() == QLatin1String("SPREALCOM") &&
+      (event->type() == QEvent::MouseButtonPress ||
+       (event->type() == QEvent::KeyPress && (static_cast<QKeyEvent*>(event)->key() == Qt::Key_F4 ||
+                                              (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down &&
+                                               static_cast<QKeyEvent*>(event)->modifiers() & Qt::AltModifier))))) {
+    refreshPortList();
+    return false;
+  }
   if (event->type() == QEvent::MouseButtonDblClick && watched->objectName() == QLatin1String("Label8")) {
     Label8DblClick();
     return true;

@@ -106,6 +106,8 @@ class TForm1 : public QMainWindow {
   // Runs one handler; conversion, comms and any other error becomes a message.
   void guard(const char* name, const std::function<void()>& body);
   void wireControls();
+  // The twelve COMn items stay; the devices present now follow them.
+  void refreshPortList();
 
   std::unique_ptr<Ui::TForm1> ui_;
   ToolkitTimer* Timer2 = nullptr;
@@ -117,6 +119,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<engine::TransactionEngine> engine_;
   std::function<void(const QString&)> messageSink_;
   std::string lastHandler_;
+  int fixedPortItems_ = 0;
 };
 
 }  // namespace tq::ui

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <unistd.h>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,6 +16,7 @@
 #include <thread>
 
 #include "serial/TComm.h"
+#include "serial/port_discovery.h"
 #include "support/pty.h"
 #include "ui/TForm1.h"
 #include "window_driver.h"
@@ -98,6 +102,34 @@ TEST(WindowOverPty, AMissingDeviceIsReportedAndThePortStaysClosed) {
   EXPECT_EQ(messages[0], "Error opening serial port");
   EXPECT_EQ(control<QPushButton>(form, "Button1")->text(), "Open");
   EXPECT_FALSE(form.engine().portOpen());
+}
+
+TEST(WindowPortList, OpeningTheListOffersDevicesThatAppearedAfterStart) {
+  const char* link = serial::kSimulatorLink;
+  if (QFileInfo::exists(link) || QFileInfo(link).isSymLink()) GTEST_SKIP() << link << " is in use";
+  TForm1 form;
+  auto* ports = control<QComboBox>(form, "SPREALCOM");
+  ASSERT_EQ(ports->findText(link), -1);
+  ports->setCurrentText("/dev/ttyUSB7");  // what the operator typed stays
+
+  testing::Pty pty;
+  ASSERT_EQ(::symlink(pty.slavePath().c_str(), link), 0);
+  struct RemoveLink {
+    const char* path;
+    ~RemoveLink() { ::unlink(path); }
+  } removeLink{link};
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(ports->width() - 5, 5), ports->mapToGlobal(QPointF(ports->width() - 5, 5)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(ports, &press);
+  ports->hidePopup();
+  EXPECT_GE(ports->findText(link), 12);
+  EXPECT_EQ(ports->itemText(3), "COM4");
+  EXPECT_EQ(ports->currentText(), "/dev/ttyUSB7");
+
+  ::unlink(link);
+  QCoreApplication::sendEvent(ports, &press);
+  ports->hidePopup();
+  EXPECT_EQ(ports->findText(link), -1);
 }
 
 }  // namespace
