@@ -177,26 +177,21 @@ void TComm::ClosePort() {
   if (isOpen()) releaseResources();
 }
 
-void TComm::stopReadThread() {
-  if (!readThread_.joinable()) return;
-  const uint64_t one = 1;
-  [[maybe_unused]] auto n = ::write(closeEvent_, &one, sizeof one);
-  purgeInput(device_);
-  readThread_.join();
-}
-
-void TComm::stopWriteThread() {
-  if (!writeThread_.joinable()) return;
-  const uint64_t one = 1;
-  [[maybe_unused]] auto n = ::write(closeEvent_, &one, sizeof one);
-  purgeOutput(device_);
+void TComm::stopThreads() {
+  // Both threads poll the close event beside the device, so one signal ends a
+  // pending read and a write held up by flow control alike; each purges its
+  // side of the device as it ends.
+  if (closeEvent_ >= 0) {
+    const uint64_t one = 1;
+    [[maybe_unused]] auto n = ::write(closeEvent_, &one, sizeof one);
+  }
+  if (readThread_.joinable()) readThread_.join();
+  if (writeThread_.joinable()) writeThread_.join();
   sendDataEmpty_.store(true);
-  writeThread_.join();
 }
 
 void TComm::releaseResources() {
-  stopReadThread();
-  stopWriteThread();
+  stopThreads();
   if (queueRead_ >= 0) {
     drainWriteQueue(queueRead_);  // blocks never written are freed, not leaked
     ::close(queueRead_);

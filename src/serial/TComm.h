@@ -128,8 +128,7 @@ class TComm : public QObject {
   void applyLineSettings();
   void applyTimeouts();
   LineSettings lineSettings() const;
-  void stopReadThread();
-  void stopWriteThread();
+  void stopThreads();
   // Releases whatever an open attempt or an open port holds.
   void releaseResources();
 
