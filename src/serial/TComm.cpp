@@ -216,11 +216,14 @@ bool TComm::WriteData(const uint8_t* data, uint16_t count) {
   auto* block = new uint8_t[size_t{count} + 1]();
   std::memcpy(block, data, count);
   const WriteMessage message{block, count};
+  // Cleared before queueing: the transmit thread may write the block and set
+  // the flag again before this call returns. A queue too full to take the
+  // block is not empty either.
+  sendDataEmpty_.store(false);
   if (::write(queueWrite_, &message, sizeof message) != static_cast<ssize_t>(sizeof message)) {
     delete[] block;
     return false;
   }
-  sendDataEmpty_.store(false);
   return true;
 }
 
