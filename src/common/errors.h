@@ -11,4 +11,12 @@ class EConvertError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// An entry the tool will not put on the line (a value its field cannot
+// carry, a missing selection, a malformed hex entry): the message says what
+// and why. Nothing has been sent when it is raised.
+class InputRefused : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 }  // namespace tq

@@ -17,4 +17,32 @@ std::string latin1ToUtf8(std::string_view bytes) {
   return out;
 }
 
+std::optional<std::string> utf8ToLatin1(std::string_view utf8, std::optional<char> substitute) {
+  std::string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if (lead < 0x80) {
+      out += static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    // Length of the sequence from its lead byte; continuation bytes follow.
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    size_t end = i + 1;
+    while (end < utf8.size() && end < i + length && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) ++end;
+    const bool latin1 = length == 2 && end == i + 2 && (lead == 0xC2 || lead == 0xC3);
+    if (latin1) {
+      out += static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
+    } else if (substitute) {
+      out += *substitute;
+    } else {
+      return std::nullopt;
+    }
+    i = end;
+  }
+  return out;
+}
+
 }  // namespace tq

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -7,5 +8,11 @@ namespace tq {
 // Bytes from the line shown as characters: each byte is the Latin-1 character
 // of the same value, returned as UTF-8.
 std::string latin1ToUtf8(std::string_view bytes);
+
+// The other way, for texts typed into the window that go on the line: one
+// byte per character. A character beyond Latin-1 (or a malformed sequence)
+// becomes `substitute` when one is given; without one the text is refused
+// (nullopt).
+std::optional<std::string> utf8ToLatin1(std::string_view utf8, std::optional<char> substitute = std::nullopt);
 
 }  // namespace tq

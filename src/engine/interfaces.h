@@ -6,23 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "common/assignment.h"
+
 namespace tq::engine {
 
-// One change to one control, addressed by its object name.
-struct Assignment {
-  enum class Kind { SelectIndex, SetText, SetEnabled, SetVisible, SetChecked };
-  std::string control;
-  Kind kind;
-  int value = 0;     // SelectIndex: index (-1 or out of range = no selection); flags: 0/1
-  std::string text;  // SetText: UTF-8
-
-  static Assignment select(std::string c, int index) { return {std::move(c), Kind::SelectIndex, index, {}}; }
-  static Assignment setText(std::string c, std::string t) { return {std::move(c), Kind::SetText, 0, std::move(t)}; }
-  static Assignment enable(std::string c, bool on = true) { return {std::move(c), Kind::SetEnabled, on, {}}; }
-  static Assignment show(std::string c, bool on = true) { return {std::move(c), Kind::SetVisible, on, {}}; }
-  static Assignment check(std::string c, bool on = true) { return {std::move(c), Kind::SetChecked, on, {}}; }
-  bool operator==(const Assignment&) const = default;
-};
+using tq::Assignment;
+using tq::Decoded;
 
 // The controls as the engine sees them.
 class View {

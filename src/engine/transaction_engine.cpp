@@ -7,12 +7,12 @@
 #include "common/errors.h"
 #include "common/int_conversion.h"
 #include "common/text.h"
+#include "protocol/config_frames.h"
+#include "protocol/replies.h"
 
 namespace tq::engine {
 
 namespace {
-
-constexpr std::string_view kCommQueryFrame = "QQQ#QV#";
 
 // Combo boxes and edits brought to their start state when the window opens.
 constexpr const char* kSelectionsClearedAtStart[] = {
@@ -48,7 +48,7 @@ OnBlock blockRule(int pendingCode) {
 TransactionEngine::TransactionEngine(View& view, Port& port, Timer& timer2, Timer& timer3, Timer& timer4,
                                      Sleeper& sleeper)
     : view_(view), port_(port), timer2_(timer2), timer3_(timer3), timer4_(timer4), sleeper_(sleeper) {
-  decoders_[code::CommQuery] = [](const ReplyInput& reply) { return decodeCommQueryReply(reply.text); };
+  decoders_[code::CommQuery] = [](const ReplyInput& reply) { return protocol::decodeCommQueryReply(reply.text); };
 }
 
 void TransactionEngine::setDecoder(int pendingCode, Decoder decoder) { decoders_[pendingCode] = std::move(decoder); }
@@ -92,34 +92,59 @@ void TransactionEngine::Button1Click() {
 }
 
 void TransactionEngine::Button6Click() {
-  Request request;
-  request.frame.assign(kCommQueryFrame.begin(), kCommQueryFrame.end());
-  request.code = code::CommQuery;
-  request.timeoutClass = timeout::Connection;
-  request.timer3Interval = kQueryTimeoutMs;
-  send(request);
+  clearDisplays();
+  transmit(protocol::commQueryFrame(), FrameDisplay::Text);
+  await(code::CommQuery, timeout::Connection, kQueryTimeoutMs);
 }
 
-void TransactionEngine::Button26Click() { view_.apply(Assignment::setText("Memo10", "")); }
+void TransactionEngine::Button26Click() { clearReceiveDisplay(); }
 
-void TransactionEngine::send(const Request& request) {
-  if (request.frame.size() > kSendAreaSize) {
-    throw std::length_error("The frame is " + std::to_string(request.frame.size()) + " bytes long; at most " +
-                            std::to_string(kSendAreaSize) + " bytes can be sent.");
-  }
+void TransactionEngine::clearDisplays() {
   view_.apply(Assignment::setText("Edit8", ""));
-  view_.apply(Assignment::setText("Memo10", ""));
-  std::copy(request.frame.begin(), request.frame.end(), shared_.begin() + kSendAreaStart);
-  const auto frame = std::span<const uint8_t>(shared_).subspan(kSendAreaStart, request.frame.size());
-  const std::string shown = request.display == FrameDisplay::Bytes
-                                ? bytesDisplay(frame)
-                                : latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(frame.data()), frame.size()));
-  view_.apply(Assignment::setText("Edit8", shown));
+  clearReceiveDisplay();
+}
+
+void TransactionEngine::clearReceiveDisplay() { view_.apply(Assignment::setText("Memo10", "")); }
+
+void TransactionEngine::transmit(std::span<const uint8_t> frame, FrameDisplay display) {
+  if (frame.size() > kSendAreaSize) {
+    throw InputRefused("The frame is " + std::to_string(frame.size()) + " bytes long; at most " +
+                       std::to_string(kSendAreaSize) + " bytes can be sent.");
+  }
+  std::copy(frame.begin(), frame.end(), shared_.begin() + kSendAreaStart);
+  const auto assembled = std::span<const uint8_t>(shared_).subspan(kSendAreaStart, frame.size());
+  showFrame(assembled, display);
+  write(assembled);
+}
+
+void TransactionEngine::showFrame(std::span<const uint8_t> frame, FrameDisplay display) {
+  switch (display) {
+    case FrameDisplay::Text:
+      view_.apply(Assignment::setText(
+          "Edit8", latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(frame.data()), frame.size()))));
+      break;
+    case FrameDisplay::Bytes:
+      view_.apply(Assignment::setText("Edit8", bytesDisplay(frame)));
+      break;
+    case FrameDisplay::Hidden:
+      break;
+  }
+}
+
+void TransactionEngine::write(std::span<const uint8_t> frame) {
   port_.writeData(frame);  // a closed port sends nothing; the time-out tells the operator
-  pendingCode_ = request.code;
-  timeoutClass_ = request.timeoutClass;
-  if (request.timer3Interval) timer3_.setInterval(*request.timer3Interval);
+}
+
+void TransactionEngine::await(int pendingCode, int timeoutClass, std::optional<int> timer3IntervalMs) {
+  pendingCode_ = pendingCode;
+  timeoutClass_ = timeoutClass;
+  if (timer3IntervalMs) timer3_.setInterval(*timer3IntervalMs);
   timer3_.start();
+}
+
+void TransactionEngine::closePortLater() {
+  timer4_.setInterval(kPortCloseDelayMs);
+  timer4_.start();
 }
 
 void TransactionEngine::Comm1ReceiveData(std::span<const uint8_t> block, int waitedMs) {

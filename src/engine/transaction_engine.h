@@ -69,30 +69,17 @@ struct ReplyInput {
   const View& view;
 };
 
-// A decoder's result: the control changes in order and, where decoding
-// stopped on a bad field, the message to show after applying them.
-struct Decoded {
-  std::vector<Assignment> assignments;
-  std::optional<std::string> error;
-};
 using Decoder = std::function<Decoded(const ReplyInput&)>;
 
-// How the send-buffer field shows a request.
-enum class FrameDisplay { Text, Bytes };
-
-struct Request {
-  std::vector<uint8_t> frame;
-  FrameDisplay display = FrameDisplay::Text;
-  int code = code::None;
-  int timeoutClass = timeout::None;
-  std::optional<int> timer3Interval;  // unset: Timer3 keeps its interval
-};
+// How the send-buffer field shows a request: as its characters, in the
+// byte display, or not at all.
+enum class FrameDisplay { Text, Bytes, Hidden };
 
 class TransactionEngine {
  public:
   TransactionEngine(View& view, Port& port, Timer& timer2, Timer& timer3, Timer& timer4, Sleeper& sleeper);
 
-  // Later request kinds plug their reply decoders in here (202, 203, 204,
+  // The request handlers plug their reply decoders in here (202, 203, 204,
   // 301, 100, 103); the communication query's decoder is built in.
   void setDecoder(int pendingCode, Decoder decoder);
 
@@ -109,10 +96,29 @@ class TransactionEngine {
   void Timer3Timer();
   void Timer4Timer();
 
-  // The common calling order of every request handler: empty the displays,
-  // assemble the frame in the send area, show it, write it, record the codes
-  // and arm Timer3. A frame that does not fit the send area is refused.
-  void send(const Request& request);
+  // The steps a request handler composes, in this order:
+  //   clearDisplays();                    empty Edit8 and Memo10 first, so a
+  //                                       refused entry leaves them empty
+  //   <build the frame>                   may refuse: nothing sent, codes kept
+  //   transmit(frame, FrameDisplay::Text);
+  //   await(code, timeoutClass, ms);      only once the frame is on its way
+  // Empties Edit8 and Memo10.
+  void clearDisplays();
+  // Empties Memo10 only.
+  void clearReceiveDisplay();
+  // Assembles the frame in the send area, shows it in Edit8 and writes it to
+  // the port (a closed port sends nothing; the time-out tells the operator).
+  // A frame that does not fit the send area is refused before anything
+  // changes.
+  void transmit(std::span<const uint8_t> frame, FrameDisplay display);
+  // For frames built as text outside the send area: show, then write.
+  void showFrame(std::span<const uint8_t> frame, FrameDisplay display);
+  void write(std::span<const uint8_t> frame);
+  // Records the awaited reply and its time-out class and starts Timer3,
+  // after giving it `timer3IntervalMs` when set.
+  void await(int pendingCode, int timeoutClass, std::optional<int> timer3IntervalMs);
+  // Timer4: the port closes itself after the module's line settings changed.
+  void closePortLater();
 
   bool portOpen() const { return portOpen_; }
   int pendingCode() const { return pendingCode_; }
@@ -141,9 +147,5 @@ class TransactionEngine {
   std::array<uint8_t, kSharedSize> shared_{};
   std::string receivedText_;
 };
-
-// The communication query reply: "QV:" then the interface-type digit and the
-// unit-count digit.
-Decoded decodeCommQueryReply(std::string_view text);
 
 }  // namespace tq::engine

@@ -55,12 +55,10 @@ struct Harness {
     run([&] { engine.Comm1ReceiveData(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())); });
   }
   void request(int pending, int timeoutClass, std::optional<int> interval) {
-    Request r;
-    r.frame = {'R', 'E', 'Q'};
-    r.code = pending;
-    r.timeoutClass = timeoutClass;
-    r.timer3Interval = interval;
-    engine.send(r);
+    const uint8_t frame[] = {'R', 'E', 'Q'};
+    engine.clearDisplays();
+    engine.transmit(frame, FrameDisplay::Text);
+    engine.await(pending, timeoutClass, interval);
   }
   void open() {
     run([this] { engine.Button1Click(); });
@@ -433,16 +431,14 @@ TEST(Window, ClearBufferEmptiesOnlyTheDisplay) {
 TEST(Requests, AFrameLargerThanTheSendAreaIsRefusedAndNothingIsSent) {
   Harness h;
   h.open();
-  Request r;
-  r.frame.assign(kSendAreaSize + 1, 0xFF);
-  r.code = code::HartManual;
-  h.run([&] { h.engine.send(r); });
+  h.view.controls["Edit8"].text = "earlier frame";
+  std::vector<uint8_t> frame(kSendAreaSize + 1, 0xFF);
+  h.run([&] { h.engine.transmit(frame, FrameDisplay::Bytes); });
   ASSERT_EQ(h.view.messages.size(), 1u);
   EXPECT_TRUE(h.port.written.empty());
-  EXPECT_EQ(h.engine.pendingCode(), code::None);
-  r.frame.resize(kSendAreaSize);
-  r.display = FrameDisplay::Bytes;
-  h.engine.send(r);
+  EXPECT_EQ(h.text("Edit8"), "earlier frame");
+  frame.resize(kSendAreaSize);
+  h.engine.transmit(frame, FrameDisplay::Bytes);
   ASSERT_EQ(h.port.written.size(), 1u);
   EXPECT_EQ(h.text("Edit8").substr(0, 6), "FF FF ");
 }
