@@ -1,0 +1,44 @@
+// The replies of the "Syetem Parameters" page.
+#include "protocol/replies.h"
+#include "protocol/reply_scanner.h"
+
+namespace tq::protocol {
+
+namespace {
+
+// "QV:20#": interface type, unit count.
+const Group kCommQueryReply = {"QV:", {{3, 1, As::Digit, "ComboBox13"}, {4, 1, As::Digit, "ComboBox1"}}};
+
+// Buttons that make sense once the module has answered.
+constexpr const char* kButtonsEnabledByReply[] = {
+    "Button16", "Button21", "Button24", "Button29", "Button15", "Button27", "Button5", "Button7",
+    "Button14", "Button10", "Button17", "Button18", "Button12", "Button31", "Button23"};
+
+// "QX1#BA1:30#MD:1#ADR:005#XY:0#JTM:010#": the fields the set frames
+// "BA1", "MD", "ADR", "XY" and "JTM" write, in the same encodings.
+const Group kSystemReply[] = {
+    {"BA1:", {{4, 1, As::Digit, "ComboBox2"},    // RS485 baud rate
+              {5, 1, As::Digit, "ComboBox4"}}},  // RS485 parity
+    {"MD:", {{3, 1, As::Digit, "ComboBox7"}}},   // working mode
+    {"ADR:", {{4, 3, As::Text, "Edit14"}}},      // MODBUS slave address, "005" kept as it stands
+    {"XY:", {{3, 1, As::Digit, "ComboBox12"}}},  // communication delay
+    {"JTM:", {{4, 3, As::Text, "Edit6"}}},       // instrument interval, units of 10 ms
+};
+
+}  // namespace
+
+Decoded decodeCommQueryReply(std::string_view text) {
+  Decoded out;
+  if (scanGroup(text, kCommQueryReply, out) != Scan::Applied) return out;
+  for (const char* button : kButtonsEnabledByReply) out.assignments.push_back(Assignment::enable(button));
+  return out;
+}
+
+Decoded decodeSystemReply(std::string_view text) {
+  Decoded out;
+  if (findKeyword(text, "QX1") == std::string_view::npos) return out;
+  scanGroups(text, kSystemReply, out);
+  return out;
+}
+
+}  // namespace tq::protocol
