@@ -11,10 +11,12 @@
 #include <QTabWidget>
 #include <QThread>
 
+#include "requests/config_requests.h"
 #include "serial/TComm.h"
 #include "serial/port_discovery.h"
 #include "ui/pictures.h"
 #include "ui/toolkit_timer.h"
+#include "ui/window_view.h"
 #include "ui_mainwindow.h"
 
 namespace tq::ui {
@@ -26,74 +28,6 @@ constexpr int kTimer3InitialMs = 1000;
 constexpr int kTimer4InitialMs = 1000;
 
 }  // namespace
-
-// The controls as the engine sees them: addressed by object name.
-class WindowView : public engine::View {
- public:
-  explicit WindowView(TForm1& form) : form_(form) {}
-
-  void apply(const engine::Assignment& change) override {
-    using Kind = engine::Assignment::Kind;
-    QWidget* w = widget(change.control);
-    if (!w) return;
-    const QString text = QString::fromStdString(change.text);
-    switch (change.kind) {
-      case Kind::SelectIndex:
-        if (auto* combo = qobject_cast<QComboBox*>(w)) {
-          // An index beyond the items leaves the box with no selection.
-          combo->setCurrentIndex(change.value >= 0 && change.value < combo->count() ? change.value : -1);
-        }
-        break;
-      case Kind::SetText:
-        if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setText(text);
-        else if (auto* label = qobject_cast<QLabel*>(w)) label->setText(text);
-        else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(text);
-        else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) memo->setPlainText(text);
-        else if (auto* combo = qobject_cast<QComboBox*>(w)) combo->setCurrentText(text);
-        break;
-      case Kind::SetEnabled:
-        w->setEnabled(change.value != 0);
-        break;
-      case Kind::SetVisible:
-        w->setVisible(change.value != 0);
-        break;
-      case Kind::SetChecked:
-        if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setChecked(change.value != 0);
-        break;
-    }
-  }
-
-  std::string text(const std::string& control) const override {
-    QWidget* w = widget(control);
-    QString text;
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) text = edit->text();
-    else if (auto* combo = qobject_cast<QComboBox*>(w)) text = combo->currentText();
-    else if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
-    else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) text = memo->toPlainText();
-    else if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
-    return text.toStdString();
-  }
-
-  int selectedIndex(const std::string& control) const override {
-    auto* combo = qobject_cast<QComboBox*>(widget(control));
-    return combo ? combo->currentIndex() : -1;
-  }
-
-  bool checked(const std::string& control) const override {
-    auto* button = qobject_cast<QAbstractButton*>(widget(control));
-    return button && button->isChecked();
-  }
-
-  void showMessage(const std::string& message) override { form_.showMessage(QString::fromStdString(message)); }
-
- private:
-  QWidget* widget(const std::string& name) const {
-    auto* w = form_.findChild<QWidget*>(QString::fromStdString(name));
-    if (!w) qWarning("No control named %s", name.c_str());
-    return w;
-  }
-  TForm1& form_;
-};
 
 // The serial port component as the engine drives it.
 class CommPortAdapter : public engine::Port {
@@ -131,7 +65,8 @@ class ThreadSleeper : public engine::Sleeper {
   void sleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
 };
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>()) {
+TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>()), sleeper_(std::move(sleeper)) {
   ui_->setupUi(this);
   loadWindowPictures(findChild<QLabel*>("Image1"), findChild<QLabel*>("Image2"));
 
@@ -160,10 +95,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::
     ports->installEventFilter(this);  // adapters plugged in later show up when the list opens
   }
 
-  view_ = std::make_unique<WindowView>(*this);
+  view_ = std::make_unique<WindowView>(*this, [this](const QString& text) { showMessage(text); });
   port_ = std::make_unique<CommPortAdapter>(*Comm1);
-  sleeper_ = std::make_unique<ThreadSleeper>();
+  if (!sleeper_) sleeper_ = std::make_unique<ThreadSleeper>();
   engine_ = std::make_unique<engine::TransactionEngine>(*view_, *port_, *Timer2, *Timer3, *Timer4, *sleeper_);
+  config_ = std::make_unique<requests::ConfigRequests>(*engine_, *view_);
 
   wireControls();
   FormCreate();
@@ -299,29 +235,34 @@ void TForm1::Timer2Timer() { guard("Timer2Timer", [this] { engine_->Timer2Timer(
 void TForm1::Timer3Timer() { guard("Timer3Timer", [this] { engine_->Timer3Timer(); }); }
 void TForm1::Timer4Timer() { guard("Timer4Timer", [this] { engine_->Timer4Timer(); }); }
 
+// Handlers of the settings and parameter queries.
+#define TQ_HANDLER(name, requests) \
+  void TForm1::name() { guard(#name, [this] { requests->name(); }); }
+TQ_HANDLER(Button5Click, config_)
+TQ_HANDLER(Button24Click, config_)
+TQ_HANDLER(Button29Click, config_)
+TQ_HANDLER(Button15Click, config_)
+TQ_HANDLER(Button27Click, config_)
+TQ_HANDLER(Button30Click, config_)
+TQ_HANDLER(Button10Click, config_)
+TQ_HANDLER(Button21Click, config_)
+TQ_HANDLER(Button17Click, config_)
+TQ_HANDLER(Button18Click, config_)
+TQ_HANDLER(Button12Click, config_)
+TQ_HANDLER(Button22Click, config_)
+TQ_HANDLER(Button2Click, config_)
+TQ_HANDLER(Edit14Change, config_)
+TQ_HANDLER(Label8DblClick, config_)
+TQ_HANDLER(Button23Click, config_)
+TQ_HANDLER(Button31Click, config_)
+TQ_HANDLER(ComboBox41Change, config_)
+TQ_HANDLER(ComboBox17Change, config_)
+#undef TQ_HANDLER
+
 // Handlers whose requests are not built yet: they run through the guard and
 // do nothing.
 #define TQ_PENDING_HANDLER(name) \
   void TForm1::name() { guard(#name, [] {}); }
-TQ_PENDING_HANDLER(Button5Click)
-TQ_PENDING_HANDLER(Button24Click)
-TQ_PENDING_HANDLER(Button29Click)
-TQ_PENDING_HANDLER(Button15Click)
-TQ_PENDING_HANDLER(Button27Click)
-TQ_PENDING_HANDLER(Button30Click)
-TQ_PENDING_HANDLER(Button10Click)
-TQ_PENDING_HANDLER(Button21Click)
-TQ_PENDING_HANDLER(Button17Click)
-TQ_PENDING_HANDLER(Button18Click)
-TQ_PENDING_HANDLER(Button12Click)
-TQ_PENDING_HANDLER(Button22Click)
-TQ_PENDING_HANDLER(Button2Click)
-TQ_PENDING_HANDLER(Edit14Change)
-TQ_PENDING_HANDLER(Label8DblClick)
-TQ_PENDING_HANDLER(Button23Click)
-TQ_PENDING_HANDLER(Button31Click)
-TQ_PENDING_HANDLER(ComboBox41Change)
-TQ_PENDING_HANDLER(ComboBox17Change)
 TQ_PENDING_HANDLER(Button3Click)
 TQ_PENDING_HANDLER(Button9Click)
 TQ_PENDING_HANDLER(Button61Click)

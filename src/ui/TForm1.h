@@ -17,6 +17,10 @@ namespace tq::serial {
 class TComm;
 }
 
+namespace tq::requests {
+class ConfigRequests;
+}
+
 namespace tq::ui {
 
 class ToolkitTimer;
@@ -27,7 +31,8 @@ class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TForm1(QWidget* parent = nullptr);
+  // `sleeper` replaces the real 300 ms pause of the receive handler (tests).
+  explicit TForm1(QWidget* parent = nullptr, std::unique_ptr<engine::Sleeper> sleeper = nullptr);
   ~TForm1() override;
 
   // Messages normally appear in modal boxes; a sink set here receives them
@@ -117,6 +122,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<CommPortAdapter> port_;
   std::unique_ptr<engine::Sleeper> sleeper_;
   std::unique_ptr<engine::TransactionEngine> engine_;
+  std::unique_ptr<requests::ConfigRequests> config_;
   std::function<void(const QString&)> messageSink_;
   std::string lastHandler_;
   int fixedPortItems_ = 0;
