@@ -1,0 +1,39 @@
+#pragma once
+// Decoded assignments folded into the controls they leave behind, so reply
+// tests compare final states instead of restating the decoder's steps.
+#include <map>
+#include <optional>
+#include <string>
+
+#include "common/assignment.h"
+
+namespace tq::protocol::testing {
+
+struct Outcome {
+  std::map<std::string, std::string> values;  // control -> "#3" (selection), "text", "shown"/"hidden"
+  std::optional<std::string> error;
+  bool operator==(const Outcome&) const = default;
+};
+
+inline Outcome outcome(const Decoded& decoded) {
+  Outcome out;
+  for (const Assignment& a : decoded.assignments) {
+    switch (a.kind) {
+      case Assignment::Kind::SelectIndex: out.values[a.control] = "#" + std::to_string(a.value); break;
+      case Assignment::Kind::SetText: out.values[a.control] = a.text; break;
+      case Assignment::Kind::SetVisible: out.values[a.control] = a.value ? "shown" : "hidden"; break;
+      case Assignment::Kind::SetEnabled: out.values[a.control] = a.value ? "enabled" : "disabled"; break;
+      case Assignment::Kind::SetChecked: out.values[a.control] = a.value ? "checked" : "unchecked"; break;
+    }
+  }
+  out.error = decoded.error;
+  return out;
+}
+
+inline std::ostream& operator<<(std::ostream& os, const Outcome& o) {
+  for (const auto& [control, value] : o.values) os << control << "=" << value << " ";
+  if (o.error) os << "error: " << *o.error;
+  return os;
+}
+
+}  // namespace tq::protocol::testing

@@ -1,0 +1,63 @@
+// The communication query and system parameter replies: markers, first
+// occurrences, partial application before a bad digit, truncated groups.
+#include <gtest/gtest.h>
+
+#include "protocol/replies.h"
+#include "reply_test_support.h"
+
+namespace tq::protocol {
+namespace {
+
+using testing::Outcome;
+using testing::outcome;
+
+struct Case {
+  const char* name;
+  std::string text;
+  Outcome expected;
+};
+
+std::ostream& operator<<(std::ostream& os, const Case& c) { return os << c.name; }
+
+const Case kSystemCases[] = {
+    {"FullReply", "QX1#BA1:30#MD:1#ADR:005#XY:0#JTM:010#",
+     {{{"ComboBox2", "#3"}, {"ComboBox4", "#0"}, {"ComboBox7", "#1"}, {"Edit14", "005"}, {"ComboBox12", "#0"},
+       {"Edit6", "010"}}}},
+    {"NoMarker", "BA1:30#MD:1#ADR:005#XY:0#JTM:010#", {}},
+    {"OneGroupOnly", "QX1#BA1:41#", {{{"ComboBox2", "#4"}, {"ComboBox4", "#1"}}}},
+    {"KeywordBeforeMarker", "ADR:123#QX1#", {{{"Edit14", "123"}}}},
+    {"FirstOccurrenceWins", "QX1#MD:2#MD:3#", {{{"ComboBox7", "#2"}}}},
+    // A digit beyond the list is passed on: the window then shows no selection.
+    {"DigitBeyondTheList", "QX1#MD:7#", {{{"ComboBox7", "#7"}}}},
+    {"BadDigitStopsAfterEarlierGroups", "QX1#BA1:30#MD:1#ADR:005#XY:A#JTM:010#",
+     {{{"ComboBox2", "#3"}, {"ComboBox4", "#0"}, {"ComboBox7", "#1"}, {"Edit14", "005"}},
+      "'A' is not a valid integer value"}},
+    // Cut by the end of the text: a text field keeps what is there, a digit
+    // field that is not there is an empty integer.
+    {"TextFieldCutShort", "QX1#ADR:0", {{{"Edit14", "0"}}}},
+    {"DigitFieldCutShort", "QX1#BA1:3", {{{"ComboBox2", "#3"}}, "'' is not a valid integer value"}},
+    {"BytesAboveAsciiShownAsLatin1", "QX1#ADR:\xB5\x30\x31#", {{{"Edit14", "\xC2\xB5" "01"}}}},
+    {"ZeroBytesDoNotHideTheMarker", std::string("\0QX1\0MD:4", 9), {{{"ComboBox7", "#4"}}}},
+};
+
+class SystemReply : public ::testing::TestWithParam<Case> {};
+
+TEST_P(SystemReply, Decodes) { EXPECT_EQ(outcome(decodeSystemReply(GetParam().text)), GetParam().expected); }
+
+INSTANTIATE_TEST_SUITE_P(Cases, SystemReply, ::testing::ValuesIn(kSystemCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CommQueryReply, SelectsTypeAndCountAndEnablesTheModuleButtonsOnlyWhenBothAreDigits) {
+  const Outcome good = outcome(decodeCommQueryReply("xxQV:21#"));
+  EXPECT_EQ(good.values.at("ComboBox13"), "#2");
+  EXPECT_EQ(good.values.at("ComboBox1"), "#1");
+  EXPECT_EQ(good.values.at("Button23"), "enabled");
+  EXPECT_EQ(good.values.size(), 17u);
+  EXPECT_FALSE(good.error);
+
+  EXPECT_EQ(outcome(decodeCommQueryReply("QV:2x")), (Outcome{{{"ComboBox13", "#2"}}, "'x' is not a valid integer value"}));
+  EXPECT_EQ(outcome(decodeCommQueryReply("QV2")), Outcome{});
+}
+
+}  // namespace
+}  // namespace tq::protocol
