@@ -61,7 +61,9 @@ class ScriptedModule {
 
 TEST(WindowOverPty, OpenQueryAndDecodedReply) {
   testing::Pty pty;
-  TForm1 form;
+  int pauses = 0;
+  auto window = quickWindow(&pauses);
+  TForm1& form = *window;
   std::vector<QString> messages;
   form.setMessageSink([&](const QString& m) { messages.push_back(m); });
   form.show();

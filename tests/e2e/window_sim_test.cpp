@@ -32,7 +32,9 @@ class WindowWithSimulator : public ::testing::Test {
   int index(const char* combo) { return control<QComboBox>(form, combo)->currentIndex(); }
   QString memo() { return control<QPlainTextEdit>(form, "Memo10")->toPlainText(); }
 
-  TForm1 form;
+  int pauses = 0;  // the receive pause is counted, not spent
+  std::unique_ptr<TForm1> window = quickWindow(&pauses);
+  TForm1& form = *window;
   std::vector<std::string> messages;
 };
 

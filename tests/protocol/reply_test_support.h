@@ -11,7 +11,7 @@ namespace tq::protocol::testing {
 
 struct Outcome {
   std::map<std::string, std::string> values;  // control -> "#3" (selection), "text", "shown"/"hidden"
-  std::optional<std::string> error;
+  std::optional<std::string> error = std::nullopt;
   bool operator==(const Outcome&) const = default;
 };
 
