@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -12,6 +13,7 @@
 #include <QThread>
 
 #include "requests/config_requests.h"
+#include "requests/tool_requests.h"
 #include "serial/TComm.h"
 #include "serial/port_discovery.h"
 #include "ui/pictures.h"
@@ -26,6 +28,14 @@ namespace {
 constexpr int kTimer2IntervalMs = 300;
 constexpr int kTimer3InitialMs = 1000;
 constexpr int kTimer4InitialMs = 1000;
+
+// The user's decimal separator; one that is not a single ASCII character
+// (as in some Arabic locales) falls back to '.' rather than reaching the
+// value texts as a broken byte.
+char localeDecimalSeparator() {
+  const QString point = QLocale().decimalPoint();
+  return point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
+}
 
 }  // namespace
 
@@ -100,6 +110,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   if (!sleeper_) sleeper_ = std::make_unique<ThreadSleeper>();
   engine_ = std::make_unique<engine::TransactionEngine>(*view_, *port_, *Timer2, *Timer3, *Timer4, *sleeper_);
   config_ = std::make_unique<requests::ConfigRequests>(*engine_, *view_);
+  tools_ = std::make_unique<requests::ToolRequests>(*engine_, *view_, localeDecimalSeparator());
 
   wireControls();
   FormCreate();
@@ -257,6 +268,8 @@ TQ_HANDLER(Button23Click, config_)
 TQ_HANDLER(Button31Click, config_)
 TQ_HANDLER(ComboBox41Change, config_)
 TQ_HANDLER(ComboBox17Change, config_)
+TQ_HANDLER(Button4Click, tools_)
+TQ_HANDLER(Button13Click, tools_)
 #undef TQ_HANDLER
 
 // Handlers whose requests are not built yet: they run through the guard and
@@ -284,8 +297,6 @@ TQ_PENDING_HANDLER(Button7Click)
 TQ_PENDING_HANDLER(Button16Click)
 TQ_PENDING_HANDLER(Button14Click)
 TQ_PENDING_HANDLER(Button20Click)
-TQ_PENDING_HANDLER(Button4Click)
-TQ_PENDING_HANDLER(Button13Click)
 #undef TQ_PENDING_HANDLER
 
 }  // namespace tq::ui
