@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include "requests/config_requests.h"
+#include "requests/output_requests.h"
 #include "serial/TComm.h"
 #include "serial/port_discovery.h"
 #include "ui/pictures.h"
@@ -100,6 +101,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   if (!sleeper_) sleeper_ = std::make_unique<ThreadSleeper>();
   engine_ = std::make_unique<engine::TransactionEngine>(*view_, *port_, *Timer2, *Timer3, *Timer4, *sleeper_);
   config_ = std::make_unique<requests::ConfigRequests>(*engine_, *view_);
+  outputs_ = std::make_unique<requests::OutputRequests>(*engine_, *view_);
 
   wireControls();
   FormCreate();
@@ -257,28 +259,28 @@ TQ_HANDLER(Button23Click, config_)
 TQ_HANDLER(Button31Click, config_)
 TQ_HANDLER(ComboBox41Change, config_)
 TQ_HANDLER(ComboBox17Change, config_)
+TQ_HANDLER(Button3Click, outputs_)
+TQ_HANDLER(Button9Click, outputs_)
+TQ_HANDLER(Button61Click, outputs_)
+TQ_HANDLER(Button62Click, outputs_)
+TQ_HANDLER(Button63Click, outputs_)
+TQ_HANDLER(Button64Click, outputs_)
+TQ_HANDLER(Button41Click, outputs_)
+TQ_HANDLER(Button42Click, outputs_)
+TQ_HANDLER(Button45Click, outputs_)
+TQ_HANDLER(Button77Click, outputs_)
+TQ_HANDLER(Button33Click, outputs_)
+TQ_HANDLER(Button34Click, outputs_)
+TQ_HANDLER(Button19Click, outputs_)
+TQ_HANDLER(Button25Click, outputs_)
+TQ_HANDLER(Button8Click, outputs_)
+TQ_HANDLER(Button11Click, outputs_)
 #undef TQ_HANDLER
 
 // Handlers whose requests are not built yet: they run through the guard and
 // do nothing.
 #define TQ_PENDING_HANDLER(name) \
   void TForm1::name() { guard(#name, [] {}); }
-TQ_PENDING_HANDLER(Button3Click)
-TQ_PENDING_HANDLER(Button9Click)
-TQ_PENDING_HANDLER(Button61Click)
-TQ_PENDING_HANDLER(Button62Click)
-TQ_PENDING_HANDLER(Button63Click)
-TQ_PENDING_HANDLER(Button64Click)
-TQ_PENDING_HANDLER(Button41Click)
-TQ_PENDING_HANDLER(Button42Click)
-TQ_PENDING_HANDLER(Button45Click)
-TQ_PENDING_HANDLER(Button77Click)
-TQ_PENDING_HANDLER(Button33Click)
-TQ_PENDING_HANDLER(Button34Click)
-TQ_PENDING_HANDLER(Button19Click)
-TQ_PENDING_HANDLER(Button25Click)
-TQ_PENDING_HANDLER(Button8Click)
-TQ_PENDING_HANDLER(Button11Click)
 TQ_PENDING_HANDLER(ComboBox30Change)
 TQ_PENDING_HANDLER(Button7Click)
 TQ_PENDING_HANDLER(Button16Click)

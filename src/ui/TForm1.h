@@ -19,6 +19,7 @@ class TComm;
 
 namespace tq::requests {
 class ConfigRequests;
+class OutputRequests;
 }
 
 namespace tq::ui {
@@ -123,6 +124,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<engine::Sleeper> sleeper_;
   std::unique_ptr<engine::TransactionEngine> engine_;
   std::unique_ptr<requests::ConfigRequests> config_;
+  std::unique_ptr<requests::OutputRequests> outputs_;
   std::function<void(const QString&)> messageSink_;
   std::string lastHandler_;
   int fixedPortItems_ = 0;
