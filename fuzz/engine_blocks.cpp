@@ -1,11 +1,13 @@
-// Any sequence of requests, blocks and timer ticks: the engine never reads or
-// writes outside its areas and every failure is a message, not a crash.
+// Any sequence of requests, blocks and timer ticks, with the pages' reply
+// decoders plugged in: the engine never reads or writes outside its areas
+// and every failure is a message, not a crash.
 #include <cstdint>
 #include <exception>
 #include <vector>
 
 #include "engine/fakes.h"
 #include "engine/transaction_engine.h"
+#include "requests/config_requests.h"
 
 using namespace tq::engine;
 
@@ -15,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   testing::FakeView view;
   testing::FakePort port;
   TransactionEngine engine{view, port, t2, t3, t4, clock};
+  tq::requests::ConfigRequests config{engine, view};
   auto guarded = [&](auto&& body) {
     try {
       body();
@@ -34,12 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t arg = data[i++];
     switch (op % 4) {
       case 0: {
-        Request r;
-        r.frame.assign(arg, 'Q');
-        r.code = kCodes[arg % 12];
-        r.timeoutClass = arg % 4;
-        if (arg & 1) r.timer3Interval = 3000;
-        guarded([&] { engine.send(r); });
+        const std::vector<uint8_t> frame(size_t{arg} * 3, 'Q');  // up to 765: longer ones are refused
+        guarded([&] {
+          engine.clearDisplays();
+          engine.transmit(frame, arg & 2 ? FrameDisplay::Bytes : FrameDisplay::Text);
+          engine.await(kCodes[arg % 12], arg % 4, arg & 1 ? std::optional<int>(3000) : std::nullopt);
+        });
         break;
       }
       case 1: {

@@ -26,7 +26,6 @@ const Case kSystemCases[] = {
     {"NoMarker", "BA1:30#MD:1#ADR:005#XY:0#JTM:010#", {}},
     {"OneGroupOnly", "QX1#BA1:41#", {{{"ComboBox2", "#4"}, {"ComboBox4", "#1"}}}},
     {"KeywordBeforeMarker", "ADR:123#QX1#", {{{"Edit14", "123"}}}},
-    {"FirstOccurrenceWins", "QX1#MD:2#MD:3#", {{{"ComboBox7", "#2"}}}},
     // A digit beyond the list is passed on: the window then shows no selection.
     {"DigitBeyondTheList", "QX1#MD:7#", {{{"ComboBox7", "#7"}}}},
     {"BadDigitStopsAfterEarlierGroups", "QX1#BA1:30#MD:1#ADR:005#XY:A#JTM:010#",
@@ -46,18 +45,6 @@ TEST_P(SystemReply, Decodes) { EXPECT_EQ(outcome(decodeSystemReply(GetParam().te
 
 INSTANTIATE_TEST_SUITE_P(Cases, SystemReply, ::testing::ValuesIn(kSystemCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(CommQueryReply, SelectsTypeAndCountAndEnablesTheModuleButtonsOnlyWhenBothAreDigits) {
-  const Outcome good = outcome(decodeCommQueryReply("xxQV:21#"));
-  EXPECT_EQ(good.values.at("ComboBox13"), "#2");
-  EXPECT_EQ(good.values.at("ComboBox1"), "#1");
-  EXPECT_EQ(good.values.at("Button23"), "enabled");
-  EXPECT_EQ(good.values.size(), 17u);
-  EXPECT_FALSE(good.error);
-
-  EXPECT_EQ(outcome(decodeCommQueryReply("QV:2x")), (Outcome{{{"ComboBox13", "#2"}}, "'x' is not a valid integer value"}));
-  EXPECT_EQ(outcome(decodeCommQueryReply("QV2")), Outcome{});
-}
 
 }  // namespace
 }  // namespace tq::protocol
