@@ -64,8 +64,6 @@ std::string outputFieldText(const OutputField& field, const OutputControls& cont
 
 }  // namespace
 
-std::span<const OutputCommand> outputCommands() { return kOutputCommands; }
-
 const OutputCommand& outputCommand(std::string_view button) {
   for (const OutputCommand& command : kOutputCommands) {
     if (button == command.button) return command;

@@ -5,7 +5,6 @@
 // box's index as decimal text ("-1" without a selection), an edit's text as
 // typed, the output delay with at least four digits.
 #include <functional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,10 +33,9 @@ struct OutputCommand {
   std::vector<OutputField> fields;
 };
 
-// The fourteen commands. The button numbers do not follow the relay numbers:
-// this table is the binding.
-std::span<const OutputCommand> outputCommands();
-// The command of a button of the page; std::out_of_range for any other.
+// The command of one of the page's fourteen buttons; std::out_of_range for
+// any other. The button numbers do not follow the relay numbers: the table
+// behind this is the binding.
 const OutputCommand& outputCommand(std::string_view button);
 
 // The controls as they stand at the click.

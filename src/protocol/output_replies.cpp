@@ -27,8 +27,8 @@ const Group kOutputSettingsReply[] = {
     {"IB01:", {{5, 1, As::Digit, "IBCH"}, {7, 5, As::Text, "IB4MA"}, {13, 5, As::Text, "IB20MA"}}},
 };
 
-// "QX3#AVAL: 12.0000mA#BVAL:  0.0000mA#": nine characters each, as the
-// module writes them.
+// "QX3#AVAL:12.0000mA#BVAL: 0.0000mA#": nine characters each, as the module
+// writes them.
 const Group kOutputValuesReply[] = {
     {"AVAL:", {{5, 9, As::Text, "Edit2"}}},
     {"BVAL:", {{5, 9, As::Text, "Edit3"}}},

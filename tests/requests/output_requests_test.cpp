@@ -23,7 +23,6 @@ struct Page : Harness {
     for (const char* time : {"AD1DTIME", "AD2DTIME", "AD3DTIME", "AD4DTIME"}) edit(time, "005");
     for (const char* low : {"IA4MA", "IB4MA"}) edit(low, "0.000");
     for (const char* high : {"IA20MA", "IB20MA"}) edit(high, "100.0");
-    edit("Edit2", "0");
   }
 };
 
