@@ -106,11 +106,15 @@ void TransactionEngine::clearDisplays() {
 
 void TransactionEngine::clearReceiveDisplay() { view_.apply(Assignment::setText("Memo10", "")); }
 
-void TransactionEngine::transmit(std::span<const uint8_t> frame, FrameDisplay display) {
+void checkFrameSize(std::span<const uint8_t> frame) {
   if (frame.size() > kSendAreaSize) {
     throw InputRefused("The frame is " + std::to_string(frame.size()) + " bytes long; at most " +
                        std::to_string(kSendAreaSize) + " bytes can be sent.");
   }
+}
+
+void TransactionEngine::transmit(std::span<const uint8_t> frame, FrameDisplay display) {
+  checkFrameSize(frame);
   std::copy(frame.begin(), frame.end(), shared_.begin() + kSendAreaStart);
   const auto assembled = std::span<const uint8_t>(shared_).subspan(kSendAreaStart, frame.size());
   showFrame(assembled, display);

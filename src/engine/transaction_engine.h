@@ -71,6 +71,11 @@ struct ReplyInput {
 
 using Decoder = std::function<Decoded(const ReplyInput&)>;
 
+// Refuses a frame longer than the send area, the most any request puts on
+// the line in one write; frames built as text outside the send area are
+// held to it as well.
+void checkFrameSize(std::span<const uint8_t> frame);
+
 // How the send-buffer field shows a request: as its characters, in the
 // byte display, or not at all.
 enum class FrameDisplay { Text, Bytes, Hidden };

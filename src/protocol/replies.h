@@ -23,4 +23,11 @@ Decoded decodeSystemReply(std::string_view text);
 // without a device group is gated by it.
 Decoded decodeModbusReply(std::string_view text, int meterTypeShown);
 
+// "QX2" marker and the groups "BTM1:" .. "BTM4:", "AI01:" .. "AI04:",
+// "IA01:", "IB01:": what the relay and current-output commands write.
+Decoded decodeOutputSettingsReply(std::string_view text);
+
+// "QX3" marker and the groups "AVAL:", "BVAL:": the outputs' present values.
+Decoded decodeOutputValuesReply(std::string_view text);
+
 }  // namespace tq::protocol

@@ -14,6 +14,7 @@
 
 #include "requests/config_requests.h"
 #include "requests/tool_requests.h"
+#include "requests/output_requests.h"
 #include "serial/TComm.h"
 #include "serial/port_discovery.h"
 #include "ui/pictures.h"
@@ -111,6 +112,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   engine_ = std::make_unique<engine::TransactionEngine>(*view_, *port_, *Timer2, *Timer3, *Timer4, *sleeper_);
   config_ = std::make_unique<requests::ConfigRequests>(*engine_, *view_);
   tools_ = std::make_unique<requests::ToolRequests>(*engine_, *view_, localeDecimalSeparator());
+  outputs_ = std::make_unique<requests::OutputRequests>(*engine_, *view_);
 
   wireControls();
   FormCreate();
@@ -246,7 +248,7 @@ void TForm1::Timer2Timer() { guard("Timer2Timer", [this] { engine_->Timer2Timer(
 void TForm1::Timer3Timer() { guard("Timer3Timer", [this] { engine_->Timer3Timer(); }); }
 void TForm1::Timer4Timer() { guard("Timer4Timer", [this] { engine_->Timer4Timer(); }); }
 
-// Handlers of the settings and parameter queries.
+// Handlers of the pages, each run by its page's requests.
 #define TQ_HANDLER(name, requests) \
   void TForm1::name() { guard(#name, [this] { requests->name(); }); }
 TQ_HANDLER(Button5Click, config_)
@@ -270,28 +272,28 @@ TQ_HANDLER(ComboBox41Change, config_)
 TQ_HANDLER(ComboBox17Change, config_)
 TQ_HANDLER(Button4Click, tools_)
 TQ_HANDLER(Button13Click, tools_)
+TQ_HANDLER(Button3Click, outputs_)
+TQ_HANDLER(Button9Click, outputs_)
+TQ_HANDLER(Button61Click, outputs_)
+TQ_HANDLER(Button62Click, outputs_)
+TQ_HANDLER(Button63Click, outputs_)
+TQ_HANDLER(Button64Click, outputs_)
+TQ_HANDLER(Button41Click, outputs_)
+TQ_HANDLER(Button42Click, outputs_)
+TQ_HANDLER(Button45Click, outputs_)
+TQ_HANDLER(Button77Click, outputs_)
+TQ_HANDLER(Button33Click, outputs_)
+TQ_HANDLER(Button34Click, outputs_)
+TQ_HANDLER(Button19Click, outputs_)
+TQ_HANDLER(Button25Click, outputs_)
+TQ_HANDLER(Button8Click, outputs_)
+TQ_HANDLER(Button11Click, outputs_)
 #undef TQ_HANDLER
 
 // Handlers whose requests are not built yet: they run through the guard and
 // do nothing.
 #define TQ_PENDING_HANDLER(name) \
   void TForm1::name() { guard(#name, [] {}); }
-TQ_PENDING_HANDLER(Button3Click)
-TQ_PENDING_HANDLER(Button9Click)
-TQ_PENDING_HANDLER(Button61Click)
-TQ_PENDING_HANDLER(Button62Click)
-TQ_PENDING_HANDLER(Button63Click)
-TQ_PENDING_HANDLER(Button64Click)
-TQ_PENDING_HANDLER(Button41Click)
-TQ_PENDING_HANDLER(Button42Click)
-TQ_PENDING_HANDLER(Button45Click)
-TQ_PENDING_HANDLER(Button77Click)
-TQ_PENDING_HANDLER(Button33Click)
-TQ_PENDING_HANDLER(Button34Click)
-TQ_PENDING_HANDLER(Button19Click)
-TQ_PENDING_HANDLER(Button25Click)
-TQ_PENDING_HANDLER(Button8Click)
-TQ_PENDING_HANDLER(Button11Click)
 TQ_PENDING_HANDLER(ComboBox30Change)
 TQ_PENDING_HANDLER(Button7Click)
 TQ_PENDING_HANDLER(Button16Click)

@@ -20,6 +20,7 @@ class TComm;
 namespace tq::requests {
 class ConfigRequests;
 class ToolRequests;
+class OutputRequests;
 }
 
 namespace tq::ui {
@@ -125,6 +126,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<engine::TransactionEngine> engine_;
   std::unique_ptr<requests::ConfigRequests> config_;
   std::unique_ptr<requests::ToolRequests> tools_;
+  std::unique_ptr<requests::OutputRequests> outputs_;
   std::function<void(const QString&)> messageSink_;
   std::string lastHandler_;
   int fixedPortItems_ = 0;

@@ -95,6 +95,11 @@ TEST(WindowView, EveryControlTheHandlersAndReplyTablesUseExists) {
     control<QComboBox>(*form, "ComboBox17")->setCurrentIndex(0);
     receive("QQ0#FMW:3,0.001#HART0:1,1,00,5,060#DFO0:00000#ZDY0:8,1031,0000,2051,0000#MD:1#"
             "CAMD01:1<02,01 03#CAMD02:0<00,#");
+    form->Button3Click();
+    receive("QX2#BTM1:0000#BTM2:0000#BTM3:0000#BTM4:0000#AI01:0,100.0,005#AI02:0,100.0,005#AI03:0,0.000,005#"
+            "AI04:0,0.000,005#IA01:0,0.000,100.0#IB01:0,0.000,100.0#");
+    form->Button9Click();
+    receive("QX3#AVAL: 0.0000mA#BVAL: 0.0000mA#");
   }
   qInstallMessageHandler(previous);
   missingNames = nullptr;

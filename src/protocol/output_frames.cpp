@@ -1,0 +1,95 @@
+#include "protocol/output_frames.h"
+
+#include <cstdint>
+#include <stdexcept>
+
+#include "common/int_conversion.h"
+
+namespace tq::protocol {
+
+namespace {
+
+using V = OutputValue;
+
+constexpr size_t kDelayDigits = 4;
+
+// Button, command word, then the fields in frame order. With the window's
+// defaults they give "VELKOR#O01:0#", "VELKOR#BTM1:0000#",
+// "VELKOR#AI01:0,100.0,005#" and "VELKOR#IA01:0,0.000,100.0#".
+const OutputCommand kOutputCommands[] = {
+    // "Relay Output Test": 0 open (OFF), 1 closed (ON), 2 no control.
+    {"Button41", "O01", {{V::Index, "ROUT1"}}},
+    {"Button42", "O02", {{V::Index, "ROUT2"}}},
+    {"Button45", "O03", {{V::Index, "ROUT3"}}},
+    {"Button77", "O04", {{V::Index, "ROUT4"}}},
+    // "Realy Output Delay", seconds.
+    {"Button64", "BTM1", {{V::Delay, "BOUT1TM"}}},
+    {"Button63", "BTM2", {{V::Delay, "BOUT2TM"}}},
+    {"Button62", "BTM3", {{V::Delay, "BOUT3TM"}}},
+    {"Button61", "BTM4", {{V::Delay, "BOUT4TM"}}},
+    // "Relay Alarm": enable, limit (upper for relays 1 and 2, lower for 3 and
+    // 4), reaction time in seconds.
+    {"Button33", "AI01", {{V::Index, "AD1COM"},
+                          {V::Text, "AD1BH", "Relay 1 Alarm Upper Limit"},
+                          {V::Text, "AD1DTIME", "Relay 1 Reaction Time(S)"}}},
+    {"Button34", "AI02", {{V::Index, "AD2COM"},
+                          {V::Text, "AD2BH", "Relay 2 Upper Alarm Limit"},
+                          {V::Text, "AD2DTIME", "Relay 2 Reaction Time(S)"}}},
+    {"Button19", "AI03", {{V::Index, "AD3COM"},
+                          {V::Text, "AD3BH", "Relay 3 Lower Alarm Limit"},
+                          {V::Text, "AD3DTIME", "Relay 3 Reaction Time(S)"}}},
+    {"Button25", "AI04", {{V::Index, "AD4COM"},
+                          {V::Text, "AD4BH", "Relay 4 Alarm Lower Limit"},
+                          {V::Text, "AD4DTIME", "Relay 4 Reaction Time(S)"}}},
+    // "Current Output": source channel, value at 4 mA, value at 20 mA.
+    {"Button8", "IA01", {{V::Index, "IACH"},
+                         {V::Text, "IA4MA", "IADOUT DC4MA"},
+                         {V::Text, "IA20MA", "IADOUT DC20MA"}}},
+    {"Button11", "IB01", {{V::Index, "IBCH"},
+                          {V::Text, "IB4MA", "IBDOUT DC4MA"},
+                          {V::Text, "IB20MA", "IBDOUT DC20MA"}}},
+};
+
+std::string outputFieldText(const OutputField& field, const OutputControls& controls) {
+  switch (field.value) {
+    case V::Index:
+      return std::to_string(controls.selectedIndex(field.control));
+    case V::Delay:
+      return delayText(controls.typedText(field.control));
+    case V::Text:
+      return controls.lineText(field);
+  }
+  return {};
+}
+
+}  // namespace
+
+const OutputCommand& outputCommand(std::string_view button) {
+  for (const OutputCommand& command : kOutputCommands) {
+    if (button == command.button) return command;
+  }
+  throw std::out_of_range("No output command for " + std::string(button));
+}
+
+std::string delayText(std::string_view typed) {
+  const int64_t seconds = parseInt(typed);
+  std::string digits = std::to_string(seconds < 0 ? -seconds : seconds);
+  if (digits.size() < kDelayDigits) digits.insert(0, kDelayDigits - digits.size(), '0');
+  return seconds < 0 ? "-" + digits : digits;
+}
+
+Frame outputFrame(const OutputCommand& command, const OutputControls& controls) {
+  // Every field is read before the frame exists, so a refused one sends nothing.
+  std::string text = "VELKOR#" + std::string(command.word) + ":";
+  for (size_t i = 0; i < command.fields.size(); ++i) {
+    if (i > 0) text += ',';
+    text += outputFieldText(command.fields[i], controls);
+  }
+  text += '#';
+  return Frame(text.begin(), text.end());
+}
+
+Frame outputSettingsQueryFrame() { return FrameBuilder("QQQ#QX2#").frame(); }
+Frame outputValuesQueryFrame() { return FrameBuilder("QQQ#QX3#").frame(); }
+
+}  // namespace tq::protocol
