@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "common/errors.h"
 #include "common/int_conversion.h"
+#include "common/text.h"
 
 namespace tq::protocol {
 
@@ -56,8 +58,16 @@ std::string outputFieldText(const OutputField& field, const OutputControls& cont
       return std::to_string(controls.selectedIndex(field.control));
     case V::Delay:
       return delayText(controls.typedText(field.control));
-    case V::Text:
-      return controls.lineText(field);
+    case V::Text: {
+      // A ',' or '#' would end the field or the frame early, and the module
+      // would take the rest for other settings ("1,5" as limit 1).
+      std::string text = controls.lineText(field);
+      if (text.find_first_of(",#") != std::string::npos) {
+        throw InputRefused(std::string(field.name) + ": '" + latin1ToUtf8(text) +
+                           "' holds ',' or '#', which would split the command; use '.' as the decimal point.");
+      }
+      return text;
+    }
   }
   return {};
 }

@@ -55,5 +55,17 @@ TEST(OutputFrames, ADelayThatIsNotAWholeNumberGivesTheConversionMessage) {
   }
 }
 
+TEST(OutputFrames, ATextThatWouldSplitTheCommandIsRefused) {
+  for (const char* typed : {"1,5", "10#"}) {
+    try {
+      frame("Button33", "AD1BH", typed);
+      ADD_FAILURE() << typed << " was accepted";
+    } catch (const InputRefused& e) {
+      EXPECT_EQ(e.what(), "Relay 1 Alarm Upper Limit: '" + std::string(typed) +
+                              "' holds ',' or '#', which would split the command; use '.' as the decimal point.");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tq::protocol
