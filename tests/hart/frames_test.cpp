@@ -7,7 +7,6 @@
 #include <string>
 
 #include "common/byte_display.h"
-#include "common/errors.h"
 #include "common/hex_entry.h"
 
 namespace tq::hart {
@@ -80,29 +79,6 @@ TEST(HartFrame, RefusesWhatItCannotCarry) {
   }
   EXPECT_EQ(identityQueryFrame("498", kMaster, 0).size(), kMaxFrameBytes);
   EXPECT_EQ(manualFrame("487", Frame(15, 0x11)).size(), kMaxFrameBytes);
-}
-
-// The manual entry as the page takes it: at most 15 bytes, "NO SPACK"
-// before any digit is looked at.
-TEST(ManualEntry, TakesFifteenBytesAtMost) {
-  std::string twenty;
-  for (int i = 0; i < 20; ++i) twenty += std::to_string(10 + i) + " ";
-  const struct {
-    std::string entry;
-    std::string bytes;  // or the message
-  } cases[] = {
-      {"AB", "AB "},         {"AB C", "AB "},         {"AB CD", "AB CD "},
-      {twenty, "10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 "},
-      {"ab cd", kBadHexDigitMessage}, {"AB,CD", kNoSeparatorMessage}, {"ab,cd", kNoSeparatorMessage},
-      {"", kNoSeparatorMessage},      {"A", kNoSeparatorMessage},
-  };
-  for (const auto& c : cases) {
-    try {
-      EXPECT_EQ(bytesDisplay(parseHexEntry(c.entry, kManualMaxBytes)), c.bytes) << c.entry;
-    } catch (const InputRefused& e) {
-      EXPECT_EQ(e.what(), c.bytes) << c.entry;
-    }
-  }
 }
 
 }  // namespace
