@@ -8,6 +8,7 @@
 #include "engine/fakes.h"
 #include "engine/transaction_engine.h"
 #include "requests/config_requests.h"
+#include "requests/hart_requests.h"
 #include "requests/output_requests.h"
 
 using namespace tq::engine;
@@ -19,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   testing::FakePort port;
   TransactionEngine engine{view, port, t2, t3, t4, clock};
   tq::requests::ConfigRequests config{engine, view};
+  tq::requests::HartRequests hart{engine, view};
   tq::requests::OutputRequests outputs{engine, view};
   auto guarded = [&](auto&& body) {
     try {

@@ -151,6 +151,8 @@ void TransactionEngine::closePortLater() {
   timer4_.start();
 }
 
+void TransactionEngine::enableRts() { port_.setRts(true); }
+
 void TransactionEngine::Comm1ReceiveData(std::span<const uint8_t> block, int waitedMs) {
   if (waitedMs < kReceivePauseMs) sleeper_.sleepMs(kReceivePauseMs - std::max(waitedMs, 0));
 

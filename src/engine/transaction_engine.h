@@ -124,6 +124,9 @@ class TransactionEngine {
   void await(int pendingCode, int timeoutClass, std::optional<int> timer3IntervalMs);
   // Timer4: the port closes itself after the module's line settings changed.
   void closePortLater();
+  // RTS on, for converters that switch the RS485 direction with it; it stays
+  // on until the next open applies COM_RTS again.
+  void enableRts();
 
   bool portOpen() const { return portOpen_; }
   int pendingCode() const { return pendingCode_; }

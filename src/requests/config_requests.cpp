@@ -31,10 +31,6 @@ constexpr const char* kCustomParsingCombos[] = {"ComboBox28", "ComboBox29", "RAD
                                                 "READLG1",    "READLG3",    "READLG5", "READLG7", "ComboBox15"};
 constexpr const char* kCustomParsingEdits[] = {"Edit4", "Edit5", "READADR1", "READADR3", "READADR5", "READADR7"};
 
-// A character that is neither a blank nor a hex digit, for typed characters
-// that have no byte: the hex entry then reports them as it reports others.
-constexpr char kNoByte = '?';
-
 }  // namespace
 
 ConfigRequests::ConfigRequests(engine::TransactionEngine& engine, engine::View& view) : engine_(engine), view_(view) {
@@ -153,7 +149,7 @@ void ConfigRequests::Button18Click() { sendReadCommand(2, "Edit5", "ComboBox29")
 
 void ConfigRequests::sendReadCommand(int which, const char* edit, const char* enable) {
   engine_.clearDisplays();
-  const auto command = parseHexEntry(*utf8ToLatin1(text(edit), kNoByte), protocol::kReadCommandMaxBytes);
+  const auto command = typedHexEntry(text(edit), protocol::kReadCommandMaxBytes);
   const auto frame = protocol::readCommandFrame(index("ComboBox41"), which, index(enable), command);
   sendSetting(frame, FrameDisplay::Bytes);  // raw bytes follow the count
 }

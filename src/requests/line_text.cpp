@@ -1,14 +1,26 @@
 #include "requests/line_text.h"
 
 #include "common/errors.h"
+#include "common/hex_entry.h"
 #include "common/text.h"
 
 namespace tq::requests {
+
+namespace {
+
+// Neither a blank nor a hex digit.
+constexpr char kNoByte = '?';
+
+}  // namespace
 
 std::string lineText(std::string_view utf8, std::string_view field) {
   if (auto bytes = utf8ToLatin1(utf8)) return *bytes;
   throw InputRefused(std::string(field) + ": '" + std::string(utf8) +
                      "' holds a character that cannot be sent to the module.");
+}
+
+std::vector<uint8_t> typedHexEntry(std::string_view utf8, size_t maxBytes) {
+  return parseHexEntry(*utf8ToLatin1(utf8, kNoByte), maxBytes);
 }
 
 }  // namespace tq::requests

@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include "requests/config_requests.h"
+#include "requests/hart_requests.h"
 #include "requests/tool_requests.h"
 #include "requests/output_requests.h"
 #include "serial/TComm.h"
@@ -111,6 +112,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   if (!sleeper_) sleeper_ = std::make_unique<ThreadSleeper>();
   engine_ = std::make_unique<engine::TransactionEngine>(*view_, *port_, *Timer2, *Timer3, *Timer4, *sleeper_);
   config_ = std::make_unique<requests::ConfigRequests>(*engine_, *view_);
+  hart_ = std::make_unique<requests::HartRequests>(*engine_, *view_, localeDecimalSeparator());
   tools_ = std::make_unique<requests::ToolRequests>(*engine_, *view_, localeDecimalSeparator());
   outputs_ = std::make_unique<requests::OutputRequests>(*engine_, *view_);
 
@@ -270,6 +272,11 @@ TQ_HANDLER(Button23Click, config_)
 TQ_HANDLER(Button31Click, config_)
 TQ_HANDLER(ComboBox41Change, config_)
 TQ_HANDLER(ComboBox17Change, config_)
+TQ_HANDLER(ComboBox30Change, hart_)
+TQ_HANDLER(Button7Click, hart_)
+TQ_HANDLER(Button16Click, hart_)
+TQ_HANDLER(Button14Click, hart_)
+TQ_HANDLER(Button20Click, hart_)
 TQ_HANDLER(Button4Click, tools_)
 TQ_HANDLER(Button13Click, tools_)
 TQ_HANDLER(Button3Click, outputs_)
@@ -289,16 +296,5 @@ TQ_HANDLER(Button25Click, outputs_)
 TQ_HANDLER(Button8Click, outputs_)
 TQ_HANDLER(Button11Click, outputs_)
 #undef TQ_HANDLER
-
-// Handlers whose requests are not built yet: they run through the guard and
-// do nothing.
-#define TQ_PENDING_HANDLER(name) \
-  void TForm1::name() { guard(#name, [] {}); }
-TQ_PENDING_HANDLER(ComboBox30Change)
-TQ_PENDING_HANDLER(Button7Click)
-TQ_PENDING_HANDLER(Button16Click)
-TQ_PENDING_HANDLER(Button14Click)
-TQ_PENDING_HANDLER(Button20Click)
-#undef TQ_PENDING_HANDLER
 
 }  // namespace tq::ui

@@ -19,6 +19,7 @@ class TComm;
 
 namespace tq::requests {
 class ConfigRequests;
+class HartRequests;
 class ToolRequests;
 class OutputRequests;
 }
@@ -125,6 +126,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<engine::Sleeper> sleeper_;
   std::unique_ptr<engine::TransactionEngine> engine_;
   std::unique_ptr<requests::ConfigRequests> config_;
+  std::unique_ptr<requests::HartRequests> hart_;
   std::unique_ptr<requests::ToolRequests> tools_;
   std::unique_ptr<requests::OutputRequests> outputs_;
   std::function<void(const QString&)> messageSink_;

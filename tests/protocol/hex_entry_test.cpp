@@ -29,6 +29,10 @@ const Case kCases[] = {
     {"010203", 14, {}, "NO SPACK"},
     {"0g,03", 14, {}, "NO SPACK"},                       // the separator is checked before the digits
     {"", 14, {}, "NO SPACK"},
+    // The manual HART command takes 15 pairs.
+    {"AB", 15, {0xAB}, nullptr},
+    {"10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29", 15,
+     {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x20, 0x21, 0x22, 0x23, 0x24}, nullptr},
     {"A", 14, {}, "NO SPACK"},
 };
 

@@ -1,0 +1,105 @@
+#include "hart/frames.h"
+
+#include <string>
+
+#include "common/errors.h"
+#include "common/int_conversion.h"
+#include "protocol/frame_fields.h"
+
+namespace tq::hart {
+
+namespace {
+
+constexpr uint8_t kMasterBit = 0x80;
+// The long address carries the manufacturer identification's low six bits.
+constexpr uint8_t kLongAddressManufacturerMask = 0x3F;
+
+constexpr uint8_t kCommandReadIdentity = 0;
+constexpr uint8_t kCommandReadVariables = 3;
+constexpr uint8_t kCommandWritePollingAddress = 6;
+
+constexpr const char* kPreambleField = "Preamble Length";
+constexpr const char* kCommandModeField = "HART Command Mode";
+constexpr const char* kAddressField = "HART Address";
+constexpr const char* kNewAddressField = "HART Address Configuration";
+
+[[noreturn]] void refuse(std::string message) { throw InputRefused(std::move(message)); }
+
+// A combo box's index, refused when nothing is selected or when it is
+// beyond what its byte carries.
+uint8_t selection(int index, int max, const char* field) {
+  if (index < 0) refuse(protocol::noSelectionMessage(field));
+  if (index > max) refuse(std::string(field) + ": item " + std::to_string(index) + " cannot be sent.");
+  return static_cast<uint8_t>(index);
+}
+
+uint8_t masterBit(int commandMode) { return selection(commandMode, 1, kCommandModeField) == 0 ? kMasterBit : 0; }
+
+// The preamble setting N as typed and as converted; converted first, before
+// any selection is looked at.
+struct Preamble {
+  std::string_view text;
+  int32_t n;
+};
+Preamble convertPreamble(std::string_view text) { return {text, parseInt(text)}; }
+
+// Preamble, body, check byte.
+Frame assemble(const Preamble& preamble, std::span<const uint8_t> body) {
+  // N + 1 preamble bytes, the body and the check byte must fit.
+  const int64_t max = static_cast<int64_t>(kMaxFrameBytes) - static_cast<int64_t>(body.size()) - 2;
+  if (preamble.n < -1 || preamble.n > max) {
+    refuse(std::string(kPreambleField) + ": '" + std::string(preamble.text) +
+           "' is out of range; enter a whole number from -1 to " + std::to_string(max) + ".");
+  }
+  Frame frame(static_cast<size_t>(preamble.n + 1), kPreambleByte);
+  frame.insert(frame.end(), body.begin(), body.end());
+  frame.push_back(checkByte(body));
+  return frame;
+}
+
+Frame longFrame(const Preamble& preamble, int commandMode, const DeviceIdentity& identity,
+                uint8_t command, std::span<const uint8_t> data) {
+  Frame body = {kLongRequest,
+                static_cast<uint8_t>(masterBit(commandMode) | (identity.manufacturerId & kLongAddressManufacturerMask)),
+                identity.deviceType,
+                identity.deviceId[0],
+                identity.deviceId[1],
+                identity.deviceId[2],
+                command,
+                static_cast<uint8_t>(data.size())};
+  body.insert(body.end(), data.begin(), data.end());
+  return assemble(preamble, body);
+}
+
+}  // namespace
+
+uint8_t checkByte(std::span<const uint8_t> bytes) {
+  uint8_t check = 0;
+  for (uint8_t b : bytes) check ^= b;
+  return check;
+}
+
+Frame identityQueryFrame(std::string_view preambleText, int commandMode, int pollingAddress) {
+  const Preamble preamble = convertPreamble(preambleText);
+  const uint8_t master = masterBit(commandMode);
+  const uint8_t address = master | selection(pollingAddress, kMaxPollingAddress, kAddressField);
+  const uint8_t body[] = {kShortRequest, address, kCommandReadIdentity, 0};
+  return assemble(preamble, body);
+}
+
+Frame variablesQueryFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity) {
+  return longFrame(convertPreamble(preambleText), commandMode, identity, kCommandReadVariables, {});
+}
+
+Frame pollingAddressFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
+                          int newAddress) {
+  const Preamble preamble = convertPreamble(preambleText);
+  const uint8_t data[] = {selection(newAddress, kMaxPollingAddress, kNewAddressField)};
+  return longFrame(preamble, commandMode, identity, kCommandWritePollingAddress, data);
+}
+
+Frame manualFrame(std::string_view preambleText, std::span<const uint8_t> typed) {
+  return assemble(convertPreamble(preambleText), typed);
+}
+
+}  // namespace tq::hart

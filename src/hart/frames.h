@@ -1,0 +1,58 @@
+#pragma once
+// The HART master frames the "Transparent Mode" page sends through the
+// module: N + 1 preamble bytes 0xFF (N typed in Edit9, -1 giving none), the
+// frame from its delimiter on, and the check byte, the XOR of every byte
+// from the delimiter through the last data byte.
+//
+// Each builder converts the preamble text first ("'x' is not a valid integer
+// value"), then refuses an N below -1 or one that would not let the frame
+// fit the send area, and a selection the frame cannot carry, each with a
+// message naming the field (InputRefused). Nothing is built from a refused
+// value.
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "hart/identity.h"
+
+namespace tq::hart {
+
+using Frame = std::vector<uint8_t>;
+
+// Every frame fits the engine's send area.
+inline constexpr size_t kMaxFrameBytes = 504;
+// A manual command carries at most this many typed bytes.
+inline constexpr size_t kManualMaxBytes = 15;
+// The highest polling address a frame carries.
+inline constexpr int kMaxPollingAddress = 15;
+
+inline constexpr uint8_t kPreambleByte = 0xFF;
+inline constexpr uint8_t kShortRequest = 0x02;  // short frame, master to field device
+inline constexpr uint8_t kLongRequest = 0x82;   // long frame, master to field device
+inline constexpr uint8_t kShortReply = 0x06;    // short frame, field device to master
+inline constexpr uint8_t kLongReply = 0x86;     // long frame, field device to master
+
+// `commandMode` is ComboBox42's index: 0 "Master Mode" (master bit set),
+// 1 "Secondary Master Mode".
+
+// Command 0, read unique identifier, to `pollingAddress` (ComboBox30).
+//   FF.. 02 <master|address> 00 00 <check>
+Frame identityQueryFrame(std::string_view preambleText, int commandMode, int pollingAddress);
+
+// Command 3, read dynamic variables, to the identified instrument.
+//   FF.. 82 <master|manufacturer & 3F> <type> <id id id> 03 00 <check>
+Frame variablesQueryFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity);
+
+// Command 6, write polling address `newAddress` (ComboBox27).
+//   FF.. 82 <address x5> 06 01 <newAddress> <check>
+Frame pollingAddressFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
+                          int newAddress);
+
+// The typed bytes as they stand (1 .. kManualMaxBytes), between preamble
+// and check byte; they need not form a valid HART frame.
+Frame manualFrame(std::string_view preambleText, std::span<const uint8_t> typed);
+
+uint8_t checkByte(std::span<const uint8_t> bytes);
+
+}  // namespace tq::hart
