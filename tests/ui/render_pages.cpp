@@ -1,25 +1,81 @@
 // Shows the real window and saves each page as <folder>/<n>-<page>.png, so the
 // layout can be reviewed without clicking through it.
-// Usage: render_pages <folder> [<width>x<height>]   (a size other than the
-// window's own shows how the pages behave on a smaller screen)
+// Usage: render_pages <folder> [<width>x<height>] [--port PATH]
+//   A size other than the window's own shows how the pages behave on a
+//   smaller screen. With --port (the module simulator's, say) the port is
+//   opened first and each page's queries are run before its picture, so the
+//   fields show real decoded values.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTimer>
 #include <cstdio>
+#include <functional>
+#include <map>
 
 #include "ui/TForm1.h"
 
+namespace {
+
+// Runs the event loop until the request's answer was shown and decoded (or
+// a bound passes), as an operator would wait before looking.
+void settle(tq::ui::TForm1& form) {
+  auto* timer2 = form.findChild<QTimer*>(QStringLiteral("Timer2"));
+  auto* timer3 = form.findChild<QTimer*>(QStringLiteral("Timer3"));
+  auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("Memo10"));
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (elapsed.elapsed() < 5000 &&
+         (timer3->isActive() || timer2->isActive() || memo->toPlainText().isEmpty())) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+}
+
+void click(tq::ui::TForm1& form, const char* button) {
+  form.findChild<QAbstractButton*>(QString::fromLatin1(button))->click();
+  settle(form);
+}
+
+// The requests run before each page's picture, by page object name.
+const std::map<QString, std::function<void(tq::ui::TForm1&)>> kPageTours = {
+    {"TabSheet1", [](tq::ui::TForm1& f) { click(f, "Button6"); click(f, "Button23"); }},
+    {"TabSheet2", [](tq::ui::TForm1& f) { click(f, "Button7"); click(f, "Button16"); }},
+    {"TabSheet3",
+     [](tq::ui::TForm1& f) {
+       emit f.findChild<QComboBox*>(QStringLiteral("ComboBox41"))->activated(0);
+       settle(f);
+       click(f, "Button23");  // the device choice emptied the slave address the test uses
+       f.findChild<QLineEdit*>(QStringLiteral("Edit7"))->setText(QStringLiteral("41 48 00 00"));
+       f.findChild<QAbstractButton*>(QStringLiteral("Button13"))->click();
+       click(f, "Button4");
+     }},
+    {"TabSheet4", [](tq::ui::TForm1& f) { click(f, "Button9"); click(f, "Button3"); }},
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/tq580-shots");
+  QStringList args = app.arguments().mid(1);
+  QString port;
+  if (const qsizetype at = args.indexOf(QStringLiteral("--port")); at >= 0 && at + 1 < args.size()) {
+    port = args.at(at + 1);
+    args.remove(at, 2);
+  }
+  const QString folder = args.value(0, QStringLiteral("/tmp/tq580-shots"));
   if (!QDir().mkpath(folder)) {
     std::fprintf(stderr, "cannot create %s\n", qPrintable(folder));
     return 1;
   }
 
   tq::ui::TForm1 form;
-  if (argc > 2) {
-    const QStringList size = QString::fromLocal8Bit(argv[2]).split('x');
+  if (args.size() > 1) {
+    const QStringList size = args.at(1).split('x');
     bool okWidth = false;
     bool okHeight = false;
     const int width = size.value(0).toInt(&okWidth);
@@ -30,9 +86,19 @@ int main(int argc, char** argv) {
     }
     form.resize(width, height);
   }
-  form.setMessageSink([](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); });
+  int messages = 0;
+  form.setMessageSink([&](const QString& text) {
+    std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    ++messages;
+  });
   form.show();
   app.processEvents();
+
+  if (!port.isEmpty()) {
+    form.findChild<QComboBox*>(QStringLiteral("SPREALCOM"))->setCurrentText(port);
+    form.findChild<QAbstractButton*>(QStringLiteral("Button1"))->click();
+    if (!form.engine().portOpen()) return 1;
+  }
 
   auto* pages = form.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
   if (pages == nullptr) {
@@ -42,9 +108,10 @@ int main(int argc, char** argv) {
   int failures = 0;
   for (int i = 0; i < pages->count(); ++i) {
     pages->setCurrentIndex(i);
+    const QString name = pages->widget(i)->objectName();
+    if (!port.isEmpty() && kPageTours.count(name)) kPageTours.at(name)(form);
     app.processEvents();
-    const QString file =
-        QStringLiteral("%1/%2-%3.png").arg(folder).arg(i + 1).arg(pages->widget(i)->objectName());
+    const QString file = QStringLiteral("%1/%2-%3.png").arg(folder).arg(i + 1).arg(name);
     if (form.grab().save(file)) {
       std::printf("%s\n", qPrintable(file));
     } else {
@@ -54,5 +121,5 @@ int main(int argc, char** argv) {
   }
   std::printf("window %dx%d, smallest %dx%d\n", form.width(), form.height(), form.minimumSizeHint().width(),
               form.minimumSizeHint().height());
-  return failures == 0 ? 0 : 1;
+  return failures == 0 && messages == 0 ? 0 : 1;
 }
