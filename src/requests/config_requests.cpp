@@ -33,7 +33,7 @@ constexpr const char* kCustomParsingEdits[] = {"Edit4", "Edit5", "READADR1", "RE
 
 }  // namespace
 
-ConfigRequests::ConfigRequests(engine::TransactionEngine& engine, engine::View& view) : engine_(engine), view_(view) {
+ConfigRequests::ConfigRequests(engine::TransactionEngine& engine, engine::View& view) : PageRequests(engine, view) {
   engine_.setDecoder(code::SystemQuery,
                      [](const engine::ReplyInput& reply) { return protocol::decodeSystemReply(reply.text); });
   engine_.setDecoder(code::ModbusParamQuery, [](const engine::ReplyInput& reply) {

@@ -7,11 +7,12 @@
 #include <string>
 
 #include "engine/transaction_engine.h"
+#include "requests/page_requests.h"
 #include "protocol/frame_fields.h"
 
 namespace tq::requests {
 
-class ConfigRequests {
+class ConfigRequests : PageRequests {
  public:
   ConfigRequests(engine::TransactionEngine& engine, engine::View& view);
 
@@ -41,12 +42,6 @@ class ConfigRequests {
  private:
   void sendSetting(const protocol::Frame& frame, engine::FrameDisplay display = engine::FrameDisplay::Text);
   void sendReadCommand(int which, const char* edit, const char* enable);
-  std::string text(const char* control) const { return view_.text(control); }
-  int index(const char* control) const { return view_.selectedIndex(control); }
-  void set(const Assignment& change) { view_.apply(change); }
-
-  engine::TransactionEngine& engine_;
-  engine::View& view_;
 };
 
 }  // namespace tq::requests

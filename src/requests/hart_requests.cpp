@@ -29,7 +29,7 @@ std::span<const uint8_t> received(const engine::ReplyInput& reply) {
 }  // namespace
 
 HartRequests::HartRequests(engine::TransactionEngine& engine, engine::View& view, char decimalSeparator)
-    : engine_(engine), view_(view) {
+    : PageRequests(engine, view) {
   engine_.setDecoder(code::HartIdentity, [](const engine::ReplyInput& reply) {
     auto decoded = hart::decodeIdentityReply(received(reply), hart::readIdentity(reply.identity));
     hart::storeIdentity(decoded.identity, reply.identity);

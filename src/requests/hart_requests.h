@@ -6,11 +6,12 @@
 #include <string>
 
 #include "engine/transaction_engine.h"
+#include "requests/page_requests.h"
 #include "hart/identity.h"
 
 namespace tq::requests {
 
-class HartRequests {
+class HartRequests : PageRequests {
  public:
   // `decimalSeparator`: the user's locale's, for the variables' values.
   HartRequests(engine::TransactionEngine& engine, engine::View& view, char decimalSeparator = '.');
@@ -26,12 +27,6 @@ class HartRequests {
 
  private:
   hart::DeviceIdentity identity() { return hart::readIdentity(engine_.identity()); }
-  std::string text(const char* control) const { return view_.text(control); }
-  int index(const char* control) const { return view_.selectedIndex(control); }
-  void set(const Assignment& change) { view_.apply(change); }
-
-  engine::TransactionEngine& engine_;
-  engine::View& view_;
 };
 
 }  // namespace tq::requests

@@ -19,8 +19,10 @@ std::string lineText(std::string_view utf8, std::string_view field) {
                      "' holds a character that cannot be sent to the module.");
 }
 
+std::string typedEntry(std::string_view utf8) { return *utf8ToLatin1(utf8, kNoByte); }
+
 std::vector<uint8_t> typedHexEntry(std::string_view utf8, size_t maxBytes) {
-  return parseHexEntry(*utf8ToLatin1(utf8, kNoByte), maxBytes);
+  return parseHexEntry(typedEntry(utf8), maxBytes);
 }
 
 }  // namespace tq::requests

@@ -9,8 +9,7 @@ using engine::FrameDisplay;
 namespace code = engine::code;
 
 OutputRequests::OutputRequests(engine::TransactionEngine& engine, engine::View& view)
-    : engine_(engine),
-      view_(view),
+    : PageRequests(engine, view),
       controls_{.selectedIndex = [this](const char* control) { return view_.selectedIndex(control); },
                 .typedText = [this](const char* control) { return view_.text(control); },
                 .lineText = [this](const protocol::OutputField& field) {

@@ -7,11 +7,12 @@
 #include <string_view>
 
 #include "engine/transaction_engine.h"
+#include "requests/page_requests.h"
 #include "protocol/output_frames.h"
 
 namespace tq::requests {
 
-class OutputRequests {
+class OutputRequests : PageRequests {
  public:
   OutputRequests(engine::TransactionEngine& engine, engine::View& view);
   OutputRequests(const OutputRequests&) = delete;  // the control readers point back here
@@ -44,8 +45,6 @@ class OutputRequests {
   void sendOutput(std::string_view button);
   void query(const protocol::Frame& frame, int pendingCode);
 
-  engine::TransactionEngine& engine_;
-  engine::View& view_;
   protocol::OutputControls controls_;
 };
 

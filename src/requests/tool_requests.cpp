@@ -1,22 +1,14 @@
 #include "requests/tool_requests.h"
 
 #include "common/int_conversion.h"
-#include "common/text.h"
+#include "requests/line_text.h"
 #include "tools/ieee754_calculator.h"
 #include "tools/modbus_test.h"
 
 namespace tq::requests {
 
-namespace {
-
-// Stands in for a typed character that has no byte, so the calculator still
-// counts one position per character and reports it as it reports others.
-constexpr char kNoByte = '?';
-
-}  // namespace
-
 ToolRequests::ToolRequests(engine::TransactionEngine& engine, engine::View& view, char decimalSeparator)
-    : engine_(engine), view_(view), decimalSeparator_(decimalSeparator) {}
+    : PageRequests(engine, view), decimalSeparator_(decimalSeparator) {}
 
 void ToolRequests::Button4Click() {
   engine_.clearDisplays();
@@ -30,7 +22,7 @@ void ToolRequests::Button4Click() {
 }
 
 void ToolRequests::Button13Click() {
-  const std::string entry = *utf8ToLatin1(text("Edit7"), kNoByte);
+  const std::string entry = typedEntry(text("Edit7"));
   view_.apply(Assignment::setText("Edit22", tools::calculatorValue(entry, decimalSeparator_)));
 }
 

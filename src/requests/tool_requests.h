@@ -5,10 +5,11 @@
 #include <string>
 
 #include "engine/transaction_engine.h"
+#include "requests/page_requests.h"
 
 namespace tq::requests {
 
-class ToolRequests {
+class ToolRequests : PageRequests {
  public:
   // `decimalSeparator`: the user's locale's, for the calculator's value.
   ToolRequests(engine::TransactionEngine& engine, engine::View& view, char decimalSeparator);
@@ -20,10 +21,7 @@ class ToolRequests {
   void Button13Click();
 
  private:
-  std::string text(const char* control) const { return view_.text(control); }
 
-  engine::TransactionEngine& engine_;
-  engine::View& view_;
   char decimalSeparator_;
 };
 

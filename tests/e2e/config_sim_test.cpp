@@ -15,45 +15,21 @@
 namespace tq::ui {
 namespace {
 
-class ConfigPagesWithSimulator : public ::testing::Test {
+class ConfigPagesWithSimulator : public WindowTest {
  protected:
-  void SetUp() override {
-    form = quickWindow(&pauses);
-    form->setMessageSink([this](const QString& m) { messages.push_back(m.toStdString()); });
-  }
-  void openPort() {
-    control<QComboBox>(*form, "SPREALCOM")->setCurrentText(QString::fromStdString(module.path()));
-    click("Button1");
-    ASSERT_TRUE(form->engine().portOpen()) << (messages.empty() ? "" : messages.back());
-  }
-  void click(const char* button) { control<QPushButton>(*form, button)->click(); }
-  void choose(const char* combo, int index) { control<QComboBox>(*form, combo)->setCurrentIndex(index); }
-  void type(const char* edit, const char* text) { control<QLineEdit>(*form, edit)->setText(text); }
-  int index(const char* combo) { return control<QComboBox>(*form, combo)->currentIndex(); }
-  QString text(const char* edit) { return control<QLineEdit>(*form, edit)->text(); }
-  QString memo() { return control<QPlainTextEdit>(*form, "Memo10")->toPlainText(); }
   // A setting's answer ends the wait for it.
   void set(const char* button) {
     click(button);
-    ASSERT_EQ(form->engine().pendingCode(), 200) << button << ": " << (messages.empty() ? "" : messages.back());
+    ASSERT_EQ(form->engine().pendingCode(), 200) << button << ": " << lastMessage();
     ASSERT_TRUE(pumpUntil([&] { return form->engine().pendingCode() == 0; })) << button;
     EXPECT_TRUE(memo().endsWith(":OK#")) << button << " answered " << memo().toStdString();
   }
-  // A query stays pending; its parse runs once Timer2 has fired.
-  void query(const char* button, const char* marker) {
-    click(button);
-    ASSERT_TRUE(pumpUntil([&] { return memo().startsWith(marker) && !form->findChild<QTimer*>("Timer2")->isActive(); }))
-        << button;
-  }
 
   sim::SimProcess module;
-  int pauses = 0;
-  std::unique_ptr<TForm1> form;
-  std::vector<std::string> messages;
 };
 
 TEST_F(ConfigPagesWithSimulator, SystemSettingsWrittenAreReadBack) {
-  openPort();
+  openPort(module.path());
   choose("ComboBox7", 3);
   set("Button24");
   type("Edit14", "17");
@@ -77,12 +53,12 @@ TEST_F(ConfigPagesWithSimulator, SystemSettingsWrittenAreReadBack) {
 }
 
 TEST_F(ConfigPagesWithSimulator, TheRs485LineSettingClosesThePortAndIsReadBackAfterReopening) {
-  openPort();
+  openPort(module.path());
   choose("ComboBox2", 4);
   choose("ComboBox4", 2);
   click("Button5");
   EXPECT_EQ(control<QLineEdit>(*form, "Edit8")->text(), "QQS#BA1:42#");
-  auto* timer4 = form->findChild<QTimer*>("Timer4");
+  auto* timer4 = timer("Timer4");
   ASSERT_TRUE(timer4->isActive());
   EXPECT_EQ(timer4->interval(), 2000);
   ASSERT_TRUE(pumpUntil([&] { return memo() == "BA1:OK#"; }));
@@ -91,7 +67,7 @@ TEST_F(ConfigPagesWithSimulator, TheRs485LineSettingClosesThePortAndIsReadBackAf
   EXPECT_EQ(control<QPushButton>(*form, "Button1")->text(), "Open");
   EXPECT_FALSE(control<QPushButton>(*form, "Button6")->isEnabled());
 
-  openPort();
+  openPort(module.path());
   choose("ComboBox2", 0);
   choose("ComboBox4", 0);
   query("Button23", "QX1");
@@ -100,7 +76,7 @@ TEST_F(ConfigPagesWithSimulator, TheRs485LineSettingClosesThePortAndIsReadBackAf
 }
 
 TEST_F(ConfigPagesWithSimulator, DeviceSettingsWrittenAreReadBackAfterChoosingTheDevice) {
-  openPort();
+  openPort(module.path());
   const std::map<const char*, int> combos = {
       {"ComboBox6", 1},  {"ComboBox16", 0}, {"ComboBox17", 0}, {"ComboBox34", 3}, {"FAMOUT1", 1},
       {"FAMOUT3", 2},    {"FAMOUT5", 3},    {"FAMOUT7", 1},    {"FAMOUT9", 0},    {"ComboBox15", 2},
@@ -123,7 +99,7 @@ TEST_F(ConfigPagesWithSimulator, DeviceSettingsWrittenAreReadBackAfterChoosingTh
   EXPECT_EQ(control<QLabel>(*form, "Label19")->text(), "40001");
   EXPECT_EQ(text("Edit1"), "");
   EXPECT_EQ(text("Edit18"), "");
-  ASSERT_TRUE(pumpUntil([&] { return memo().startsWith("QQ0") && !form->findChild<QTimer*>("Timer2")->isActive(); }));
+  ASSERT_TRUE(pumpUntil([&] { return memo().startsWith("QQ0") && !timer("Timer2")->isActive(); }));
   for (const auto& [combo, i] : combos) EXPECT_EQ(index(combo), i) << combo;
   EXPECT_EQ(index("ComboBox7"), 2);
   const std::map<const char*, const char*> readBack = {

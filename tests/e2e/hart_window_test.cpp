@@ -14,19 +14,13 @@ namespace {
 const std::vector<uint8_t> kIdentityReply = {0xFF, 0xFF, 0x06, 0x80, 0x00, 0x0E, 0x00, 0x14, 0xFE, 0x1A, 0x89,
                                              0x07, 0x05, 0x02, 0x1B, 0x08, 0x01, 0x21, 0x63, 0x3F, 0x9E};
 
-class HartWindow : public ::testing::Test {
+class HartWindow : public WindowTest {
  protected:
-  void SetUp() override { form->setMessageSink([this](const QString& m) { messages.push_back(m.toStdString()); }); }
-  QString text(const char* name) { return control<QLineEdit>(*form, name)->text(); }
   // The port is closed: the block arrives as the serial link hands it over.
   bool reply(const std::vector<uint8_t>& block) {
     form->Comm1ReceiveData(block.data(), static_cast<uint16_t>(block.size()));
     return pumpUntil([this] { return form->engine().pendingCode() == 0; });
   }
-
-  int pauses = 0;
-  std::unique_ptr<TForm1> form = quickWindow(&pauses);
-  std::vector<std::string> messages;
 };
 
 TEST_F(HartWindow, TheDecodedIdentityAddressesTheNextVariablesQuery) {

@@ -14,23 +14,8 @@
 namespace tq::ui {
 namespace {
 
-class OutputsPageWithSimulator : public ::testing::Test {
+class OutputsPageWithSimulator : public WindowTest {
  protected:
-  void SetUp() override {
-    form = quickWindow(&pauses);
-    form->setMessageSink([this](const QString& m) { messages.push_back(m.toStdString()); });
-  }
-  void openPort(const sim::SimProcess& module) {
-    control<QComboBox>(*form, "SPREALCOM")->setCurrentText(QString::fromStdString(module.path()));
-    control<QPushButton>(*form, "Button1")->click();
-    ASSERT_TRUE(form->engine().portOpen()) << (messages.empty() ? "" : messages.back());
-  }
-  void click(const char* button) { control<QPushButton>(*form, button)->click(); }
-  void choose(const char* combo, int index) { control<QComboBox>(*form, combo)->setCurrentIndex(index); }
-  void type(const char* edit, const char* text) { control<QLineEdit>(*form, edit)->setText(text); }
-  int index(const char* combo) { return control<QComboBox>(*form, combo)->currentIndex(); }
-  QString text(const char* edit) { return control<QLineEdit>(*form, edit)->text(); }
-  QString memo() { return control<QPlainTextEdit>(*form, "Memo10")->toPlainText(); }
   // An output command awaits nothing: its answer is the only sign it arrived.
   void output(const char* button, const char* word) {
     const int standing = form->engine().pendingCode();
@@ -39,20 +24,11 @@ class OutputsPageWithSimulator : public ::testing::Test {
     const QString answer = QString(word) + ":OK#";
     ASSERT_TRUE(pumpUntil([&] { return memo() == answer; })) << button << " answered " << memo().toStdString();
   }
-  void query(const char* button, const char* marker) {
-    click(button);
-    ASSERT_TRUE(pumpUntil([&] { return memo().startsWith(marker) && !form->findChild<QTimer*>("Timer2")->isActive(); }))
-        << button;
-  }
-
-  int pauses = 0;
-  std::unique_ptr<TForm1> form;
-  std::vector<std::string> messages;
 };
 
 TEST_F(OutputsPageWithSimulator, EveryOutputSettingWrittenIsReadBackIntoTheSameControls) {
   sim::SimProcess module;
-  openPort(module);
+  openPort(module.path());
   const std::map<const char*, int> combos = {{"AD1COM", 1}, {"AD2COM", 0}, {"AD3COM", 1}, {"AD4COM", 1},
                                              {"IACH", 1},   {"IBCH", 4}};
   // Delays as typed, and as the module reports them in four digits.
@@ -98,7 +74,7 @@ TEST_F(OutputsPageWithSimulator, ThePresentValuesFollowTheInstrument) {
   for (const Moment& m : moments) {
     SCOPED_TRACE(m.seconds);
     sim::SimProcess module({"--frozen", m.seconds});
-    openPort(module);
+    openPort(module.path());
     choose("IACH", 1);
     type("IA4MA", "0.000");
     type("IA20MA", "100.0");

@@ -12,24 +12,13 @@
 namespace tq::ui {
 namespace {
 
-class OutputsPage : public ::testing::Test {
+class OutputsPage : public WindowTest {
  protected:
-  void SetUp() override {
-    form = quickWindow(&pauses);
-    form->setMessageSink([this](const QString& m) { messages.push_back(m.toStdString()); });
-  }
-  void click(const char* button) { control<QPushButton>(*form, button)->click(); }
-  QTimer* timer(const char* name) { return form->findChild<QTimer*>(name); }
-  QString text(const char* edit) { return control<QLineEdit>(*form, edit)->text(); }
   // A block as the serial link delivers it, then its parse 300 ms later.
   void receive(const std::string& block) {
     form->Comm1ReceiveData(reinterpret_cast<const uint8_t*>(block.data()), static_cast<uint16_t>(block.size()));
     ASSERT_TRUE(pumpUntil([this] { return !timer("Timer2")->isActive(); }));
   }
-
-  int pauses = 0;
-  std::unique_ptr<TForm1> form;
-  std::vector<std::string> messages;
 };
 
 TEST_F(OutputsPage, AnOutputCommandSetsNoCodeAndStartsNoTimer) {

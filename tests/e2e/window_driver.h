@@ -3,7 +3,14 @@
 // instead of shown, the event loop run until something holds.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "support/pump.h"
 #include "ui/TForm1.h"
@@ -35,5 +42,35 @@ class RecordedPause : public engine::Sleeper {
 inline std::unique_ptr<TForm1> quickWindow(int* pauses) {
   return std::make_unique<TForm1>(nullptr, std::make_unique<RecordedPause>(pauses));
 }
+
+// A quick window with its messages recorded, and the operator's actions on
+// it by control name.
+class WindowTest : public ::testing::Test {
+ protected:
+  WindowTest() { form->setMessageSink([this](const QString& m) { messages.push_back(m.toStdString()); }); }
+
+  void openPort(const std::string& path) {
+    control<QComboBox>(*form, "SPREALCOM")->setCurrentText(QString::fromStdString(path));
+    click("Button1");
+    ASSERT_TRUE(form->engine().portOpen()) << lastMessage();
+  }
+  void click(const char* button) { control<QPushButton>(*form, button)->click(); }
+  void choose(const char* combo, int index) { control<QComboBox>(*form, combo)->setCurrentIndex(index); }
+  void type(const char* edit, const char* text) { control<QLineEdit>(*form, edit)->setText(text); }
+  int index(const char* combo) { return control<QComboBox>(*form, combo)->currentIndex(); }
+  QString text(const char* edit) { return control<QLineEdit>(*form, edit)->text(); }
+  QString memo() { return control<QPlainTextEdit>(*form, "Memo10")->toPlainText(); }
+  QTimer* timer(const char* name) { return form->findChild<QTimer*>(name); }
+  std::string lastMessage() const { return messages.empty() ? std::string() : messages.back(); }
+  // A query's answer stays pending: wait until it is shown and its parse ran.
+  void query(const char* button, const char* marker) {
+    click(button);
+    ASSERT_TRUE(pumpUntil([&] { return memo().startsWith(marker) && !timer("Timer2")->isActive(); })) << button;
+  }
+
+  int pauses = 0;  // receive pauses counted instead of spent
+  std::unique_ptr<TForm1> form = quickWindow(&pauses);
+  std::vector<std::string> messages;
+};
 
 }  // namespace tq::ui
