@@ -168,8 +168,14 @@ TEST_F(CommTest, ABurstArrivesAsOneBlock) {
 
 TEST_F(CommTest, ASilenceLongerThanTheIntervalSplitsAReply) {
   comm.OpenPort();
+  QElapsedTimer sinceWrite;
+  sinceWrite.start();
   pty.write("QX1:first");
-  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  // The second part follows only once the first has been delivered, so the
+  // silence between them is longer than the interval however slow the
+  // machine is.
+  ASSERT_TRUE(pumpUntil([&] { return !events.blocks.empty(); }));
+  EXPECT_GE(sinceWrite.elapsed(), comm.ReadIntervalTimeout());  // the silence ended the block
   pty.write("second");
   ASSERT_TRUE(pumpUntil([&] { return events.blocks.size() >= 2; }));
   pumpFor(200);
