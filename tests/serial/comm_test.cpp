@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <cstdio>
 #include <functional>
+#include <algorithm>
 #include <numeric>
 #include <thread>
 
@@ -218,6 +219,57 @@ TEST_F(CommTest, LineSettingsDecideWhichBytesReachTheApplication) {
     EXPECT_EQ(events.received(), c.delivered);
     comm.ClosePort();
   }
+}
+
+TEST_F(CommTest, AFloodWhileTheOwnerIsBusyIsBoundedCountedAndReceptionGoesOn) {
+  std::vector<char> reports;  // 'D' a block, 'O' an overrun
+  comm.OnReceiveData = [&](TComm*, const uint8_t* buffer, uint16_t length) {
+    reports.push_back('D');
+    events.blocks.emplace_back(reinterpret_cast<const char*>(buffer), length);
+  };
+  comm.OnReceiveError = [&](TComm*, uint32_t errors) {
+    EXPECT_EQ(errors, line_error::kReceiveQueueOverflow);
+    reports.push_back('O');
+  };
+  comm.OpenPort();
+  // The owner's thread handles no events while the far end floods. The
+  // write returns once the reader has taken all but the pty's own buffer,
+  // far less than the flood: the rest had to be dropped.
+  const size_t total = 8 * TComm::kMaxReceiveBacklog * BlockFramer::kBlockSize;
+  pty.write(std::string(total, 'f'));
+  QElapsedTimer waited;
+  waited.start();
+  while (comm.receiveBacklog() < TComm::kMaxReceiveBacklog && waited.elapsed() < 5000)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(comm.receiveBacklog(), TComm::kMaxReceiveBacklog);
+
+  // Every byte is either delivered or counted as dropped.
+  ASSERT_TRUE(pumpUntil([&] { return events.received().size() + comm.receiveOverrunBytes() == total; }))
+      << events.received().size() << " delivered, " << comm.receiveOverrunBytes() << " dropped";
+  EXPECT_GT(comm.receiveOverrunBytes(), 0u);
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.front(), 'D');
+  EXPECT_NE(std::find(reports.begin(), reports.end(), 'O'), reports.end());
+
+  // Once the flood is over, a reply comes through whole.
+  events.blocks.clear();
+  pty.write("QV:12#");
+  ASSERT_TRUE(pumpUntil([&] { return !events.blocks.empty(); }));
+  EXPECT_EQ(events.blocks.back(), "QV:12#");
+  EXPECT_EQ(comm.receiveBacklog(), 0);
+}
+
+TEST_F(CommTest, EventsOfOtherSendersAreNotTakenForTheComponentsOwn) {
+  int raised = 0;
+  comm.OnReceiveData = [&](TComm*, const uint8_t*, uint16_t) { ++raised; };
+  comm.OnReceiveError = [&](TComm*, uint32_t) { ++raised; };
+  comm.OnRequestHangup = [&](TComm*) { ++raised; };
+  comm.OnModemStateChange = [&](TComm*, uint32_t) { ++raised; };
+  comm.OnSendDataEmpty = [&](TComm*) { ++raised; };
+  for (int n = 0; n <= 8; ++n) QCoreApplication::postEvent(&comm, new QEvent(static_cast<QEvent::Type>(QEvent::User + n)));
+  QCoreApplication::postEvent(&comm, new QEvent(static_cast<QEvent::Type>(QEvent::registerEventType())));
+  QCoreApplication::sendPostedEvents(&comm);
+  EXPECT_EQ(raised, 0);
 }
 
 TEST_F(CommTest, FramesWrittenBackToBackArriveInOrder) {

@@ -7,7 +7,6 @@
 // those readings, never with a fixed allowance.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QObject>
 #include <thread>
@@ -70,9 +69,3 @@ TEST(ToolkitTimer, ADifferentIntervalRestartsARunningTimerAndOnlyStoresOnAStoppe
 
 }  // namespace
 }  // namespace tq::ui
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
