@@ -79,7 +79,6 @@ TEST(RtsToggle, IsOnOnlyWhileAskedForAndLeavesTheDriverAsItWas) {
       {"another line setting changed", [&] { comm.setBaudRate(19200); }, true},
       {"closed", [&] { comm.ClosePort(); }, false},
       {"reopened with RTS low", [&] { comm.setRtsControl(TRtsControl::RtsDisable); comm.OpenPort(); }, false},
-      {"closed again", [&] { comm.ClosePort(); }, false},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
