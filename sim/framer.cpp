@@ -57,11 +57,14 @@ std::optional<ScanResult> scanConfig(std::span<const uint8_t> buffer, bool final
   return ScanResult{final ? ScanStatus::kIncomplete : ScanStatus::kNeedMore, FrameKind::kConfig, buffer.size()};
 }
 
-std::optional<ScanResult> scanHart(std::span<const uint8_t> buffer) {
+std::optional<ScanResult> scanHart(std::span<const uint8_t> buffer, bool final) {
   size_t preambles = 0;
   while (preambles < buffer.size() && buffer[preambles] == kHartPreamble) ++preambles;
+  if (preambles > kMaxHeldPreambles) return ScanResult{ScanStatus::kNoise, FrameKind::kHart, preambles - kMaxHeldPreambles};
   if (preambles == buffer.size()) {
     if (preambles == 0) return std::nullopt;
+    // Preambles alone at silence: the whole run goes at once.
+    if (final) return ScanResult{ScanStatus::kNoise, FrameKind::kHart, preambles};
     return ScanResult{ScanStatus::kNeedMore, FrameKind::kHart, buffer.size(), preambles};
   }
   const uint8_t delimiter = buffer[preambles];
@@ -94,7 +97,7 @@ ScanResult scanFrame(std::span<const uint8_t> buffer, bool final) {
   // preambles can look like the start of one (delimiter 0x02 = slave 2).
   const auto modbus = scanModbus(buffer);
   if (modbus && modbus->status == ScanStatus::kFrame) return *modbus;
-  const auto hart = scanHart(buffer);
+  const auto hart = scanHart(buffer, final);
   const auto config = scanConfig(buffer, final);
   bool waiting = false;
   for (const auto& candidate : {hart, config}) {

@@ -28,6 +28,12 @@ struct ScanResult {
 // closing '#'.
 inline constexpr size_t kMaxConfigFrame = 256;
 
+// Most 0xFF bytes the module holds as the preambles of a HART frame still to
+// come. A longer run is noise before them: the excess is dropped as it
+// arrives, so a stuck line costs time and memory in proportion to its length
+// only.
+inline constexpr size_t kMaxHeldPreambles = 32;
+
 // Looks at the start of `buffer`. With `final` set (the line has gone
 // silent) a frame still waiting for bytes will never be completed: it is
 // reported as kIncomplete (configuration) or kNoise (anything else).

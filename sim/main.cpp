@@ -169,9 +169,11 @@ int main(int argc, char** argv) {
   std::optional<Micros> hangUpSince;
   std::vector<uint8_t> buffer(kReadChunk);
   while (true) {
+    // Taken every time round, so the log never outgrows one turn's traffic.
+    const auto log = sim.takeLog();
     if (options.verbose) {
       const double t = static_cast<double>(nowUs() - start) / 1e6;
-      for (const auto& text : sim.takeLog()) std::fprintf(stderr, "[%9.3f] %s\n", t, text.c_str());
+      for (const auto& text : log) std::fprintf(stderr, "[%9.3f] %s\n", t, text.c_str());
     }
     std::optional<Micros> deadline = sim.nextDeadline();
     if (sim.hangUpDue()) {

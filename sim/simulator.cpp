@@ -12,6 +12,17 @@ std::string describeBytes(std::span<const uint8_t> bytes) {
   return tq::bytesDisplay(bytes);
 }
 
+namespace {
+
+// The first kLoggedNoiseBytes in the byte display, then how many there were.
+std::string shownBytes(std::span<const uint8_t> shown, size_t length) {
+  std::string text = tq::bytesDisplay(shown);
+  if (length > shown.size()) text += "... (" + std::to_string(length) + " bytes) ";
+  return text;
+}
+
+}  // namespace
+
 int moduleBaud(const ModuleSettings& settings) {
   static constexpr int kRates[] = {1200, 2400, 4800, 9600, 19200};
   return settings.baudIndex >= 0 && settings.baudIndex < 5 ? kRates[settings.baudIndex] : 0;
@@ -36,8 +47,9 @@ void Simulator::receive(std::span<const uint8_t> bytes, Micros now) {
   if (config_.strictLine) {
     const ModuleSettings& s = module_.settings();
     if (timing_.baud != moduleBaud(s)) {
-      log_.push_back("<- garbled " + tq::bytesDisplay(bytes) + "(line at " + std::to_string(timing_.baud) +
-                     " baud; the module listens at " + std::to_string(moduleBaud(s)) + " baud)");
+      log("<- garbled " + shownBytes(bytes.first(std::min(bytes.size(), kLoggedNoiseBytes)), bytes.size()) +
+          "(line at " + std::to_string(timing_.baud) + " baud; the module listens at " + std::to_string(moduleBaud(s)) +
+          " baud)");
       return;
     }
   }
@@ -47,41 +59,63 @@ void Simulator::receive(std::span<const uint8_t> bytes, Micros now) {
 }
 
 void Simulator::scan(Micros now, bool final) {
-  while (!input_.empty()) {
-    const ScanResult result = scanFrame(input_, final);
-    if (result.status == ScanStatus::kNeedMore) return;
-    const std::span<const uint8_t> frame(input_.data(), result.length);
+  // Frames and noise are consumed from the front by an offset and erased
+  // once, so a long run of noise costs time in proportion to its length.
+  size_t start = 0;
+  while (start < input_.size()) {
+    const std::span<const uint8_t> rest = std::span<const uint8_t>(input_).subspan(start);
+    const ScanResult result = scanFrame(rest, final);
+    if (result.status == ScanStatus::kNeedMore) break;
+    const std::span<const uint8_t> frame = rest.first(result.length);
+    start += result.length;
     if (result.status == ScanStatus::kNoise) {
-      // One line per run of noise, not per byte.
-      const std::string text = tq::bytesDisplay(frame);
-      if (noiseLine_ && *noiseLine_ + 1 == log_.size()) {
-        log_.back() += text;
-      } else {
-        log_.push_back("<- noise " + text);
-        noiseLine_ = log_.size() - 1;
-      }
+      logNoise(frame);
     } else {
-      log_.push_back("<- " + describeBytes(frame));
+      log("<- " + describeBytes(frame));
       const bool faulty = matches(frame);
       auto reply = module_.answer(result, frame, instrumentSeconds(now));
       if (faulty) ++matchingRequests_;
       const bool applyFaults = faulty && (config_.faults.count < 0 || faultsApplied_ < config_.faults.count);
       if (applyFaults) ++faultsApplied_;
       if (reply) schedule(std::move(*reply), applyFaults, now);
-      else log_.push_back("   (no answer)");
+      else log("   (no answer)");
       if (faulty && config_.faults.hangUpAfter > 0 && matchingRequests_ == config_.faults.hangUpAfter) hangUpArmed_ = true;
     }
-    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(result.length));
   }
+  input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(start));
+}
+
+void Simulator::log(std::string line) {
+  endNoise();
+  if (log_.size() == kMaxLogLines) {
+    log_.pop_front();
+    ++droppedLogLines_;
+  }
+  log_.push_back(std::move(line));
+}
+
+void Simulator::logNoise(std::span<const uint8_t> bytes) {
+  const size_t room = kLoggedNoiseBytes - noiseShown_.size();
+  noiseShown_.insert(noiseShown_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(room, bytes.size())));
+  noiseLength_ += bytes.size();
+}
+
+// One line per run of noise, not per byte.
+void Simulator::endNoise() {
+  if (noiseLength_ == 0) return;
+  const std::string line = "<- noise " + shownBytes(noiseShown_, noiseLength_);
+  noiseShown_.clear();
+  noiseLength_ = 0;
+  log(line);
 }
 
 void Simulator::schedule(std::vector<uint8_t> reply, bool faulty, Micros now) {
   const FaultOptions& f = config_.faults;
   if (faulty && f.noReply) {
-    log_.push_back("   (answer withheld: " + describeBytes(reply) + ")");
+    log("   (answer withheld: " + describeBytes(reply) + ")");
     return;
   }
-  log_.push_back("-> " + describeBytes(reply));
+  log("-> " + describeBytes(reply));
   if (faulty && f.noiseBytes > 0) {
     std::vector<uint8_t> noise;
     for (int i = 0; i < f.noiseBytes; ++i) {
@@ -136,9 +170,13 @@ std::optional<Micros> Simulator::nextDeadline() const {
 }
 
 std::vector<std::string> Simulator::takeLog() {
+  endNoise();
   std::vector<std::string> lines;
-  lines.swap(log_);
-  noiseLine_.reset();
+  lines.reserve(log_.size() + 1);
+  if (droppedLogLines_ > 0) lines.push_back("(" + std::to_string(droppedLogLines_) + " earlier lines dropped)");
+  lines.insert(lines.end(), std::make_move_iterator(log_.begin()), std::make_move_iterator(log_.end()));
+  log_.clear();
+  droppedLogLines_ = 0;
   return lines;
 }
 

@@ -73,6 +73,8 @@ class Simulator {
   double instrumentSeconds(Micros now) const;
 
   // Lines describing traffic since the last call ("<- QQQ#QV#", "-> QV:20#").
+  // At most kMaxLogLines are kept; older ones give way to a line that counts
+  // them, so a simulator nobody reads the log of stays small.
   std::vector<std::string> takeLog();
 
  private:
@@ -82,6 +84,9 @@ class Simulator {
   };
 
   void scan(Micros now, bool final);
+  void log(std::string line);
+  void logNoise(std::span<const uint8_t> bytes);
+  void endNoise();
   void schedule(std::vector<uint8_t> reply, bool faulty, Micros now);
   void enqueue(std::vector<uint8_t> bytes, Micros start);
   bool matches(std::span<const uint8_t> frame) const;
@@ -97,10 +102,17 @@ class Simulator {
   int faultsApplied_ = 0;
   int matchingRequests_ = 0;
   bool hangUpArmed_ = false;
-  std::optional<size_t> noiseLine_;  // log line of the current run of noise
   uint32_t noiseState_ = 0x2545F491u;
-  std::vector<std::string> log_;
+  std::deque<std::string> log_;
+  size_t droppedLogLines_ = 0;
+  // The run of noise being received: one log line, its first bytes shown.
+  std::vector<uint8_t> noiseShown_;
+  size_t noiseLength_ = 0;
 };
+
+inline constexpr size_t kMaxLogLines = 1000;
+// Bytes of a run of noise (or of garbled input) that its log line shows.
+inline constexpr size_t kLoggedNoiseBytes = 32;
 
 // Bytes as text when they are printable ASCII, otherwise in hex.
 std::string describeBytes(std::span<const uint8_t> bytes);

@@ -17,17 +17,21 @@ namespace tq::serial {
 
 namespace {
 
-// The threads' reports, posted to the component on the owner's thread.
-const QEvent::Type kCommDataMessage = static_cast<QEvent::Type>(QEvent::User + 1);
-const QEvent::Type kCommErrorMessage = static_cast<QEvent::Type>(QEvent::User + 2);
-const QEvent::Type kCommHangupMessage = static_cast<QEvent::Type>(QEvent::User + 3);
-const QEvent::Type kCommModemMessage = static_cast<QEvent::Type>(QEvent::User + 4);
-const QEvent::Type kCommSendEmptyMessage = static_cast<QEvent::Type>(QEvent::User + 5);
+// The threads' reports, posted to the component on the owner's thread under
+// an event type of its own, registered with the toolkit so that no other
+// sender's event is ever taken for one of them.
+QEvent::Type commEventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+enum class Report { Data, Overrun, Error, Hangup, Modem, SendEmpty };
 
 struct CommEvent : QEvent {
-  CommEvent(Type type, uint32_t value = 0, std::vector<uint8_t> bytes = {})
-      : QEvent(type), value(value), bytes(std::move(bytes)), postedNs(monotonicNs()) {}
-  uint32_t value;
+  CommEvent(Report report, uint64_t value = 0, std::vector<uint8_t> bytes = {})
+      : QEvent(commEventType()), report(report), value(value), bytes(std::move(bytes)), postedNs(monotonicNs()) {}
+  Report report;
+  uint64_t value;
   std::vector<uint8_t> bytes;  // the block, followed by one zero byte the count leaves out
   int64_t postedNs;            // when the receive thread ended the block
 };
@@ -41,19 +45,36 @@ constexpr double kBaudTolerance = 0.02;
 class TComm::Notifier : public CommNotifier {
  public:
   explicit Notifier(TComm* comm) : comm_(comm) {}
+  bool hasRoom() const override { return backlog_.load() < kMaxReceiveBacklog; }
   void postData(std::vector<uint8_t> block) override {
-    const auto count = static_cast<uint32_t>(block.size());
+    const auto count = block.size();
     block.push_back(0);
-    post(new CommEvent(kCommDataMessage, count, std::move(block)));
+    backlog_.fetch_add(1);
+    post(new CommEvent(Report::Data, count, std::move(block)));
   }
-  void postError(uint32_t lineErrors) override { post(new CommEvent(kCommErrorMessage, lineErrors)); }
-  void postHangup() override { post(new CommEvent(kCommHangupMessage)); }
-  void postModem(uint32_t modemEvent) override { post(new CommEvent(kCommModemMessage, modemEvent)); }
-  void postSendEmpty() override { post(new CommEvent(kCommSendEmptyMessage)); }
+  void postOverrun(uint64_t droppedBytes) override { post(new CommEvent(Report::Overrun, droppedBytes)); }
+  void postError(uint32_t lineErrors) override { post(new CommEvent(Report::Error, lineErrors)); }
+  void postHangup() override { post(new CommEvent(Report::Hangup)); }
+  void postModem(uint32_t modemEvent) override { post(new CommEvent(Report::Modem, modemEvent)); }
+  void postSendEmpty() override { post(new CommEvent(Report::SendEmpty)); }
+
+  // The window's thread took a block off the queue.
+  void taken() { backlog_.fetch_sub(1); }
+  int backlog() const { return backlog_.load(); }
+  // Called before an event is looked at. The toolkit hands events over under
+  // its own lock, which a thread sanitizer cannot see in an uninstrumented
+  // toolkit; this acquire, paired with the release in post(), states the
+  // same hand-over where it can.
+  void receiving() const { handedOver_.load(std::memory_order_acquire); }
 
  private:
-  void post(CommEvent* e) { QCoreApplication::postEvent(comm_, e); }
+  void post(CommEvent* e) {
+    handedOver_.fetch_add(1, std::memory_order_release);
+    QCoreApplication::postEvent(comm_, e);
+  }
   TComm* comm_;
+  std::atomic<int> backlog_{0};  // blocks posted and not yet taken
+  mutable std::atomic<uint64_t> handedOver_{0};
 };
 
 TComm::TComm(QObject* owner) : QObject(owner), notifier_(std::make_unique<Notifier>(this)) {}
@@ -61,23 +82,56 @@ TComm::TComm(QObject* owner) : QObject(owner), notifier_(std::make_unique<Notifi
 TComm::~TComm() { ClosePort(); }
 
 bool TComm::event(QEvent* e) {
-  if (e->type() < kCommDataMessage || e->type() > kCommSendEmptyMessage) return QObject::event(e);
+  notifier_->receiving();
+  if (e->type() != commEventType()) return QObject::event(e);
   auto* m = static_cast<CommEvent*>(e);
-  if (m->type() == kCommDataMessage) {
-    deliveredBlockEndedNs_ = m->postedNs;
-    if (OnReceiveData) OnReceiveData(this, m->bytes.data(), static_cast<uint16_t>(m->value));
-  } else if (m->type() == kCommErrorMessage) {
-    if (OnReceiveError) OnReceiveError(this, m->value);
-  } else if (m->type() == kCommHangupMessage) {
-    if (OnRequestHangup) OnRequestHangup(this);
-  } else if (m->type() == kCommModemMessage) {
-    if (OnModemStateChange) OnModemStateChange(this, m->value);
-  } else if (OnSendDataEmpty) {
-    OnSendDataEmpty(this);
+  switch (m->report) {
+    case Report::Data:
+      // Taken before the handler runs (it may pause), so at most one block
+      // beyond the backlog is held on this side.
+      notifier_->taken();
+      deliveredBlockEndedNs_ = m->postedNs;
+      if (OnReceiveData) OnReceiveData(this, m->bytes.data(), static_cast<uint16_t>(m->value));
+      break;
+    case Report::Overrun:
+      receiveOverrunBytes_ += m->value;
+      if (OnReceiveError) OnReceiveError(this, line_error::kReceiveQueueOverflow);
+      break;
+    case Report::Error:
+      if (OnReceiveError) OnReceiveError(this, static_cast<uint32_t>(m->value));
+      break;
+    case Report::Hangup:
+      if (OnRequestHangup) OnRequestHangup(this);
+      break;
+    case Report::Modem:
+      if (OnModemStateChange) OnModemStateChange(this, static_cast<uint32_t>(m->value));
+      break;
+    case Report::SendEmpty:
+      if (OnSendDataEmpty) OnSendDataEmpty(this);
+      break;
   }
   return true;
 }
 
+int TComm::receiveBacklog() const { return notifier_->backlog(); }
+
+// What each property becomes on this platform (termios2 and the driver's
+// ioctls); the rest is stored only, as no Linux setting matches it.
+//   BaudRate                       termios2 speed (BOTHER, any rate), read back at open
+//   ByteSize, StopBits             CSIZE; CSTOPB for 1.5 and 2 (1.5 with 5 data bits)
+//   Parity, ParityCheck            PARENB, PARODD, CMSPAR (mark, space); INPCK
+//   Outx_CtsFlow, RtsHandshake     CRTSCTS (both directions)
+//   Outx_/Inx_XonXoffFlow          IXON, IXOFF with XonChar, XoffChar as VSTART, VSTOP
+//   IgnoreNullChar                 zero bytes removed by the receive thread
+//   DtrControl                     DTR raised unless DtrDisable (DtrHandshake: no handshake)
+//   RtsControl                     RTS raised for RtsEnable; RtsTransmissionAvailable: the
+//                                  driver's RS485 mode, RTS on while sending (RTS low where
+//                                  the driver has none), the driver's settings back on leaving
+//   ReadIntervalTimeout,           the receive thread's block ends
+//   ReadTotalTimeout*
+//   stored only                    Outx_DsrFlow, DsrSensitivity, TxContinueOnXoff, XonLimit,
+//                                  XoffLimit, ReplaceWhenParityError, ReplacedChar,
+//                                  WriteTotalTimeout* (writes wait for the line, without limit)
 LineSettings TComm::lineSettings() const {
   LineSettings s;
   s.baudRate = baudRate_;
@@ -100,10 +154,26 @@ void TComm::applyLineSettings() {
   // Drivers without modem lines (a pty) refuse these; that is not a failure.
   setModemLine(device_, TIOCM_DTR, dtrControl_ != TDtrControl::DtrDisable);
   if (rtsControl_ == TRtsControl::RtsTransmissionAvailable) {
-    if (setRtsToggle(device_, true) != 0) setModemLine(device_, TIOCM_RTS, false);
+    if (!switchRtsToggleOn()) setModemLine(device_, TIOCM_RTS, false);
   } else {
+    switchRtsToggleOff();
     setModemLine(device_, TIOCM_RTS, rtsControl_ != TRtsControl::RtsDisable);
   }
+}
+
+bool TComm::switchRtsToggleOn() {
+  if (!savedRs485_) {
+    Rs485Settings saved;
+    if (readRs485(device_, saved) != 0) return false;
+    savedRs485_ = saved;
+  }
+  return enableRtsToggle(device_, *savedRs485_) == 0;
+}
+
+void TComm::switchRtsToggleOff() {
+  if (!savedRs485_) return;
+  writeRs485(device_, *savedRs485_);
+  savedRs485_.reset();
 }
 
 void TComm::applyTimeouts() {
@@ -126,6 +196,7 @@ void TComm::OpenPort() {
     throw ECommsError("Cannot setup comm buffer");
   }
   device_ = fd;
+  receiveOverrunBytes_ = 0;
   purgeInput(device_);
   purgeOutput(device_);
   sendDataEmpty_.store(true);
@@ -203,6 +274,7 @@ void TComm::releaseResources() {
   // Whatever is still queued for the line is dropped, so closing never waits
   // on a stalled output.
   purgeOutput(device_);
+  switchRtsToggleOff();  // the next opener finds the driver as we found it
   closeDevice(device_);
   device_ = -1;
 }

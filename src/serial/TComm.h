@@ -6,12 +6,14 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "serial/comm_threads.h"
 #include "serial/comm_types.h"
 #include "serial/line_settings.h"
+#include "serial/posix_device.h"
 
 namespace tq::serial {
 
@@ -41,6 +43,17 @@ class TComm : public QObject {
   bool sendDataEmpty() const { return sendDataEmpty_.load(); }
   // During OnReceiveData: how long ago the receive thread ended the block.
   int deliveredBlockAgeMs() const;
+
+  // Blocks waiting for the owner's thread are bounded: once this many are
+  // queued, further blocks are dropped whole until it catches up, and the
+  // drop is raised as OnReceiveError with line_error::kReceiveQueueOverflow
+  // ahead of the next block delivered. A flood thus costs bounded memory
+  // and never holds the window's thread for long.
+  static constexpr int kMaxReceiveBacklog = 16;
+  // Blocks posted to the owner's thread and not yet taken.
+  int receiveBacklog() const;
+  // Bytes dropped that way since the port was last opened, as reported so far.
+  uint64_t receiveOverrunBytes() const { return receiveOverrunBytes_; }
 
   // Plain stored fields: they take effect at the next open (Parity also at
   // the next re-apply caused by another line property).
@@ -126,6 +139,8 @@ class TComm : public QObject {
     if (isOpen()) applyTimeouts();
   }
   void applyLineSettings();
+  bool switchRtsToggleOn();
+  void switchRtsToggleOff();
   void applyTimeouts();
   LineSettings lineSettings() const;
   void stopThreads();
@@ -169,6 +184,10 @@ class TComm : public QObject {
   std::unique_ptr<Notifier> notifier_;
   int lineSettingsApplied_ = 0;
   int64_t deliveredBlockEndedNs_ = 0;
+  uint64_t receiveOverrunBytes_ = 0;
+  // The driver's own RS485 settings while the toggle mode is switched on,
+  // put back when it is left and before the device is closed.
+  std::optional<Rs485Settings> savedRs485_;
 };
 
 }  // namespace tq::serial

@@ -38,7 +38,9 @@ int64_t BlockFramer::waitNs(int64_t nowNs) const {
 }
 
 std::vector<uint8_t> BlockFramer::take(int64_t nowNs) {
-  std::vector<uint8_t> block(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(size_));
+  std::vector<uint8_t> block;
+  block.reserve(size_ + 1);
+  block.assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(size_));
   size_ = 0;
   startNs_ = nowNs;
   return block;

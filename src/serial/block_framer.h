@@ -40,7 +40,9 @@ class BlockFramer {
   // Nanoseconds until due() may become true; -1 while only new bytes can end
   // the block.
   int64_t waitNs(int64_t nowNs) const;
-  // Hands the block over and starts the next one at nowNs.
+  // Hands the block over and starts the next one at nowNs. The block has
+  // room for one more byte (the zero the component stores after it), so
+  // passing it on costs no second allocation.
   std::vector<uint8_t> take(int64_t nowNs);
 
  private:

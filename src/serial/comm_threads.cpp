@@ -20,6 +20,9 @@ namespace {
 // While the driver keeps line counters, they are looked at this often when
 // the line is quiet, so carrier and ring changes are noticed.
 constexpr int64_t kCounterPollNs = 200'000'000;
+// After blocks were dropped, how often the receive thread looks for room to
+// report them when the line has gone quiet.
+constexpr int64_t kOverrunReportPollNs = 50'000'000;
 
 bool signalled(int closeEvent) {
   pollfd fd{closeEvent, POLLIN, 0};
@@ -69,15 +72,30 @@ void runReadThread(ReadThreadContext c) {
   LineCounters counters;
   const bool hasCounters = readLineCounters(c.device, counters) == 0;
 
+  // Whole blocks are dropped while the window's thread has no room; the
+  // count reaches it ahead of the next block that is delivered.
+  uint64_t dropped = 0;
+  auto reportDropped = [&] {
+    if (dropped == 0 || !c.notifier->hasRoom()) return;
+    c.notifier->postOverrun(dropped);
+    dropped = 0;
+  };
   auto deliver = [&](int64_t now) {
     std::vector<uint8_t> block = framer.take(now);
-    if (!block.empty()) c.notifier->postData(std::move(block));
+    if (block.empty()) return;
+    if (!c.notifier->hasRoom()) {
+      dropped += block.size();
+      return;
+    }
+    reportDropped();
+    c.notifier->postData(std::move(block));
   };
 
   for (;;) {
     framer.setTimeouts(c.timeouts->load());
     int64_t wait = framer.waitNs(monotonicNs());
     if (hasCounters && (wait < 0 || wait > kCounterPollNs)) wait = kCounterPollNs;
+    if (dropped != 0 && (wait < 0 || wait > kOverrunReportPollNs)) wait = kOverrunReportPollNs;
     pollfd fds[2] = {{c.closeEvent, POLLIN, 0}, {c.device, POLLIN, 0}};
     const timespec timeout = toTimespec(std::max<int64_t>(wait, 0));
     const int ready = ::ppoll(fds, 2, wait < 0 ? nullptr : &timeout, nullptr);
@@ -108,8 +126,10 @@ void runReadThread(ReadThreadContext c) {
     }
     const int64_t now = monotonicNs();
     if (framer.due(now)) deliver(now);
+    reportDropped();
     if (hasCounters) reportCounterChanges(c.device, counters, *c.notifier);
   }
+  reportDropped();
   purgeInput(c.device);
 }
 

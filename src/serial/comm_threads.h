@@ -13,7 +13,13 @@ namespace tq::serial {
 class CommNotifier {
  public:
   virtual ~CommNotifier() = default;
+  // Whether the window's thread can take another block: a line that delivers
+  // faster than the window handles blocks must not grow the queue without
+  // bound. Only the receive thread posts blocks, so room it sees stays.
+  virtual bool hasRoom() const = 0;
   virtual void postData(std::vector<uint8_t> block) = 0;
+  // Bytes of blocks dropped for want of room since the last report.
+  virtual void postOverrun(uint64_t droppedBytes) = 0;
   virtual void postError(uint32_t lineErrors) = 0;
   virtual void postHangup() = 0;
   virtual void postModem(uint32_t modemEvent) = 0;

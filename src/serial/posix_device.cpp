@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 
 namespace tq::serial {
 
@@ -39,9 +40,25 @@ int setModemLine(int fd, int line, bool on) {
   return ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0 ? 0 : errno;
 }
 
-int setRtsToggle(int fd, bool on) {
+static_assert(sizeof(serial_rs485) <= sizeof(Rs485Settings::record));
+
+int readRs485(int fd, Rs485Settings& settings) {
   struct serial_rs485 rs485 {};
-  if (on) rs485.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+  if (::ioctl(fd, TIOCGRS485, &rs485) != 0) return errno;
+  std::memcpy(settings.record.data(), &rs485, sizeof rs485);
+  return 0;
+}
+
+int writeRs485(int fd, const Rs485Settings& settings) {
+  struct serial_rs485 rs485 {};
+  std::memcpy(&rs485, settings.record.data(), sizeof rs485);
+  return ::ioctl(fd, TIOCSRS485, &rs485) == 0 ? 0 : errno;
+}
+
+int enableRtsToggle(int fd, const Rs485Settings& saved) {
+  struct serial_rs485 rs485 {};
+  std::memcpy(&rs485, saved.record.data(), sizeof rs485);
+  rs485.flags = (rs485.flags | SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND) & ~uint32_t{SER_RS485_RTS_AFTER_SEND};
   return ::ioctl(fd, TIOCSRS485, &rs485) == 0 ? 0 : errno;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The few device calls the serial component needs, over POSIX. Every call
 // returns 0 or an errno value; none throws.
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -18,7 +19,16 @@ int purgeInput(int fd);
 int purgeOutput(int fd);
 
 int setModemLine(int fd, int line, bool on);  // line: TIOCM_DTR or TIOCM_RTS
-int setRtsToggle(int fd, bool on);             // RTS raised while sending
+
+// The driver's RS485 settings (TIOCGRS485); drivers without RS485 mode (a
+// pty, most USB adapters) answer ENOTTY.
+struct Rs485Settings {
+  std::array<uint32_t, 8> record{};  // the driver's record as read, put back unchanged
+};
+int readRs485(int fd, Rs485Settings& settings);
+// RTS raised only while sending, on top of the settings read before.
+int enableRtsToggle(int fd, const Rs485Settings& saved);
+int writeRs485(int fd, const Rs485Settings& settings);
 
 // Counters of line errors and modem-line changes kept by the driver.
 struct LineCounters {

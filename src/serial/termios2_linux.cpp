@@ -1,10 +1,9 @@
 // Kept alone: <asm/termbits.h> (termios2, BOTHER) clashes with glibc's
 // <termios.h> and <sys/ioctl.h>.
 #include <asm/ioctls.h>
-#include <asm/termbits.h>
 #include <cerrno>
 
-#include "serial/line_settings.h"
+#include "serial/termios2_mapping.h"
 
 extern "C" int ioctl(int fd, unsigned long request, ...);
 
@@ -28,10 +27,7 @@ int probeLineSettings(int fd) {
   return ioctl(fd, TCGETS2, &tio) == 0 ? 0 : errno;
 }
 
-int applyLineSettings(int fd, const LineSettings& s) {
-  struct termios2 tio {};
-  if (ioctl(fd, TCGETS2, &tio) != 0) return errno;
-
+termios2 withLineSettings(termios2 tio, const LineSettings& s) {
   tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR);
   tio.c_oflag &= ~OPOST;
   tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
@@ -56,7 +52,13 @@ int applyLineSettings(int fd, const LineSettings& s) {
   tio.c_cc[VSTOP] = s.xoffChar;
   tio.c_cc[VMIN] = 1;  // a read of 0 bytes then only means the line hung up
   tio.c_cc[VTIME] = 0;
+  return tio;
+}
 
+int applyLineSettings(int fd, const LineSettings& s) {
+  struct termios2 tio {};
+  if (ioctl(fd, TCGETS2, &tio) != 0) return errno;
+  tio = withLineSettings(tio, s);
   return ioctl(fd, TCSETS2, &tio) == 0 ? 0 : errno;
 }
 

@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QThread>
+#include <QTime>
 
 #include "requests/config_requests.h"
 #include "requests/hart_requests.h"
@@ -93,6 +95,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   Comm1->OnReceiveData = [this](serial::TComm*, const uint8_t* buffer, uint16_t length) {
     Comm1ReceiveData(buffer, length);
   };
+  Comm1->OnReceiveError = [this](serial::TComm*, uint32_t errors) { Comm1ReceiveError(errors); };
 
   Timer2 = new ToolkitTimer(this, "Timer2", kTimer2IntervalMs);
   Timer3 = new ToolkitTimer(this, "Timer3", kTimer3InitialMs);
@@ -245,6 +248,17 @@ void TForm1::Button26Click() { guard("Button26Click", [this] { engine_->Button26
 void TForm1::Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength) {
   guard("Comm1ReceiveData",
         [&] { engine_->Comm1ReceiveData(std::span(Buffer, BufferLength), Comm1->deliveredBlockAgeMs()); });
+}
+// Bytes lost on the way in are said in the status line, not in a box: a
+// box coming back for as long as a flood goes on would keep the operator
+// from closing the port. Other line errors are not shown.
+void TForm1::Comm1ReceiveError(uint32_t EventMask) {
+  if ((EventMask & serial::line_error::kReceiveQueueOverflow) == 0) return;
+  const QString when = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+  const uint64_t dropped = Comm1->receiveOverrunBytes();
+  statusBar()->showMessage(
+      dropped > 0 ? QStringLiteral("Receive overrun at %1: %2 bytes dropped since the port was opened").arg(when).arg(dropped)
+                  : QStringLiteral("Receive overrun at %1: the serial driver lost bytes").arg(when));
 }
 void TForm1::Timer2Timer() { guard("Timer2Timer", [this] { engine_->Timer2Timer(); }); }
 void TForm1::Timer3Timer() { guard("Timer3Timer", [this] { engine_->Timer3Timer(); }); }

@@ -56,6 +56,7 @@ class TForm1 : public QMainWindow {
   void Button6Click();
   void Button26Click();
   void Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength);
+  void Comm1ReceiveError(uint32_t EventMask);
   void Timer2Timer();
   void Timer3Timer();
   void Timer4Timer();

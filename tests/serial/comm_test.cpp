@@ -168,8 +168,14 @@ TEST_F(CommTest, ABurstArrivesAsOneBlock) {
 
 TEST_F(CommTest, ASilenceLongerThanTheIntervalSplitsAReply) {
   comm.OpenPort();
+  QElapsedTimer sinceWrite;
+  sinceWrite.start();
   pty.write("QX1:first");
-  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  // The second part follows only once the first has been delivered, so the
+  // silence between them is longer than the interval however slow the
+  // machine is.
+  ASSERT_TRUE(pumpUntil([&] { return !events.blocks.empty(); }));
+  EXPECT_GE(sinceWrite.elapsed(), comm.ReadIntervalTimeout());  // the silence ended the block
   pty.write("second");
   ASSERT_TRUE(pumpUntil([&] { return events.blocks.size() >= 2; }));
   pumpFor(200);
@@ -212,6 +218,51 @@ TEST_F(CommTest, LineSettingsDecideWhichBytesReachTheApplication) {
     EXPECT_EQ(events.received(), c.delivered);
     comm.ClosePort();
   }
+}
+
+TEST_F(CommTest, AFloodWhileTheOwnerIsBusyIsBoundedCountedAndReceptionGoesOn) {
+  int overruns = 0;
+  comm.OnReceiveError = [&](TComm*, uint32_t errors) {
+    EXPECT_EQ(errors, line_error::kReceiveQueueOverflow);
+    ++overruns;
+  };
+  comm.OpenPort();
+  // The owner's thread handles no events while the far end floods. The
+  // write returns once the reader has taken all but the pty's own buffer,
+  // far less than the flood: the rest had to be dropped.
+  const size_t total = 8 * TComm::kMaxReceiveBacklog * BlockFramer::kBlockSize;
+  pty.write(std::string(total, 'f'));
+  QElapsedTimer waited;
+  waited.start();
+  while (comm.receiveBacklog() < TComm::kMaxReceiveBacklog && waited.elapsed() < 5000)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(comm.receiveBacklog(), TComm::kMaxReceiveBacklog);
+
+  // Every byte is either delivered or counted as dropped.
+  ASSERT_TRUE(pumpUntil([&] { return events.received().size() + comm.receiveOverrunBytes() == total; }))
+      << events.received().size() << " delivered, " << comm.receiveOverrunBytes() << " dropped";
+  EXPECT_GT(comm.receiveOverrunBytes(), 0u);
+  EXPECT_GT(overruns, 0);
+
+  // Once the flood is over, a reply comes through whole.
+  events.blocks.clear();
+  pty.write("QV:12#");
+  ASSERT_TRUE(pumpUntil([&] { return !events.blocks.empty(); }));
+  EXPECT_EQ(events.blocks.back(), "QV:12#");
+  EXPECT_EQ(comm.receiveBacklog(), 0);
+}
+
+TEST_F(CommTest, EventsOfOtherSendersAreNotTakenForTheComponentsOwn) {
+  int raised = 0;
+  comm.OnReceiveData = [&](TComm*, const uint8_t*, uint16_t) { ++raised; };
+  comm.OnReceiveError = [&](TComm*, uint32_t) { ++raised; };
+  comm.OnRequestHangup = [&](TComm*) { ++raised; };
+  comm.OnModemStateChange = [&](TComm*, uint32_t) { ++raised; };
+  comm.OnSendDataEmpty = [&](TComm*) { ++raised; };
+  for (int n = 0; n <= 8; ++n) QCoreApplication::postEvent(&comm, new QEvent(static_cast<QEvent::Type>(QEvent::User + n)));
+  QCoreApplication::postEvent(&comm, new QEvent(static_cast<QEvent::Type>(QEvent::registerEventType())));
+  QCoreApplication::sendPostedEvents(&comm);
+  EXPECT_EQ(raised, 0);
 }
 
 TEST_F(CommTest, FramesWrittenBackToBackArriveInOrder) {

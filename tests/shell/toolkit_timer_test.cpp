@@ -1,9 +1,13 @@
 // The window's timers keep the semantics the engine relies on, which plain
 // QTimer does not: start() on a running timer and an unchanged interval
 // leave the period alone.
+//
+// The checks hold on a machine of any speed: each test reads the monotonic
+// clock around its own steps and compares the timer with bounds made of
+// those readings, never with a fixed allowance.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QObject>
 #include <thread>
 
@@ -12,31 +16,51 @@
 namespace tq::ui {
 namespace {
 
-void spend(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+// Long enough that a restart shows clearly against the time a single
+// remainingTime() call takes.
+constexpr qint64 kUsedMs = 50;
+// remainingTime() is in whole milliseconds.
+constexpr int kRoundingMs = 1;
+
+void waitUntil(const QElapsedTimer& clock, qint64 ms) {
+  while (clock.elapsed() < ms) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
 TEST(ToolkitTimer, StartOrAnEqualIntervalDoesNotRestartARunningTimer) {
   QObject owner;
   ToolkitTimer timer(&owner, "Timer3", 3000);
   EXPECT_EQ(timer.objectName(), "Timer3");
   EXPECT_FALSE(timer.isActive());
+  QElapsedTimer clock;
+  clock.start();
   timer.start();
-  spend(60);
-  const int before = timer.remainingTime();
+  const qint64 started = clock.elapsed();  // the period began no later than this
+  waitUntil(clock, started + kUsedMs);
   timer.start();
   timer.setInterval(3000);
+  const qint64 beforeRead = clock.elapsed();
+  const int left = timer.remainingTime();
   EXPECT_TRUE(timer.isActive());
-  EXPECT_LE(timer.remainingTime(), before);  // the period kept running
-  EXPECT_LT(timer.remainingTime(), 3000 - 40);
+  // Still the first period: at least the time since `started` is used up. A
+  // restart would leave about kUsedMs more.
+  EXPECT_LE(left, 3000 - (beforeRead - started) + kRoundingMs);
 }
 
 TEST(ToolkitTimer, ADifferentIntervalRestartsARunningTimerAndOnlyStoresOnAStoppedOne) {
   QObject owner;
   ToolkitTimer timer(&owner, "Timer4", 1000);
+  QElapsedTimer clock;
+  clock.start();
   timer.start();
-  spend(60);
+  waitUntil(clock, kUsedMs);
+  const qint64 beforeChange = clock.elapsed();
   timer.setInterval(2000);
+  const int left = timer.remainingTime();
+  const qint64 afterRead = clock.elapsed();
   EXPECT_TRUE(timer.isActive());
-  EXPECT_GT(timer.remainingTime(), 2000 - 40);
+  // A whole new period began at the change, not the rest of the old one.
+  EXPECT_GE(left, 2000 - (afterRead - beforeChange) - kRoundingMs);
+  EXPECT_LE(left, 2000);
   timer.stop();
   timer.setInterval(500);
   EXPECT_FALSE(timer.isActive());
@@ -45,9 +69,3 @@ TEST(ToolkitTimer, ADifferentIntervalRestartsARunningTimerAndOnlyStoresOnAStoppe
 
 }  // namespace
 }  // namespace tq::ui
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -103,6 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
                    {{kMore, kHart, 7}}},
         FramerCase{"PreamblesBeforeGarbage", std::vector<uint8_t>{0xFF, 0xFF, 0x41}, true,
                    {{kNoise, kHart, 2}, {kNoise, kConfig, 1}}},
+        // A stuck line's run of 0xFF is dropped as it comes, not held and
+        // rescanned: only the last preambles wait for a delimiter.
+        FramerCase{"LongPreambleRunKeepsOnlyTheLastPreambles",
+                   concat({std::vector<uint8_t>(kMaxHeldPreambles + 100, 0xFF), {0x02, 0x80, 0x00, 0x00, 0x82}}), false,
+                   {{kNoise, kHart, 100}, {kFrame, kHart, kMaxHeldPreambles + 5}}},
+        FramerCase{"PreamblesAloneAtSilenceGoInOnePiece", std::vector<uint8_t>(10, 0xFF), true, {{kNoise, kHart, 10}}},
         FramerCase{"Modbus", modbusRequest(1), false, {{kFrame, kModbus, 8}}},
         // Slave 2 looks like a HART delimiter: the CRC settles it.
         FramerCase{"ModbusSlave2", modbusRequest(2), false, {{kFrame, kModbus, 8}}},

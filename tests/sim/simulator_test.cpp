@@ -267,5 +267,27 @@ TEST(Simulator, LogShowsTrafficAndSilence) {
   EXPECT_TRUE(sim.takeLog().empty());
 }
 
+TEST(Simulator, LogStaysBoundedWhenNobodyTakesIt) {
+  Simulator sim(withFaults({}), kStart);
+  Micros now = kStart;
+  for (size_t i = 0; i < 2 * kMaxLogLines; ++i) sim.receive(bytes("QQQ#QV#"), now += kMs);
+  std::vector<uint8_t> noise(1 << 20);
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = i % 2 ? 0xFF : 0x00;
+  for (size_t at = 0; at < noise.size(); at += 4096) sim.receive(std::span(noise).subspan(at, 4096), now += kMs);
+  sim.receive(bytes("QQQ#QV#"), now += kMs);
+  EXPECT_EQ(text(sim.poll(now)).substr(0, 6), "QV:20#");  // the module still answers
+
+  const auto log = sim.takeLog();
+  ASSERT_EQ(log.size(), kMaxLogLines + 1);
+  const size_t lines = 2 * (2 * kMaxLogLines) + 1 + 2;  // each query and its answer, the noise, the last query
+  EXPECT_EQ(log.front(), "(" + std::to_string(lines - kMaxLogLines) + " earlier lines dropped)");
+  const std::string& noiseLine = log[log.size() - 3];
+  EXPECT_TRUE(noiseLine.starts_with("<- noise 00 FF 00 FF ")) << noiseLine;
+  EXPECT_TRUE(noiseLine.ends_with("... (1048576 bytes) ")) << noiseLine;
+  EXPECT_LT(noiseLine.size(), 3 * kLoggedNoiseBytes + 40);
+  EXPECT_EQ(log.back(), "-> QV:20#");
+  EXPECT_TRUE(sim.takeLog().empty());
+}
+
 }  // namespace
 }  // namespace tq::sim
