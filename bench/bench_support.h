@@ -1,27 +1,45 @@
 #pragma once
-#include <sys/resource.h>
+// What every benchmark needs: clocks, percentiles, the machine's load, and
+// this process's memory, descriptors, threads and wake-ups from /proc.
+#include <sys/types.h>
 
-#include <algorithm>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
-
-#include "serial/comm_threads.h"
 
 namespace tq::bench {
 
-inline double processCpuMs() {
-  rusage u{};
-  ::getrusage(RUSAGE_SELF, &u);
-  return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
+// CPU time of the whole process (every thread), in ms.
+double processCpuMs();
+// CLOCK_MONOTONIC, the clock the serial component and Python's
+// time.monotonic_ns() use, so figures from both compare.
+int64_t nowNs();
+inline double nowMs() { return static_cast<double>(nowNs()) / 1e6; }
 
-inline double nowMs() { return serial::monotonicNs() / 1e6; }
+// Nearest-rank percentile: the smallest sample with at least p % of the
+// samples at or below it, so p99 of 100 samples is the second largest and
+// p99 of fewer than 100 is the largest. 0 for no samples.
+double percentile(std::vector<double> samples, double p);
+// "p50 0.281  p99 0.770  max 1.204 ms  (n 200)".
+std::string summary(const std::vector<double>& samples, const char* unit = "ms");
 
-inline double percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const auto i = static_cast<size_t>(p / 100.0 * double(v.size() - 1) + 0.5);
-  return v[std::min(i, v.size() - 1)];
-}
+// The three load averages of /proc/loadavg, e.g. "0.52 0.61 0.70".
+std::string loadAverage();
+// "load 0.52 0.61 0.70", to end a figure's line with.
+std::string loadNote();
+
+// The number of a "Name:   value [kB]" line of a /proc status text; -1
+// when the line is absent.
+long statusNumber(std::string_view statusText, std::string_view name);
+// VmRSS of a process (default: this one) in kB; -1 when unknown.
+long residentKb(pid_t pid = 0);
+// Context switches (voluntary and not) summed over this process's threads:
+// each voluntary one is a thread going to sleep, so the count grows by one
+// per wake-up of an idle thread.
+long contextSwitches();
+
+// The machine, for the figures' heading: cores, CPU model, kernel.
+std::string machineNote();
 
 }  // namespace tq::bench

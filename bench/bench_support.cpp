@@ -1,0 +1,111 @@
+#include "bench_support.h"
+
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/utsname.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace tq::bench {
+
+namespace {
+
+std::string fileText(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+double processCpuMs() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+int64_t nowNs() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  return int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+}
+
+double percentile(std::vector<double> samples, double p) {
+  if (samples.empty()) return 0;
+  std::sort(samples.begin(), samples.end());
+  const auto rank = static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(samples.size())));
+  return samples[std::clamp<size_t>(rank, 1, samples.size()) - 1];
+}
+
+std::string summary(const std::vector<double>& samples, const char* unit) {
+  char line[160];
+  std::snprintf(line, sizeof line, "p50 %.3f  p99 %.3f  max %.3f %s  (n %zu)", percentile(samples, 50),
+                percentile(samples, 99), percentile(samples, 100), unit, samples.size());
+  return line;
+}
+
+std::string loadAverage() {
+  std::istringstream in(fileText("/proc/loadavg"));
+  std::string one, five, fifteen;
+  in >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+std::string loadNote() { return "load " + loadAverage(); }
+
+long statusNumber(std::string_view statusText, std::string_view name) {
+  size_t at = 0;
+  while (at < statusText.size()) {
+    const size_t end = std::min(statusText.find('\n', at), statusText.size());
+    const std::string_view line = statusText.substr(at, end - at);
+    if (line.size() > name.size() && line.substr(0, name.size()) == name && line[name.size()] == ':') {
+      long value = -1;
+      std::istringstream(std::string(line.substr(name.size() + 1))) >> value;
+      return value;
+    }
+    at = end + 1;
+  }
+  return -1;
+}
+
+long residentKb(pid_t pid) {
+  const std::string path = pid == 0 ? "/proc/self/status" : "/proc/" + std::to_string(pid) + "/status";
+  return statusNumber(fileText(path), "VmRSS");
+}
+
+long contextSwitches() {
+  long total = 0;
+  DIR* tasks = ::opendir("/proc/self/task");
+  if (!tasks) return -1;
+  while (dirent* e = ::readdir(tasks)) {
+    if (e->d_name[0] == '.') continue;
+    const std::string status = fileText(std::string("/proc/self/task/") + e->d_name + "/status");
+    total += std::max(0L, statusNumber(status, "voluntary_ctxt_switches")) +
+             std::max(0L, statusNumber(status, "nonvoluntary_ctxt_switches"));
+  }
+  ::closedir(tasks);
+  return total;
+}
+
+std::string machineNote() {
+  std::string model = "unknown CPU";
+  std::istringstream cpuinfo(fileText("/proc/cpuinfo"));
+  for (std::string line; std::getline(cpuinfo, line);) {
+    if (line.rfind("model name", 0) == 0 && line.find(':') != std::string::npos) {
+      model = line.substr(line.find(':') + 2);
+      break;
+    }
+  }
+  utsname u{};
+  ::uname(&u);
+  return std::to_string(::sysconf(_SC_NPROCESSORS_ONLN)) + " cores, " + model + ", kernel " + u.release;
+}
+
+}  // namespace tq::bench
