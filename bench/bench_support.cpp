@@ -1,6 +1,7 @@
 #include "bench_support.h"
 
 #include <dirent.h>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/utsname.h>
 #include <time.h>
@@ -44,10 +45,10 @@ double percentile(std::vector<double> samples, double p) {
   return samples[std::clamp<size_t>(rank, 1, samples.size()) - 1];
 }
 
-std::string summary(const std::vector<double>& samples, const char* unit) {
+std::string summary(const std::vector<double>& samples, const char* unit, int decimals) {
   char line[160];
-  std::snprintf(line, sizeof line, "p50 %.3f  p99 %.3f  max %.3f %s  (n %zu)", percentile(samples, 50),
-                percentile(samples, 99), percentile(samples, 100), unit, samples.size());
+  std::snprintf(line, sizeof line, "p50 %.*f  p99 %.*f  max %.*f %s  (n %zu)", decimals, percentile(samples, 50),
+                decimals, percentile(samples, 99), decimals, percentile(samples, 100), unit, samples.size());
   return line;
 }
 
@@ -80,18 +81,15 @@ long residentKb(pid_t pid) {
   return statusNumber(fileText(path), "VmRSS");
 }
 
+long heapInUseKb() {
+  const struct mallinfo2 m = ::mallinfo2();
+  return static_cast<long>((m.uordblks + m.hblkhd) / 1024);
+}
+
 long contextSwitches() {
-  long total = 0;
-  DIR* tasks = ::opendir("/proc/self/task");
-  if (!tasks) return -1;
-  while (dirent* e = ::readdir(tasks)) {
-    if (e->d_name[0] == '.') continue;
-    const std::string status = fileText(std::string("/proc/self/task/") + e->d_name + "/status");
-    total += std::max(0L, statusNumber(status, "voluntary_ctxt_switches")) +
-             std::max(0L, statusNumber(status, "nonvoluntary_ctxt_switches"));
-  }
-  ::closedir(tasks);
-  return total;
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return u.ru_nvcsw + u.ru_nivcsw;
 }
 
 std::string machineNote() {

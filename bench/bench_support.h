@@ -22,7 +22,7 @@ inline double nowMs() { return static_cast<double>(nowNs()) / 1e6; }
 // p99 of fewer than 100 is the largest. 0 for no samples.
 double percentile(std::vector<double> samples, double p);
 // "p50 0.281  p99 0.770  max 1.204 ms  (n 200)".
-std::string summary(const std::vector<double>& samples, const char* unit = "ms");
+std::string summary(const std::vector<double>& samples, const char* unit = "ms", int decimals = 3);
 
 // The three load averages of /proc/loadavg, e.g. "0.52 0.61 0.70".
 std::string loadAverage();
@@ -34,9 +34,12 @@ std::string loadNote();
 long statusNumber(std::string_view statusText, std::string_view name);
 // VmRSS of a process (default: this one) in kB; -1 when unknown.
 long residentKb(pid_t pid = 0);
-// Context switches (voluntary and not) summed over this process's threads:
-// each voluntary one is a thread going to sleep, so the count grows by one
-// per wake-up of an idle thread.
+// Bytes this process has allocated and not freed (the C heap, all arenas):
+// beside the resident memory it tells a leak from a heap that keeps pages.
+long heapInUseKb();
+// Context switches (voluntary and not) of all this process's threads, ended
+// ones included: each voluntary one is a thread going to sleep, so the
+// count grows by one per wake-up of an idle thread.
 long contextSwitches();
 
 // The machine, for the figures' heading: cores, CPU model, kernel.

@@ -71,13 +71,13 @@ TEST(PeerResult, OnlyACompleteDoneLineCounts) {
     PeerResult expected;
   };
   const Case cases[] = {
-      {"done 123456789 36 2500000 1", true, {123456789, 36, 2500000, true}},
-      {"done 5 8388608 90000000 0", true, {5, 8388608, 90000000, false}},
+      {"done 123456789 36 2500000 4 1", true, {123456789, 36, 2500000, 4, true}},
+      {"done 5 8388608 90000000 4100 0", true, {5, 8388608, 90000000, 4100, false}},
       {"failed could not open port", false, {}},
       {"ready", false, {}},
-      {"done 123 36", false, {}},          // cut short
-      {"done 1 2 3 2", false, {}},         // intact is 0 or 1
-      {"done 1 2 3 1 extra", false, {}},   // something after the last field
+      {"done 123 36 2500000", false, {}},  // cut short
+      {"done 1 2 3 4 2", false, {}},       // intact is 0 or 1
+      {"done 1 2 3 4 1 extra", false, {}}, // something after the last field
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -87,6 +87,7 @@ TEST(PeerResult, OnlyACompleteDoneLineCounts) {
     EXPECT_EQ(r->endedNs, c.expected.endedNs);
     EXPECT_EQ(r->bytes, c.expected.bytes);
     EXPECT_EQ(r->cpuNs, c.expected.cpuNs);
+    EXPECT_EQ(r->switches, c.expected.switches);
     EXPECT_EQ(r->intact, c.expected.intact);
   }
 }

@@ -11,9 +11,11 @@ the benchmark's own clock (CLOCK_MONOTONIC).
   quit
 
 Answers: "ready" once the port is open, then
-"done ENDED_NS BYTES CPU_NS INTACT" (INTACT: a flood matched the pattern), or
+"done ENDED_NS BYTES CPU_NS SWITCHES INTACT" (SWITCHES: context switches;
+INTACT: a flood matched the pattern), or
 "failed TEXT". At start: "unavailable TEXT" when pyserial is missing.
 """
+import resource
 import sys
 import time
 
@@ -44,6 +46,11 @@ def silence_loop(port, limit):
     return data
 
 
+def context_switches():
+    usage = resource.getrusage(resource.RUSAGE_SELF)
+    return usage.ru_nvcsw + usage.ru_nivcsw
+
+
 def run(words):
     what, form, path = words[0], words[1], words[2]
     if form == "docs":
@@ -52,6 +59,7 @@ def run(words):
         port = serial.Serial(path, 9600, timeout=SILENCE_S)
     print("ready", flush=True)
     cpu = time.process_time_ns()
+    switches = context_switches()
     intact = True
     if what == "block":
         data = port.read(BLOCK) if form == "docs" else silence_loop(port, BLOCK)
@@ -65,11 +73,12 @@ def run(words):
             data += block
     ended = time.monotonic_ns()
     cpu = time.process_time_ns() - cpu
+    switches = context_switches() - switches
     port.close()
     if what == "flood":
         expected = (PATTERN * (len(data) // len(PATTERN) + 1))[: len(data)]
         intact = data == expected
-    print("done %d %d %d %d" % (ended, len(data), cpu, int(intact)), flush=True)
+    print("done %d %d %d %d %d" % (ended, len(data), cpu, switches, int(intact)), flush=True)
 
 
 print("hello", flush=True)

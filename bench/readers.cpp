@@ -86,7 +86,7 @@ std::optional<PeerResult> parsePeerResult(std::string_view line) {
   PeerResult r;
   int intact = -1;
   if (!(in >> word) || word != "done") return std::nullopt;
-  if (!(in >> r.endedNs >> r.bytes >> r.cpuNs >> intact) || (intact != 0 && intact != 1)) return std::nullopt;
+  if (!(in >> r.endedNs >> r.bytes >> r.cpuNs >> r.switches >> intact) || (intact != 0 && intact != 1)) return std::nullopt;
   if (in >> word) return std::nullopt;  // nothing may follow
   r.intact = intact == 1;
   return r;

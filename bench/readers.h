@@ -40,9 +40,11 @@ struct PeerResult {
   int64_t endedNs = 0;
   size_t bytes = 0;
   int64_t cpuNs = 0;
+  long switches = 0;  // the peer's context switches
   bool intact = false;
 };
-// Reads "done ENDED_NS BYTES CPU_NS INTACT"; nothing for any other line.
+// Reads "done ENDED_NS BYTES CPU_NS SWITCHES INTACT"; nothing for any other
+// line.
 std::optional<PeerResult> parsePeerResult(std::string_view line);
 
 // pyserial_peer.py under Debian's /usr/bin/python3, one command at a time:

@@ -103,6 +103,7 @@ struct FloodSample {
   double cpuMs = 0;
   double elapsedMs = 0;
   uint64_t received = 0;
+  long switches = 0;  // the receiver's context switches
   bool intact = false;
 };
 
@@ -208,15 +209,18 @@ class SideBySide {
     if (!openComponent(comm)) return {};
     settle();
     const double cpuBefore = processCpuMs();
+    const long switchesBefore = contextSwitches();
     const int64_t startNs = nowNs();
     writer_.write(bytes);
     watchdog.start(2000);
     loop.exec();
     // The watchdog's wait costs no CPU, and the rate ends at the last block.
     const double cpu = processCpuMs() - cpuBefore;
+    const long switches = contextSwitches() - switchesBefore;
     writer_.waitDone();
     comm.ClosePort();
-    return {true, cpu, (lastBlockNs - startNs) / 1e6, data.size(), data.size() == bytes && matchesPattern(data, pattern_)};
+    return {true, cpu, (lastBlockNs - startNs) / 1e6, data.size(), switches,
+            data.size() == bytes && matchesPattern(data, pattern_)};
   }
 
   FloodSample floorFlood(uint64_t bytes) {
@@ -226,6 +230,7 @@ class SideBySide {
     data.reserve(bytes);
     settle();
     const double cpuBefore = processCpuMs();
+    const long switchesBefore = contextSwitches();
     const int64_t startNs = nowNs();
     writer_.write(bytes);
     while (data.size() < bytes) {
@@ -234,10 +239,12 @@ class SideBySide {
       data.insert(data.end(), block.bytes.begin(), block.bytes.end());
     }
     const double cpu = processCpuMs() - cpuBefore;
+    const long switches = contextSwitches() - switchesBefore;
     const int64_t endNs = nowNs();
     writer_.waitDone();
     ::close(fd);
-    return {true, cpu, (endNs - startNs) / 1e6, data.size(), data.size() == bytes && matchesPattern(data, pattern_)};
+    return {true, cpu, (endNs - startNs) / 1e6, data.size(), switches,
+            data.size() == bytes && matchesPattern(data, pattern_)};
   }
 
   FloodSample peerFlood(uint64_t bytes) {
@@ -248,7 +255,7 @@ class SideBySide {
     const auto result = peer_.finish(120'000);
     writer_.waitDone();
     if (!result) return {};
-    return {true, result->cpuNs / 1e6, (result->endedNs - startNs) / 1e6, result->bytes,
+    return {true, result->cpuNs / 1e6, (result->endedNs - startNs) / 1e6, result->bytes, result->switches,
             result->bytes == bytes && result->intact};
   }
 
@@ -319,7 +326,7 @@ int main(int argc, char** argv) {
 
   std::vector<Reader> flooders = {kComponent, kFloor};
   if (peer.unavailable().empty()) flooders.push_back(kPyLoop);
-  std::vector<double> cpuPerMb[kReaders], mbPerSecond[kReaders];
+  std::vector<double> cpuPerMb[kReaders], mbPerSecond[kReaders], switchesPerMb[kReaders];
   uint64_t lost[kReaders] = {};
   int broken[kReaders] = {};
   for (int round = 0; round < floodRounds; ++round) {
@@ -339,14 +346,16 @@ int main(int argc, char** argv) {
       }
       const double mb = double(s.received) / (1024 * 1024);
       cpuPerMb[r].push_back(s.cpuMs / mb);
+      switchesPerMb[r].push_back(double(s.switches) / mb);
       if (s.elapsedMs > 0) mbPerSecond[r].push_back(mb / (s.elapsedMs / 1000));
     }
   }
   std::printf("\nreceiver CPU per MB, %d rounds of %.0f MB floods (the writer is a process of its own)\n", floodRounds,
               double(floodBytes) / (1024 * 1024));
   for (Reader r : flooders) {
-    std::printf("  %-62s CPU %s  %s\n", kReaderNames[r], summary(cpuPerMb[r], "ms/MB").c_str(), loadNote().c_str());
-    std::printf("  %-62s rate %s\n", "", summary(mbPerSecond[r], "MB/s").c_str());
+    std::printf("  %-62s CPU %s  %s\n", kReaderNames[r], summary(cpuPerMb[r], "ms/MB", 2).c_str(), loadNote().c_str());
+    std::printf("  %-62s rate %s\n", "", summary(mbPerSecond[r], "MB/s", 1).c_str());
+    std::printf("  %-62s context switches %s\n", "", summary(switchesPerMb[r], "per MB", 0).c_str());
     if (broken[r] > 0)
       std::printf("  %-62s %d floods left out: %llu bytes lost\n", "", broken[r], static_cast<unsigned long long>(lost[r]));
   }

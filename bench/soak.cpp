@@ -40,9 +40,10 @@ struct Tally {
 };
 
 void printSample(const char* when, int cycle, pid_t simulator) {
-  std::printf("  %-6s cycle %6d: tool %6ld kB resident, %3d descriptors, %2d threads; simulator %5ld kB  %s\n", when,
-              cycle, residentKb(), testing::openDescriptors(), testing::threads(), residentKb(simulator),
-              loadNote().c_str());
+  std::printf("  %-5s cycle %5d: tool %ld kB resident (heap in use %ld kB), %d descriptors, %d threads; simulator %ld kB"
+              "  %s\n",
+              when, cycle, residentKb(), heapInUseKb(), testing::openDescriptors(), testing::threads(),
+              residentKb(simulator), loadNote().c_str());
   std::fflush(stdout);
 }
 

@@ -184,7 +184,7 @@ void startup(int samples) {
   std::printf("start-up, %d fresh processes (platform %s)\n", samples, qgetenv("QT_QPA_PLATFORM").constData());
   std::printf("  to main()         %s  %s\n", summary(toMain).c_str(), loadNote().c_str());
   std::printf("  to first paint    %s  %s\n", summary(toPaint).c_str(), loadNote().c_str());
-  std::printf("  resident then     %s\n", summary(residentMb, "MB").c_str());
+  std::printf("  resident then     %s\n", summary(residentMb, "MB", 1).c_str());
   std::fflush(stdout);
 }
 
