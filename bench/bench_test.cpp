@@ -6,10 +6,12 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QTimer>
 #include <numeric>
 
 #include "bench_support.h"
 #include "readers.h"
+#include "soak_steps.h"
 #include "support/pty.h"
 #include "window_support.h"
 
@@ -197,6 +199,25 @@ TEST(WindowProbe, StampsEachMomentAfterTheWindowActedOnIt) {
   EXPECT_EQ(atShown.interfaceType, 0);  // shown, not decoded yet
   EXPECT_EQ(atDecoded.interfaceType, 2);
   EXPECT_LE(probe.shownNs(), probe.decodedNs());
+}
+
+// The soak waits for a parse exactly where the window runs one.
+TEST(SoakSteps, EachStepWaitsForAParseOnlyWhereTheWindowRunsOne) {
+  WindowProbe probe(std::make_unique<NoPause>());
+  auto* timer2 = probe.form().findChild<QTimer*>("Timer2");
+  ASSERT_NE(timer2, nullptr);
+  const std::string block = "QV:22#";  // the first step's reply enables the MODBUS query's button
+  for (const SoakStep& step : kSoakSteps) {
+    SCOPED_TRACE(step.button);
+    probe.click(step.button);
+    probe.form().Comm1ReceiveData(reinterpret_cast<const uint8_t*>(block.data()), static_cast<uint16_t>(block.size()));
+    EXPECT_FALSE(probe.memo().isEmpty());
+    EXPECT_EQ(timer2->isActive(), step.decoded);
+    const int before = probe.decodedCount();
+    if (step.decoded) {
+      EXPECT_TRUE(probe.waitUntil([&] { return probe.decodedCount() > before; }, 5000));
+    }
+  }
 }
 
 }  // namespace

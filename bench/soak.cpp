@@ -13,6 +13,7 @@
 #include "bench_support.h"
 #include "serial/TComm.h"
 #include "sim/launcher.h"
+#include "soak_steps.h"
 #include "support/process_stats.h"
 #include "window_support.h"
 
@@ -21,15 +22,6 @@ using namespace tq::bench;
 
 namespace {
 
-struct Step {
-  const char* button;
-  bool decoded;  // the reply's parse runs on Timer2; otherwise it is only shown
-};
-// Every reply the pages ask for: communication query, system, MODBUS,
-// relay/current parameters and present values, HART identity and
-// variables, MODBUS RTU test.
-constexpr Step kSteps[] = {{"Button6", true}, {"Button23", true}, {"Button31", true}, {"Button3", true},
-                           {"Button9", true}, {"Button7", true},  {"Button16", true}, {"Button4", false}};
 // Well beyond the slowest cycle; a reply later than this counts as missed.
 constexpr int kCycleBoundMs = 5000;
 
@@ -72,7 +64,7 @@ int soak(int cycles) {
   const double cpuBefore = processCpuMs();
   const int64_t startNs = nowNs();
   for (int cycle = 1; cycle <= cycles; ++cycle) {
-    const Step& step = kSteps[(cycle - 1) % std::size(kSteps)];
+    const SoakStep& step = kSoakSteps[(cycle - 1) % std::size(kSoakSteps)];
     const int decodedBefore = probe.decodedCount();
     const size_t messagesBefore = probe.messages().size();
     const int64_t clickNs = nowNs();
@@ -95,7 +87,7 @@ int soak(int cycles) {
       std::printf("  cycle %d (%s): reply \"%s\", first \"%s\"\n", cycle, step.button, qPrintable(probe.memo()),
                   qPrintable(first->second));
     }
-    if (cycle == std::size(kSteps)) printSample("warm", cycle, module.pid());
+    if (cycle == std::size(kSoakSteps)) printSample("warm", cycle, module.pid());
     else if (cycle % sampleEvery == 0 && cycle != cycles) printSample("", cycle, module.pid());
   }
   const double seconds = (nowNs() - startNs) / 1e9;
