@@ -9,8 +9,10 @@
 // how the bytes were chunked never changes what the module makes of them
 // (runs of noise may be dropped in other pieces, so they are compared as
 // runs).
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string_view>
 #include <vector>
 

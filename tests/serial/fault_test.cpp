@@ -4,17 +4,20 @@
 // and the port held by another program.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <QCoreApplication>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 
+#include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
 #include <ostream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "serial/TComm.h"
 #include "support/process_stats.h"
@@ -126,8 +129,11 @@ TEST_P(HangUp, IsReportedAfterWhatArrivedAndEndsTheThreadsItStopped) {
   const HangUpCase& c = GetParam();
   // A descriptor of the test's own on the device, to see when the receive
   // thread has taken the bytes off it.
-  const int probe = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  ASSERT_GE(probe, 0);
+  struct Probe {
+    int fd;
+    ~Probe() { ::close(fd); }
+  } const probe{::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)};
+  ASSERT_GE(probe.fd, 0);
   const int fds = openDescriptors();
   // No silence ends a block: only the hang-up can hand the part over.
   if (c.underway == Underway::PartOfAReply) comm.setReadIntervalTimeout(0);
@@ -136,7 +142,7 @@ TEST_P(HangUp, IsReportedAfterWhatArrivedAndEndsTheThreadsItStopped) {
   switch (c.underway) {
     case Underway::PartOfAReply:
       pty.write("QV:2");
-      ASSERT_TRUE(pumpUntil([&] { return !inputWaits(probe); }));
+      ASSERT_TRUE(pumpUntil([&] { return !inputWaits(probe.fd); }));
       break;
     case Underway::WriteHeldByXoff:
       holdOutputWithXoff();
@@ -156,7 +162,6 @@ TEST_P(HangUp, IsReportedAfterWhatArrivedAndEndsTheThreadsItStopped) {
   closeWithinBound(comm);
   EXPECT_EQ(threads(), baseThreads);
   EXPECT_EQ(openDescriptors(), fds - 1);  // less the far end's, gone with the hang-up
-  ::close(probe);
 }
 
 INSTANTIATE_TEST_SUITE_P(
