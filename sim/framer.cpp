@@ -38,12 +38,12 @@ std::optional<ScanResult> scanConfig(std::span<const uint8_t> buffer, bool final
   // Custom read commands carry raw bytes (a '#' among them is data) and are
   // delimited by their count.
   if (text.starts_with(kReadCommandHead)) {
-    if (text.size() < kReadCommandHeader) {
-      // A '#' before the count is complete ends a malformed frame early.
-      const size_t hash = text.find('#', kReadCommandHead.size());
-      if (hash != std::string_view::npos) return ScanResult{ScanStatus::kFrame, FrameKind::kConfig, hash + 1};
+    // A '#' before the count is complete ends a malformed frame early,
+    // whether or not the rest of the header has arrived yet.
+    const size_t hash = text.substr(0, kReadCommandHeader).find('#', kReadCommandHead.size());
+    if (hash != std::string_view::npos) return ScanResult{ScanStatus::kFrame, FrameKind::kConfig, hash + 1};
+    if (text.size() < kReadCommandHeader)
       return ScanResult{final ? ScanStatus::kIncomplete : ScanStatus::kNeedMore, FrameKind::kConfig, buffer.size()};
-    }
     if (text[12] == '<' && isDigit(buffer[13]) && isDigit(buffer[14]) && text[15] == ',') {
       const size_t count = static_cast<size_t>((buffer[13] - '0') * 10 + (buffer[14] - '0'));
       const size_t length = kReadCommandHeader + count;
@@ -51,7 +51,9 @@ std::optional<ScanResult> scanConfig(std::span<const uint8_t> buffer, bool final
       return ScanResult{final ? ScanStatus::kIncomplete : ScanStatus::kNeedMore, FrameKind::kConfig, buffer.size()};
     }
   }
-  const size_t hash = text.find('#', *prefixLength);
+  // Only the bytes the module buffers can close the frame: a '#' beyond them
+  // comes after the module gave up, however the bytes were split by reads.
+  const size_t hash = text.substr(0, kMaxConfigFrame).find('#', *prefixLength);
   if (hash != std::string_view::npos) return ScanResult{ScanStatus::kFrame, FrameKind::kConfig, hash + 1};
   if (buffer.size() >= kMaxConfigFrame) return ScanResult{ScanStatus::kIncomplete, FrameKind::kConfig, kMaxConfigFrame};
   return ScanResult{final ? ScanStatus::kIncomplete : ScanStatus::kNeedMore, FrameKind::kConfig, buffer.size()};

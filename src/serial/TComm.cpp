@@ -199,6 +199,7 @@ void TComm::OpenPort() {
   receiveOverrunBytes_ = 0;
   purgeInput(device_);
   purgeOutput(device_);
+  resumeOutput(device_);  // an XOFF the far end sent an earlier session holds nothing now
   sendDataEmpty_.store(true);
   requestLowLatency(device_);
   applyTimeouts();

@@ -36,6 +36,12 @@ bool isTerminal(int fd) { return ::isatty(fd) == 1; }
 int purgeInput(int fd) { return ::tcflush(fd, TCIFLUSH) == 0 ? 0 : errno; }
 int purgeOutput(int fd) { return ::tcflush(fd, TCOFLUSH) == 0 ? 0 : errno; }
 
+int resumeOutput(int fd) {
+  // Resuming alone restarts only output suspended by tcflow, not by XOFF;
+  // suspending first makes the resume restart either.
+  return ::tcflow(fd, TCOOFF) == 0 && ::tcflow(fd, TCOON) == 0 ? 0 : errno;
+}
+
 int setModemLine(int fd, int line, bool on) {
   return ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0 ? 0 : errno;
 }

@@ -17,6 +17,10 @@ bool isTerminal(int fd);
 
 int purgeInput(int fd);
 int purgeOutput(int fd);
+// Lets output flow again when the far end stopped it with XOFF. A freshly
+// opened serial device starts flowing, but a pty keeps an XOFF from an
+// earlier session for as long as its far end stays open. Sends nothing.
+int resumeOutput(int fd);
 
 int setModemLine(int fd, int line, bool on);  // line: TIOCM_DTR or TIOCM_RTS
 

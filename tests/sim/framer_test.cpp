@@ -94,6 +94,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Custom read commands: raw bytes (here a '#') counted, no '#' at the end.
         FramerCase{"ReadCommandByCount", kReadCommand, false, {{kFrame, kConfig, 20}}},
         FramerCase{"ReadCommandWaitsForItsBytes", bytes("QQS#CAMD01:1<04,\x01\x03"), false, {{kMore, kConfig, 18}}},
+        // A '#' inside the header ends the frame there, even when the rest
+        // of the header arrives in the same read and looks well formed.
+        FramerCase{"HashInReadCommandHeaderEndsTheFrame", bytes("QQS#CAMD0#:0<02,"), true,
+                   {{kFrame, kConfig, 10}, {kNoise, kConfig, 1}, {kNoise, kConfig, 1}, {kNoise, kConfig, 1},
+                    {kNoise, kConfig, 1}, {kNoise, kConfig, 1}, {kNoise, kConfig, 1}}},
         FramerCase{"ReadCommandThenQuery", concat({kReadCommand, bytes("QQQ#QQ0#")}), false,
                    {{kFrame, kConfig, 20}, {kFrame, kConfig, 8}}},
         FramerCase{"HartShortWithPreambles", kHartCommand0, false, {{kFrame, kHart, 12}}},
@@ -134,11 +139,27 @@ TEST(Framer, HartFrameThatCouldStartAModbusRequestWaitsUntilSilence) {
 }
 
 TEST(Framer, OverlongConfigFrameIsGivenUp) {
-  std::vector<uint8_t> frame = bytes("QQS#");
-  frame.resize(kMaxConfigFrame + 10, 'A');
-  const ScanResult r = scanFrame(frame, false);
-  EXPECT_EQ(r.status, ScanStatus::kIncomplete);
-  EXPECT_EQ(r.length, kMaxConfigFrame);
+  // Where the '#' falls (npos: none) and what the module makes of the frame,
+  // all of it having arrived in one read.
+  struct Case {
+    size_t hashAt;
+    ScanStatus status;
+    size_t length;
+  };
+  const Case cases[] = {
+      {std::string::npos, kCut, kMaxConfigFrame},
+      {kMaxConfigFrame - 1, kFrame, kMaxConfigFrame},  // the last byte the module buffers
+      {kMaxConfigFrame, kCut, kMaxConfigFrame},        // one beyond: given up, as if it came later
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.hashAt);
+    std::vector<uint8_t> frame = bytes("QQS#");
+    frame.resize(kMaxConfigFrame + 10, 'A');
+    if (c.hashAt != std::string::npos) frame[c.hashAt] = '#';
+    const ScanResult r = scanFrame(frame, false);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.length, c.length);
+  }
 }
 
 }  // namespace

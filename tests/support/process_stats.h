@@ -1,7 +1,10 @@
 #pragma once
-// Counts of this process's open descriptors and threads, to find leaks.
+// Counts of this process's open descriptors and threads, and its resident
+// memory, to find leaks.
 #include <dirent.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
 
 namespace tq::testing {
@@ -18,5 +21,10 @@ inline int countEntries(const char* dir) {
 }
 inline int openDescriptors() { return countEntries("/proc/self/fd"); }
 inline int threads() { return countEntries("/proc/self/task"); }
+inline long residentKb() {
+  long pages = 0, resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
 
 }  // namespace tq::testing
