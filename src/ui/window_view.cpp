@@ -60,8 +60,14 @@ bool WindowView::checked(const std::string& control) const {
 }
 
 QWidget* WindowView::widget(const std::string& name) const {
+  auto known = found_.find(name);
+  if (known != found_.end() && known->second) return known->second;
   auto* w = root_.findChild<QWidget*>(QString::fromStdString(name));
-  if (!w) qWarning("No control named %s", name.c_str());
+  if (!w) {
+    qWarning("No control named %s", name.c_str());
+    return nullptr;
+  }
+  found_[name] = w;
   return w;
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 // The window's controls as the engine and the request handlers see them:
 // found by object name under one root widget, read and changed generically.
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <string>
+#include <unordered_map>
 
 #include "engine/interfaces.h"
 
@@ -24,11 +27,13 @@ class WindowView : public engine::View {
 
  private:
   // A name that matches no control is a programming error: it is reported
-  // on the warning channel, and the change does nothing.
+  // on the warning channel, and the change does nothing. A control found
+  // once is remembered: a search by name walks every object of the window.
   QWidget* widget(const std::string& name) const;
 
   QWidget& root_;
   std::function<void(const QString&)> showMessage_;
+  mutable std::unordered_map<std::string, QPointer<QWidget>> found_;
 };
 
 }  // namespace tq::ui
