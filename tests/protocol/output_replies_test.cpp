@@ -9,16 +9,8 @@
 namespace tq::protocol {
 namespace {
 
-using testing::Outcome;
 using testing::outcome;
-
-struct Case {
-  const char* name;
-  std::string text;
-  Outcome expected;
-};
-
-std::ostream& operator<<(std::ostream& os, const Case& c) { return os << c.name; }
+using Case = testing::ReplyCase;
 
 const Case kSettingsCases[] = {
     {"FullReply",

@@ -3,6 +3,7 @@
 // tests compare final states instead of restating the decoder's steps.
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "common/assignment.h"
@@ -35,5 +36,14 @@ inline std::ostream& operator<<(std::ostream& os, const Outcome& o) {
   if (o.error) os << "error: " << *o.error;
   return os;
 }
+
+// One reply text and the controls it leaves behind.
+struct ReplyCase {
+  const char* name;
+  std::string text;
+  Outcome expected;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const ReplyCase& c) { return os << c.name; }
 
 }  // namespace tq::protocol::testing

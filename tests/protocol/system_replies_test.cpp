@@ -8,16 +8,8 @@
 namespace tq::protocol {
 namespace {
 
-using testing::Outcome;
 using testing::outcome;
-
-struct Case {
-  const char* name;
-  std::string text;
-  Outcome expected;
-};
-
-std::ostream& operator<<(std::ostream& os, const Case& c) { return os << c.name; }
+using Case = testing::ReplyCase;
 
 const Case kSystemCases[] = {
     {"FullReply", "QX1#BA1:30#MD:1#ADR:005#XY:0#JTM:010#",
