@@ -6,15 +6,11 @@
 
 namespace tq {
 
-namespace {
-
 int upperHexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
-}  // namespace
 
 std::vector<uint8_t> parseHexEntry(std::string_view text, size_t maxBytes) {
   const size_t pairs = std::min(text.size() / 3 + (text.size() % 3 == 2 ? 1 : 0), maxBytes);

@@ -10,6 +10,10 @@ namespace tq {
 inline constexpr const char* kNoSeparatorMessage = "NO SPACK";
 inline constexpr const char* kBadHexDigitMessage = "Data eeore!";
 
+// The value of '0'-'9' and upper-case 'A'-'F', the only digits the hex
+// entries take; -1 for any other character.
+int upperHexDigit(char c);
+
 // `text` holds one character per byte (Latin-1). The pair count is
 // length / 3, plus one for a last pair without its blank; a lone trailing
 // character is ignored and pairs beyond `maxBytes` too. Every separator

@@ -4,6 +4,7 @@
 
 #include "common/errors.h"
 #include "common/float_text.h"
+#include "common/hex_entry.h"
 
 namespace tq::tools {
 
@@ -11,12 +12,6 @@ namespace {
 
 constexpr size_t kPairWidth = 3;  // two digits and their blank
 constexpr size_t kValueBytes = 4;
-
-int upperHexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // The digit at `position` (from 0); one past the end of the text is invalid.
 int digitAt(std::string_view text, size_t position) {

@@ -4,7 +4,7 @@ namespace tq::tools {
 
 namespace {
 
-// The two tables of the MODBUS over serial line specification, entry i being
+// The two CRC tables published for MODBUS over serial line, entry i being
 // the CRC of the single byte i split into the byte each register takes.
 constexpr uint8_t kCrcTableHigh[256] = {
     0x00, 0xC1, 0x81, 0x40, 0x01, 0xC0, 0x80, 0x41, 0x01, 0xC0, 0x80, 0x41, 0x00, 0xC1, 0x81, 0x40,
