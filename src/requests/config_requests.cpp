@@ -15,8 +15,6 @@ namespace timeout = engine::timeout;
 
 namespace {
 
-constexpr const char* kRegisterLabels[] = {"Label19", "Label24", "Label27", "Label28", "Label29"};
-
 // What a device change blanks until the module's reply fills it again.
 constexpr const char* kDeviceCombos[] = {"ComboBox6", "ComboBox17", "ComboBox16", "ComboBox34", "FAMOUT1",
                                          "FAMOUT3",   "FAMOUT5",    "FAMOUT7",    "FAMOUT9",    "RADCOM1",
@@ -163,8 +161,7 @@ void ConfigRequests::Button31Click() {
 void ConfigRequests::ComboBox41Change() {
   if (!engine_.portOpen()) return;
   const int device = index("ComboBox41");
-  const auto labels = protocol::registerLabels(device);
-  for (size_t i = 0; i < labels.size(); ++i) set(Assignment::setText(kRegisterLabels[i], labels[i]));
+  showRegisterLabels(device);
   set(Assignment::setText("Edit19", std::to_string(device) + "0"));
   set(Assignment::setText("Edit20", "10"));
   // Nothing of the previous device stays on show until the module answers.

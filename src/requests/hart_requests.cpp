@@ -2,7 +2,6 @@
 
 #include "hart/decoders.h"
 #include "hart/frames.h"
-#include "protocol/config_frames.h"
 #include "requests/line_text.h"
 
 namespace tq::requests {
@@ -17,7 +16,6 @@ static_assert(hart::kIdentityBytes == engine::kIdentitySize);
 
 namespace {
 
-constexpr const char* kRegisterLabels[] = {"Label19", "Label24", "Label27", "Label28", "Label29"};
 // Devices whose registers the labels can name.
 constexpr int kLastLabelledDevice = 8;
 
@@ -82,8 +80,7 @@ void HartRequests::ComboBox30Change() {
   set(Assignment::select("ComboBox41", index("ComboBox30")));
   const int device = index("ComboBox41");
   if (device < 0 || device > kLastLabelledDevice) return;
-  const auto labels = protocol::registerLabels(device);
-  for (size_t i = 0; i < labels.size(); ++i) set(Assignment::setText(kRegisterLabels[i], labels[i]));
+  showRegisterLabels(device);
 }
 
 }  // namespace tq::requests

@@ -23,7 +23,7 @@ void ToolRequests::Button4Click() {
 
 void ToolRequests::Button13Click() {
   const std::string entry = typedEntry(text("Edit7"));
-  view_.apply(Assignment::setText("Edit22", tools::calculatorValue(entry, decimalSeparator_)));
+  set(Assignment::setText("Edit22", tools::calculatorValue(entry, decimalSeparator_)));
 }
 
 }  // namespace tq::requests

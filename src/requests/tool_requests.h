@@ -21,7 +21,6 @@ class ToolRequests : PageRequests {
   void Button13Click();
 
  private:
-
   char decimalSeparator_;
 };
 
