@@ -61,26 +61,6 @@ std::string loadAverage() {
 
 std::string loadNote() { return "load " + loadAverage(); }
 
-long statusNumber(std::string_view statusText, std::string_view name) {
-  size_t at = 0;
-  while (at < statusText.size()) {
-    const size_t end = std::min(statusText.find('\n', at), statusText.size());
-    const std::string_view line = statusText.substr(at, end - at);
-    if (line.size() > name.size() && line.substr(0, name.size()) == name && line[name.size()] == ':') {
-      long value = -1;
-      std::istringstream(std::string(line.substr(name.size() + 1))) >> value;
-      return value;
-    }
-    at = end + 1;
-  }
-  return -1;
-}
-
-long residentKb(pid_t pid) {
-  const std::string path = pid == 0 ? "/proc/self/status" : "/proc/" + std::to_string(pid) + "/status";
-  return statusNumber(fileText(path), "VmRSS");
-}
-
 long heapInUseKb() {
   const struct mallinfo2 m = ::mallinfo2();
   return static_cast<long>((m.uordblks + m.hblkhd) / 1024);

@@ -1,11 +1,9 @@
 #pragma once
 // What every benchmark needs: clocks, percentiles, the machine's load, and
-// this process's memory, descriptors, threads and wake-ups from /proc.
-#include <sys/types.h>
-
+// this process's heap and wake-ups (resident memory, descriptors and
+// threads: support/process_stats.h).
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tq::bench {
@@ -29,11 +27,6 @@ std::string loadAverage();
 // "load 0.52 0.61 0.70", to end a figure's line with.
 std::string loadNote();
 
-// The number of a "Name:   value [kB]" line of a /proc status text; -1
-// when the line is absent.
-long statusNumber(std::string_view statusText, std::string_view name);
-// VmRSS of a process (default: this one) in kB; -1 when unknown.
-long residentKb(pid_t pid = 0);
 // Bytes this process has allocated and not freed (the C heap, all arenas):
 // beside the resident memory it tells a leak from a heap that keeps pages.
 long heapInUseKb();

@@ -47,25 +47,6 @@ TEST(Percentile, IsTheNearestRankOfTheSortedSamples) {
   }
 }
 
-TEST(ProcStatus, ANumberIsReadFromItsOwnLineOnly) {
-  const std::string status =
-      "Name:\tsoak\nVmHWM:\t  9000 kB\nVmRSS:\t  8120 kB\nThreads:\t5\n"
-      "nonvoluntary_ctxt_switches:\t17\nvoluntary_ctxt_switches:\t42\n";
-  struct Case {
-    const char* name;
-    long expected;
-  };
-  const Case cases[] = {
-      {"VmRSS", 8120},
-      {"Threads", 5},
-      {"voluntary_ctxt_switches", 42},  // not the nonvoluntary line before it
-      {"nonvoluntary_ctxt_switches", 17},
-      {"VmRS", -1},   // a prefix of a name is not the name
-      {"VmSwap", -1}, // absent
-  };
-  for (const Case& c : cases) EXPECT_EQ(statusNumber(status, c.name), c.expected) << c.name;
-}
-
 TEST(PeerResult, OnlyACompleteDoneLineCounts) {
   struct Case {
     const char* line;

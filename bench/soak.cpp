@@ -34,8 +34,8 @@ struct Tally {
 void printSample(const char* when, int cycle, pid_t simulator) {
   std::printf("  %-5s cycle %5d: tool %ld kB resident (heap in use %ld kB), %d descriptors, %d threads; simulator %ld kB"
               "  %s\n",
-              when, cycle, residentKb(), heapInUseKb(), testing::openDescriptors(), testing::threads(),
-              residentKb(simulator), loadNote().c_str());
+              when, cycle, testing::residentKb(), heapInUseKb(), testing::openDescriptors(), testing::threads(),
+              testing::residentKb(simulator), loadNote().c_str());
   std::fflush(stdout);
 }
 

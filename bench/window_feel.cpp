@@ -21,6 +21,7 @@
 
 #include "bench_support.h"
 #include "sim/launcher.h"
+#include "support/process_stats.h"
 #include "support/pty.h"
 #include "window_support.h"
 
@@ -136,7 +137,7 @@ int startupChild(int argc, char** argv) {
         // After this pass has painted every control.
         QTimer::singleShot(0, [this] {
           std::printf("painted %lld %lld %ld\n", static_cast<long long>(mainNs), static_cast<long long>(nowNs()),
-                      residentKb());
+                      testing::residentKb());
           std::fflush(stdout);
           QCoreApplication::quit();
         });

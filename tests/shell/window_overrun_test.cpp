@@ -2,8 +2,6 @@
 // in the status line, no box stops the operator, and the port stays usable.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <thread>
@@ -16,38 +14,34 @@
 namespace tq::ui {
 namespace {
 
-TEST(WindowOverrun, DroppedBytesAreShownInTheStatusLineAndTheWindowStaysUsable) {
+class WindowOverrun : public WindowTest {};
+
+TEST_F(WindowOverrun, DroppedBytesAreShownInTheStatusLineAndTheWindowStaysUsable) {
   testing::Pty pty;
-  int pauses = 0;
-  auto window = quickWindow(&pauses);
-  TForm1& form = *window;
-  std::vector<QString> messages;
-  form.setMessageSink([&](const QString& m) { messages.push_back(m); });
   size_t delivered = 0;
-  auto handler = form.Comm1->OnReceiveData;
-  form.Comm1->OnReceiveData = [&](serial::TComm* sender, const uint8_t* buffer, uint16_t length) {
+  auto handler = form->Comm1->OnReceiveData;
+  form->Comm1->OnReceiveData = [&](serial::TComm* sender, const uint8_t* buffer, uint16_t length) {
     delivered += length;
     handler(sender, buffer, length);
   };
-  control<QComboBox>(form, "SPREALCOM")->setCurrentText(QString::fromStdString(pty.slavePath()));
-  control<QPushButton>(form, "Button1")->click();
-  ASSERT_TRUE(form.Comm1->isOpen());
+  openPort(pty.slavePath());
+  ASSERT_TRUE(form->Comm1->isOpen());
 
   // The window's thread is busy elsewhere while the line floods.
   const size_t total = 8 * serial::TComm::kMaxReceiveBacklog * serial::BlockFramer::kBlockSize;
   pty.write(std::string(total, 'f'));
-  ASSERT_TRUE(pumpUntil([&] { return delivered + form.Comm1->receiveOverrunBytes() == total; }));
+  ASSERT_TRUE(pumpUntil([&] { return delivered + form->Comm1->receiveOverrunBytes() == total; }));
 
   const QRegularExpression shown(QStringLiteral("^Receive overrun at \\d\\d:\\d\\d:\\d\\d: (\\d+) bytes dropped since the port was opened$"));
-  const auto match = shown.match(form.statusBar()->currentMessage());
-  ASSERT_TRUE(match.hasMatch()) << form.statusBar()->currentMessage().toStdString();
-  EXPECT_EQ(match.captured(1).toULongLong(), form.Comm1->receiveOverrunBytes());
-  EXPECT_GT(form.Comm1->receiveOverrunBytes(), 0u);
+  const auto match = shown.match(form->statusBar()->currentMessage());
+  ASSERT_TRUE(match.hasMatch()) << form->statusBar()->currentMessage().toStdString();
+  EXPECT_EQ(match.captured(1).toULongLong(), form->Comm1->receiveOverrunBytes());
+  EXPECT_GT(form->Comm1->receiveOverrunBytes(), 0u);
   EXPECT_TRUE(messages.empty());
 
-  control<QPushButton>(form, "Button6")->click();
+  click("Button6");
   pty.write("QV:21");
-  EXPECT_TRUE(pumpUntil([&] { return control<QComboBox>(form, "ComboBox13")->currentIndex() == 2; }));
+  EXPECT_TRUE(pumpUntil([&] { return index("ComboBox13") == 2; }));
   EXPECT_TRUE(messages.empty());
 }
 

@@ -2,6 +2,7 @@
 // Counts of this process's open descriptors and threads, and its resident
 // memory, to find leaks.
 #include <dirent.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -21,9 +22,11 @@ inline int countEntries(const char* dir) {
 }
 inline int openDescriptors() { return countEntries("/proc/self/fd"); }
 inline int threads() { return countEntries("/proc/self/task"); }
-inline long residentKb() {
+// Resident memory of a process (default: this one) in kB; -1 when unknown.
+inline long residentKb(pid_t pid = 0) {
+  const std::string path = pid == 0 ? "/proc/self/statm" : "/proc/" + std::to_string(pid) + "/statm";
   long pages = 0, resident = 0;
-  std::ifstream("/proc/self/statm") >> pages >> resident;
+  if (!(std::ifstream(path) >> pages >> resident)) return -1;
   return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
