@@ -28,9 +28,15 @@ QEvent::Type commEventType() {
 enum class Report { Data, Overrun, Error, Hangup, Modem, SendEmpty };
 
 struct CommEvent : QEvent {
-  CommEvent(Report report, uint64_t value = 0, std::vector<uint8_t> bytes = {})
-      : QEvent(commEventType()), report(report), value(value), bytes(std::move(bytes)), postedNs(monotonicNs()) {}
+  CommEvent(Report report, uint64_t session, uint64_t value = 0, std::vector<uint8_t> bytes = {})
+      : QEvent(commEventType()),
+        report(report),
+        session(session),
+        value(value),
+        bytes(std::move(bytes)),
+        postedNs(monotonicNs()) {}
   Report report;
+  uint64_t session;  // the open that the reporting threads belonged to
   uint64_t value;
   std::vector<uint8_t> bytes;  // the block, followed by one zero byte the count leaves out
   int64_t postedNs;            // when the receive thread ended the block
@@ -50,13 +56,18 @@ class TComm::Notifier : public CommNotifier {
     const auto count = block.size();
     block.push_back(0);
     backlog_.fetch_add(1);
-    post(new CommEvent(Report::Data, count, std::move(block)));
+    post(new CommEvent(Report::Data, session(), count, std::move(block)));
   }
-  void postOverrun(uint64_t droppedBytes) override { post(new CommEvent(Report::Overrun, droppedBytes)); }
-  void postError(uint32_t lineErrors) override { post(new CommEvent(Report::Error, lineErrors)); }
-  void postHangup() override { post(new CommEvent(Report::Hangup)); }
-  void postModem(uint32_t modemEvent) override { post(new CommEvent(Report::Modem, modemEvent)); }
-  void postSendEmpty() override { post(new CommEvent(Report::SendEmpty)); }
+  void postOverrun(uint64_t droppedBytes) override { post(new CommEvent(Report::Overrun, session(), droppedBytes)); }
+  void postError(uint32_t lineErrors) override { post(new CommEvent(Report::Error, session(), lineErrors)); }
+  void postHangup() override { post(new CommEvent(Report::Hangup, session())); }
+  void postModem(uint32_t modemEvent) override { post(new CommEvent(Report::Modem, session(), modemEvent)); }
+  void postSendEmpty() override { post(new CommEvent(Report::SendEmpty, session())); }
+
+  // A new open begins; its threads have not started yet, and the last
+  // open's threads have been joined.
+  void opening() { session_.fetch_add(1); }
+  uint64_t session() const { return session_.load(); }
 
   // The window's thread took a block off the queue.
   void taken() { backlog_.fetch_sub(1); }
@@ -74,6 +85,7 @@ class TComm::Notifier : public CommNotifier {
   }
   TComm* comm_;
   std::atomic<int> backlog_{0};  // blocks posted and not yet taken
+  std::atomic<uint64_t> session_{0};
   mutable std::atomic<uint64_t> handedOver_{0};
 };
 
@@ -101,7 +113,8 @@ bool TComm::event(QEvent* e) {
       if (OnReceiveError) OnReceiveError(this, static_cast<uint32_t>(m->value));
       break;
     case Report::Hangup:
-      if (OnRequestHangup) OnRequestHangup(this);
+      // A hang-up of a session closed since would close the port open now.
+      if (m->session == notifier_->session() && isOpen() && OnRequestHangup) OnRequestHangup(this);
       break;
     case Report::Modem:
       if (OnModemStateChange) OnModemStateChange(this, static_cast<uint32_t>(m->value));
@@ -196,6 +209,7 @@ void TComm::OpenPort() {
     throw ECommsError("Cannot setup comm buffer");
   }
   device_ = fd;
+  notifier_->opening();
   receiveOverrunBytes_ = 0;
   purgeInput(device_);
   purgeOutput(device_);
@@ -279,6 +293,8 @@ void TComm::releaseResources() {
   closeDevice(device_);
   device_ = -1;
 }
+
+int64_t TComm::deliveredBlockEndedNs() const { return deliveredBlockEndedNs_; }
 
 int TComm::deliveredBlockAgeMs() const {
   return static_cast<int>((monotonicNs() - deliveredBlockEndedNs_) / 1'000'000);

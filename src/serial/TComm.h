@@ -43,6 +43,9 @@ class TComm : public QObject {
   bool sendDataEmpty() const { return sendDataEmpty_.load(); }
   // During OnReceiveData: how long ago the receive thread ended the block.
   int deliveredBlockAgeMs() const;
+  // During OnReceiveData: when the receive thread ended the block, on the
+  // monotonic clock of monotonicNs().
+  int64_t deliveredBlockEndedNs() const;
 
   // Blocks waiting for the owner's thread are bounded: once this many are
   // queued, further blocks are dropped whole until it catches up, and the
@@ -62,6 +65,8 @@ class TComm : public QObject {
   TReceiveDataEvent OnReceiveData;
   TReceiveErrorEvent OnReceiveError;
   TModemStateChangeEvent OnModemStateChange;
+  // Raised when the device hangs up (an adapter pulled, the far end of a
+  // pty closed) while the port is open; never for an earlier open's threads.
   TNotifyEvent OnRequestHangup;
   TSendDataEmptyEvent OnSendDataEmpty;
 

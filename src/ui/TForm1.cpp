@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QLineEdit>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -20,7 +21,11 @@
 #include "requests/output_requests.h"
 #include "serial/TComm.h"
 #include "serial/port_discovery.h"
+#include "ui/help.h"
+#include "ui/journal_dock.h"
+#include "ui/link_arbiter.h"
 #include "ui/pictures.h"
+#include "ui/window_menus.h"
 #include "ui/toolkit_timer.h"
 #include "ui/window_view.h"
 #include "ui_mainwindow.h"
@@ -41,38 +46,20 @@ char localeDecimalSeparator() {
   return point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
 }
 
+// What the operator sees when Timer3 ends a wait, by time-out class.
+const char* timeoutShown(int timeoutClass) {
+  switch (timeoutClass) {
+    case engine::timeout::Connection:
+      return engine::kConnectionTimeoutMessage;
+    case engine::timeout::ParameterQuery:
+      return engine::kParameterTimeoutMessage;
+    case engine::timeout::Setup:
+      return engine::kSetupTimeoutCaption;
+  }
+  return nullptr;
+}
+
 }  // namespace
-
-// The serial port component as the engine drives it.
-class CommPortAdapter : public engine::Port {
- public:
-  explicit CommPortAdapter(serial::TComm& comm) : comm_(comm) {}
-  void closePort() override { comm_.ClosePort(); }
-  void setBaudRate(uint32_t baud) override { comm_.setBaudRate(baud); }
-  void setParity(int index) override {
-    // No parity selected means none rather than an out-of-range setting.
-    comm_.Parity = index >= 0 && index <= static_cast<int>(serial::TParity::Space) ? static_cast<serial::TParity>(index)
-                                                                                   : serial::TParity::None;
-  }
-  void setCommName(const std::string& name) override { comm_.CommName = name; }
-  void disableXonXoff() override {
-    comm_.setOutx_XonXoffFlow(false);
-    comm_.setInx_XonXoffFlow(false);
-  }
-  void openPort() override { comm_.OpenPort(); }
-  void setDtr(bool enable) override {
-    comm_.setDtrControl(enable ? serial::TDtrControl::DtrEnable : serial::TDtrControl::DtrDisable);
-  }
-  void setRts(bool enable) override {
-    comm_.setRtsControl(enable ? serial::TRtsControl::RtsEnable : serial::TRtsControl::RtsDisable);
-  }
-  bool writeData(std::span<const uint8_t> bytes) override {
-    return comm_.WriteData(bytes.data(), static_cast<uint16_t>(bytes.size()));
-  }
-
- private:
-  serial::TComm& comm_;
-};
 
 class ThreadSleeper : public engine::Sleeper {
  public:
@@ -92,10 +79,10 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   Comm1->setRtsControl(serial::TRtsControl::RtsDisable);
   Comm1->setOutx_XonXoffFlow(false);
   Comm1->setInx_XonXoffFlow(false);
-  Comm1->OnReceiveData = [this](serial::TComm*, const uint8_t* buffer, uint16_t length) {
-    Comm1ReceiveData(buffer, length);
-  };
-  Comm1->OnReceiveError = [this](serial::TComm*, uint32_t errors) { Comm1ReceiveError(errors); };
+  // Every frame, block and port event passes the link, which journals it.
+  link_ = std::make_unique<LinkArbiter>(*Comm1, journal_);
+  link_->onEngineBlock = [this](const uint8_t* buffer, uint16_t length) { Comm1ReceiveData(buffer, length); };
+  link_->onReceiveError = [this](uint32_t errors) { Comm1ReceiveError(errors); };
 
   Timer2 = new ToolkitTimer(this, "Timer2", kTimer2IntervalMs);
   Timer3 = new ToolkitTimer(this, "Timer3", kTimer3InitialMs);
@@ -111,23 +98,25 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   }
 
   view_ = std::make_unique<WindowView>(*this, [this](const QString& text) { showMessage(text); });
-  port_ = std::make_unique<CommPortAdapter>(*Comm1);
   if (!sleeper_) sleeper_ = std::make_unique<ThreadSleeper>();
-  engine_ = std::make_unique<engine::TransactionEngine>(*view_, *port_, *Timer2, *Timer3, *Timer4, *sleeper_);
+  engine_ = std::make_unique<engine::TransactionEngine>(*view_, *link_, *Timer2, *Timer3, *Timer4, *sleeper_);
   config_ = std::make_unique<requests::ConfigRequests>(*engine_, *view_);
   hart_ = std::make_unique<requests::HartRequests>(*engine_, *view_, localeDecimalSeparator());
   tools_ = std::make_unique<requests::ToolRequests>(*engine_, *view_, localeDecimalSeparator());
   outputs_ = std::make_unique<requests::OutputRequests>(*engine_, *view_);
 
   wireControls();
+  buildMenusAndJournal();
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+// The journal's panel reads the journal, a member: it goes first.
+TForm1::~TForm1() { delete journalDock_; }
 
 void TForm1::setMessageSink(std::function<void(const QString&)> sink) { messageSink_ = std::move(sink); }
 
 void TForm1::showMessage(const QString& text) {
+  link_->journalEvent("Message: " + text.toStdString());
   if (messageSink_) {
     messageSink_(text);
     return;
@@ -214,6 +203,40 @@ void TForm1::wireControls() {
   connect(Timer4, &QTimer::timeout, this, &TForm1::Timer4Timer);
 }
 
+void TForm1::buildMenusAndJournal() {
+  const WindowMenus menus = buildWindowMenus(*this);
+  journalDock_ = new JournalDock(journal_, this);
+  addDockWidget(Qt::BottomDockWidgetArea, journalDock_);
+  journalDock_->hide();
+  connect(menus.journal, &QAction::toggled, journalDock_, &QWidget::setVisible);
+  connect(journalDock_, &QDockWidget::visibilityChanged, menus.journal, [this, action = menus.journal](bool) {
+    // A floating or closed dock says itself whether it shows.
+    action->setChecked(!journalDock_->isHidden());
+  });
+  connect(menus.saveJournal, &QAction::triggered, this, &TForm1::saveJournal);
+  connect(menus.userGuide, &QAction::triggered, this, &TForm1::showUserGuide);
+  connect(menus.about, &QAction::triggered, this, &TForm1::showAbout);
+}
+
+void TForm1::saveJournal() {
+  const QString path = askSaveFileName_ ? askSaveFileName_()
+                                        : QFileDialog::getSaveFileName(this, QStringLiteral("Save Journal"), QString(),
+                                                                       QStringLiteral("Text (*.txt);;CSV (*.csv)"));
+  if (path.isEmpty()) return;
+  const QString reason = journalDock_->saveTo(path);
+  if (!reason.isEmpty()) {
+    showMessage(QStringLiteral("The journal could not be saved to %1: %2. The journal is kept.").arg(path, reason));
+  }
+}
+
+void TForm1::showUserGuide() {
+  if (ui::showUserGuide(this)) return;
+  showMessage(QStringLiteral("The user guide was not found. It is installed as %1.")
+                  .arg(userGuideCandidates().join(QStringLiteral(" or "))));
+}
+
+void TForm1::showAbout() { QMessageBox::about(this, QStringLiteral("About TQ580-N"), aboutText()); }
+
 void TForm1::refreshPortList() {
   auto* ports = findChild<QComboBox*>("SPREALCOM");
   if (!ports) return;
@@ -242,7 +265,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 // Handlers of the transaction spine.
 void TForm1::FormCreate() { guard("FormCreate", [this] { engine_->FormCreate(); }); }
 void TForm1::PageControl1Change() { guard("PageControl1Change", [this] { engine_->PageControl1Change(); }); }
-void TForm1::Button1Click() { guard("Button1Click", [this] { engine_->Button1Click(); }); }
+void TForm1::Button1Click() {
+  link_->setCloseReason("by the operator");
+  guard("Button1Click", [this] { engine_->Button1Click(); });
+}
 void TForm1::Button6Click() { guard("Button6Click", [this] { engine_->Button6Click(); }); }
 void TForm1::Button26Click() { guard("Button26Click", [this] { engine_->Button26Click(); }); }
 void TForm1::Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength) {
@@ -261,8 +287,16 @@ void TForm1::Comm1ReceiveError(uint32_t EventMask) {
                   : QStringLiteral("Receive overrun at %1: the serial driver lost bytes").arg(when));
 }
 void TForm1::Timer2Timer() { guard("Timer2Timer", [this] { engine_->Timer2Timer(); }); }
-void TForm1::Timer3Timer() { guard("Timer3Timer", [this] { engine_->Timer3Timer(); }); }
-void TForm1::Timer4Timer() { guard("Timer4Timer", [this] { engine_->Timer4Timer(); }); }
+void TForm1::Timer3Timer() {
+  guard("Timer3Timer", [this] {
+    if (const char* shown = timeoutShown(engine_->timeoutClass())) link_->journalEvent(std::string("Time-out: ") + shown);
+    engine_->Timer3Timer();
+  });
+}
+void TForm1::Timer4Timer() {
+  link_->setCloseReason("by Timer4, 2000 ms after the module's RS485 settings were changed");
+  guard("Timer4Timer", [this] { engine_->Timer4Timer(); });
+}
 
 // Handlers of the pages, each run by its page's requests.
 #define TQ_HANDLER(name, requests) \

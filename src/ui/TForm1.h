@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/transaction_engine.h"
+#include "journal/journal.h"
 
 namespace Ui {
 class TForm1;
@@ -28,7 +29,9 @@ namespace tq::ui {
 
 class ToolkitTimer;
 class WindowView;
-class CommPortAdapter;
+class LinkArbiter;
+class JournalDock;
+struct WindowMenus;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -48,6 +51,17 @@ class TForm1 : public QMainWindow {
 
   engine::TransactionEngine& engine() { return *engine_; }
   serial::TComm* Comm1 = nullptr;
+  LinkArbiter& link() { return *link_; }
+  journal::Journal& journal() { return journal_; }
+  JournalDock& journalDock() { return *journalDock_; }
+
+  // File ▸ "Save Journal…" asks for a file name here; tests answer it.
+  void setSaveFileNameProvider(std::function<QString()> provider) { askSaveFileName_ = std::move(provider); }
+
+  // The menu bar's actions.
+  void saveJournal();
+  void showUserGuide();
+  void showAbout();
 
   // Handlers, named after their controls.
   void FormCreate();
@@ -115,6 +129,7 @@ class TForm1 : public QMainWindow {
   // Runs one handler; conversion, comms and any other error becomes a message.
   void guard(const char* name, const std::function<void()>& body);
   void wireControls();
+  void buildMenusAndJournal();
   // The twelve COMn items stay; the devices present now follow them.
   void refreshPortList();
 
@@ -123,7 +138,10 @@ class TForm1 : public QMainWindow {
   ToolkitTimer* Timer3 = nullptr;
   ToolkitTimer* Timer4 = nullptr;
   std::unique_ptr<WindowView> view_;
-  std::unique_ptr<CommPortAdapter> port_;
+  journal::Journal journal_;
+  std::unique_ptr<LinkArbiter> link_;
+  JournalDock* journalDock_ = nullptr;
+  std::function<QString()> askSaveFileName_;
   std::unique_ptr<engine::Sleeper> sleeper_;
   std::unique_ptr<engine::TransactionEngine> engine_;
   std::unique_ptr<requests::ConfigRequests> config_;

@@ -1,0 +1,118 @@
+#include "journal/journal.h"
+
+namespace tq::journal {
+
+namespace {
+
+constexpr double kNsPerMs = 1e6;
+
+Bytes copyOf(std::span<const uint8_t> bytes) {
+  return std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+Category categoryOf(Protocol protocol) {
+  switch (protocol) {
+    case Protocol::Configuration:
+      return Category::Configuration;
+    case Protocol::Hart:
+      return Category::Hart;
+    case Protocol::Modbus:
+      return Category::Modbus;
+    case Protocol::Unknown:
+      break;
+  }
+  return Category::Other;
+}
+
+const Entry& Journal::portOpened(std::string text, Moment at) {
+  openedNs_ = at.monoNs;
+  lastSentNs_.reset();  // an answer after this open answers nothing sent before it
+  lastSent_.reset();
+  return event(std::move(text), at);
+}
+
+const Entry& Journal::event(std::string text, Moment at) {
+  Entry entry;
+  entry.at = at;
+  entry.direction = Direction::Event;
+  entry.category = Category::Event;
+  entry.summary = std::move(text);
+  return append(std::move(entry));
+}
+
+const Entry& Journal::sent(std::span<const uint8_t> frame, Moment at) {
+  Entry entry;
+  entry.at = at;
+  entry.direction = Direction::Sent;
+  entry.bytes = copyOf(frame);
+  const Dissection d = dissectBlock(Direction::Sent, frame, {});
+  entry.category = categoryOf(d.protocol);
+  entry.summary = d.summary();
+  entry.bad = d.firstFault() != nullptr;
+  lastSentNs_ = at.monoNs;
+  lastSent_ = entry.bytes;
+  lastSentCategory_ = entry.category;
+  return append(std::move(entry));
+}
+
+const Entry& Journal::received(std::span<const uint8_t> block, Moment blockEnd) {
+  Entry entry;
+  entry.at = blockEnd;
+  entry.direction = Direction::Received;
+  entry.bytes = copyOf(block);
+  entry.lastSent = lastSent_;
+  if (lastSentNs_) entry.responseMs = double(blockEnd.monoNs - *lastSentNs_) / kNsPerMs;
+  const Dissection d = dissectBlock(Direction::Received, block,
+                                    lastSent_ ? std::span<const uint8_t>(*lastSent_) : std::span<const uint8_t>());
+  // Bytes nobody could make sense of belong with what they answered.
+  entry.category = d.protocol == Protocol::Unknown && lastSent_ ? lastSentCategory_ : categoryOf(d.protocol);
+  entry.summary = d.summary();
+  entry.bad = d.firstFault() != nullptr;
+  return append(std::move(entry));
+}
+
+Dissection Journal::dissect(const Entry& entry) const {
+  if (!entry.bytes) return {};
+  return dissectBlock(entry.direction, *entry.bytes,
+                      entry.lastSent ? std::span<const uint8_t>(*entry.lastSent) : std::span<const uint8_t>());
+}
+
+Entry& Journal::append(Entry entry) {
+  entry.number = nextNumber_++;
+  if (openedNs_) entry.sinceOpenMs = (entry.at.monoNs - *openedNs_) / int64_t(kNsPerMs);
+  makeRoomFor(entry.byteCount());
+  if (listener_) listener_->beforeAppend(entries_.size());
+  bytes_ += entry.byteCount();
+  entries_.push_back(std::move(entry));
+  if (listener_) listener_->afterAppend();
+  return entries_.back();
+}
+
+void Journal::makeRoomFor(size_t byteCount) {
+  size_t count = 0;
+  size_t freed = 0;
+  // A block larger than the byte bound on its own still gets in, alone.
+  while (count < entries_.size() &&
+         (entries_.size() - count + 1 > limits_.maxEntries || bytes_ - freed + byteCount > limits_.maxBytes)) {
+    freed += entries_[count].byteCount();
+    ++count;
+  }
+  if (count == 0) return;
+  if (listener_) listener_->beforeDrop(count);
+  entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(count));
+  bytes_ -= freed;
+  dropped_ += count;
+  if (listener_) listener_->afterDrop();
+}
+
+void Journal::clear() {
+  if (listener_) listener_->beforeClear();
+  entries_.clear();
+  bytes_ = 0;
+  dropped_ = 0;
+  if (listener_) listener_->afterClear();
+}
+
+}  // namespace tq::journal

@@ -1,0 +1,43 @@
+#pragma once
+// The journal's panel, `JournalDock`: the entries in JournalView, a filter
+// by kind (`JournalFilter`), a search (`JournalSearch`) and `JournalClear`.
+// It only observes the link: nothing it does reaches the port.
+#include <QDockWidget>
+
+#include "journal/journal.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+namespace tq::ui {
+
+class JournalModel;
+class JournalFilter;
+
+class JournalDock : public QDockWidget {
+  Q_OBJECT
+
+ public:
+  JournalDock(journal::Journal& journal, QWidget* parent);
+
+  // The selected entries as text, the same lines a saved journal holds.
+  QString selectedText() const;
+  // Writes the whole journal (not only what the filter shows): CSV when the
+  // name ends in ".csv", text otherwise. Empty on success, else the reason.
+  QString saveTo(const QString& path) const;
+
+  JournalModel& model() { return *model_; }
+
+ private:
+  void copySelection() const;
+
+  journal::Journal& journal_;
+  JournalModel* model_;
+  JournalFilter* filter_;
+  QTreeView* view_;
+  bool followNew_ = true;
+};
+
+}  // namespace tq::ui

@@ -1,0 +1,148 @@
+#include "ui/link_arbiter.h"
+
+#include <chrono>
+
+#include "serial/TComm.h"
+
+namespace tq::ui {
+
+namespace {
+
+constexpr int64_t kNsPerMs = 1'000'000;
+
+int64_t wallMsNow() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+const char* parityName(int parityIndex) {
+  static constexpr const char* kNames[] = {"none", "odd", "even", "mark", "space"};
+  return parityIndex >= 0 && parityIndex < static_cast<int>(std::size(kNames)) ? kNames[parityIndex] : "none";
+}
+
+LinkArbiter::LinkArbiter(serial::TComm& comm, journal::Journal& journal) : comm_(comm), journal_(journal) {
+  comm_.OnReceiveData = [this](serial::TComm*, const uint8_t* buffer, uint16_t length) { received(buffer, length); };
+  comm_.OnReceiveError = [this](serial::TComm*, uint32_t errors) {
+    if (errors & serial::line_error::kReceiveQueueOverflow) {
+      journalEvent("Receive overrun: " + std::to_string(comm_.receiveOverrunBytes()) +
+                   " bytes dropped since the port was opened");
+    }
+    if (onReceiveError) onReceiveError(errors);
+  };
+  comm_.OnRequestHangup = [this](serial::TComm*) { hungUp(); };
+}
+
+LinkArbiter::~LinkArbiter() {
+  comm_.OnReceiveData = nullptr;
+  comm_.OnReceiveError = nullptr;
+  comm_.OnRequestHangup = nullptr;
+}
+
+journal::Moment LinkArbiter::now() const { return {wallMsNow(), serial::monotonicNs()}; }
+
+bool LinkArbiter::isOpen() const { return comm_.isOpen(); }
+const std::string& LinkArbiter::portName() const { return comm_.CommName; }
+
+std::string LinkArbiter::lineText() const {
+  return std::to_string(comm_.BaudRate()) + " baud, parity " + parityName(static_cast<int>(comm_.Parity));
+}
+
+void LinkArbiter::journalEvent(std::string text) { journal_.event(std::move(text), now()); }
+
+void LinkArbiter::closePort() {
+  const std::string reason = std::exchange(closeReason_, {});
+  if (!comm_.isOpen()) return;
+  comm_.ClosePort();
+  journalEvent("Port " + comm_.CommName + " closed" + (reason.empty() ? "" : " " + reason));
+}
+
+void LinkArbiter::close(const std::string& reason) {
+  closeReason_ = reason;
+  closePort();
+}
+
+void LinkArbiter::setBaudRate(uint32_t baud) { comm_.setBaudRate(baud); }
+
+void LinkArbiter::setParity(int index) {
+  // No parity selected means none rather than an out-of-range setting.
+  comm_.Parity = index >= 0 && index <= static_cast<int>(serial::TParity::Space) ? static_cast<serial::TParity>(index)
+                                                                                 : serial::TParity::None;
+}
+
+void LinkArbiter::setCommName(const std::string& name) { comm_.CommName = name; }
+
+void LinkArbiter::disableXonXoff() {
+  comm_.setOutx_XonXoffFlow(false);
+  comm_.setInx_XonXoffFlow(false);
+}
+
+void LinkArbiter::openPort() {
+  try {
+    comm_.OpenPort();
+  } catch (const serial::ECommsError& e) {
+    journalEvent("Port " + comm_.CommName + " not opened (" + lineText() + "): " + e.what());
+    throw;
+  }
+  journal_.portOpened("Port " + comm_.CommName + " opened, " + lineText(), now());
+}
+
+void LinkArbiter::openWith(const LineChoice& choice) {
+  setCommName(choice.port);
+  setBaudRate(choice.baud);
+  setParity(choice.parity);
+  disableXonXoff();
+  openPort();
+  setDtr(choice.dtr);
+  setRts(choice.rts);
+}
+
+void LinkArbiter::setDtr(bool enable) {
+  comm_.setDtrControl(enable ? serial::TDtrControl::DtrEnable : serial::TDtrControl::DtrDisable);
+}
+
+void LinkArbiter::setRts(bool enable) {
+  comm_.setRtsControl(enable ? serial::TRtsControl::RtsEnable : serial::TRtsControl::RtsDisable);
+}
+
+bool LinkArbiter::writeData(std::span<const uint8_t> bytes) {
+  const journal::Moment at = now();
+  if (!comm_.WriteData(bytes.data(), static_cast<uint16_t>(bytes.size()))) {
+    if (!bytes.empty()) {
+      journal_.event("Not sent, the port is closed: " +
+                         journal::dissectBlock(journal::Direction::Sent, bytes, {}).summary(),
+                     at);
+    }
+    return false;
+  }
+  journal_.sent(bytes, at);
+  return true;
+}
+
+void LinkArbiter::received(const uint8_t* buffer, uint16_t length) {
+  const std::span<const uint8_t> block(buffer, length);
+  // Stamped when the receive thread ended the block, not when the window
+  // took it: the answer time is the line's, not the window's.
+  const journal::Moment taken = now();
+  const int64_t endedNs = comm_.deliveredBlockEndedNs();
+  journal_.received(block, {taken.wallMs - (taken.monoNs - endedNs) / kNsPerMs, endedNs});
+  if (onAnyBlock) onAnyBlock(block);
+  if (claimant_) {
+    claimant_(block);
+  } else if (onEngineBlock) {
+    onEngineBlock(buffer, length);
+  }
+}
+
+void LinkArbiter::hungUp() {
+  const std::string name = comm_.CommName;
+  comm_.ClosePort();
+  journalEvent("Port " + name + " closed: the device hung up (adapter unplugged, device gone or far end closed)");
+  if (onHangup) onHangup(name);
+}
+
+void LinkArbiter::claim(std::function<void(std::span<const uint8_t>)> receiver) { claimant_ = std::move(receiver); }
+void LinkArbiter::release() { claimant_ = nullptr; }
+
+}  // namespace tq::ui

@@ -1,0 +1,95 @@
+#pragma once
+// The one place that talks to the serial port: it writes every frame,
+// receives every block and port event, and records each of them in the
+// journal. By default blocks go to the transaction engine exactly as the
+// port delivers them; while a sequence of the tool's own runs (the module
+// finder, the HART scan) it claims the line and the blocks go to it
+// instead, and the engine finds its port as it left it.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "engine/interfaces.h"
+#include "engine/request_sequencer.h"
+#include "journal/journal.h"
+#include "serial/comm_types.h"
+
+namespace tq::serial {
+class TComm;
+}
+
+namespace tq::ui {
+
+// Line settings a sequence opens the port with.
+struct LineChoice {
+  std::string port;
+  uint32_t baud = 9600;
+  int parity = 0;  // 0 none, 1 odd, 2 even
+  bool dtr = false;
+  bool rts = false;
+};
+
+class LinkArbiter : public engine::Port, public engine::RequestSequencer::Line {
+ public:
+  LinkArbiter(serial::TComm& comm, journal::Journal& journal);
+  ~LinkArbiter() override;
+
+  // Where unclaimed blocks go: the engine's receive handler.
+  std::function<void(const uint8_t* buffer, uint16_t length)> onEngineBlock;
+  // Every block received, claimed or not, after the journal took it.
+  std::function<void(std::span<const uint8_t> block)> onAnyBlock;
+  // Bytes were dropped on the way in; the receive error's flags.
+  std::function<void(uint32_t errors)> onReceiveError;
+  // The device hung up and the port has been closed; its name.
+  std::function<void(const std::string& port)> onHangup;
+
+  // engine::Port: the engine's own use of the port, journaled.
+  void closePort() override;
+  void setBaudRate(uint32_t baud) override;
+  void setParity(int parityIndex) override;
+  void setCommName(const std::string& name) override;
+  void disableXonXoff() override;
+  void openPort() override;
+  void setDtr(bool enable) override;
+  void setRts(bool enable) override;
+  bool writeData(std::span<const uint8_t> bytes) override;
+  // RequestSequencer::Line
+  bool write(std::span<const uint8_t> bytes) override { return writeData(bytes); }
+
+  // The next close the engine makes is for this reason ("by the operator").
+  void setCloseReason(std::string reason) { closeReason_ = std::move(reason); }
+  // Opens the port with `choice` for a sequence (throws ECommsError) and
+  // closes it again with `reason`.
+  void openWith(const LineChoice& choice);
+  void close(const std::string& reason);
+
+  // While claimed, blocks go to `receiver` instead of the engine.
+  void claim(std::function<void(std::span<const uint8_t>)> receiver);
+  void release();
+  bool claimed() const { return static_cast<bool>(claimant_); }
+
+  bool isOpen() const;
+  const std::string& portName() const;
+  // Events of the tool itself (time-outs, messages shown).
+  void journalEvent(std::string text);
+  journal::Journal& journal() { return journal_; }
+  serial::TComm& comm() { return comm_; }
+
+ private:
+  void received(const uint8_t* buffer, uint16_t length);
+  void hungUp();
+  journal::Moment now() const;
+  std::string lineText() const;
+
+  serial::TComm& comm_;
+  journal::Journal& journal_;
+  std::function<void(std::span<const uint8_t>)> claimant_;
+  std::string closeReason_;
+};
+
+// "none", "odd", "even", "mark", "space".
+const char* parityName(int parityIndex);
+
+}  // namespace tq::ui
