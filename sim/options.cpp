@@ -375,7 +375,8 @@ Line:
 Module and instrument (start values; the tool can change them):
   --slave-address N    MODBUS slave address, 1..247 (default 1)
   --units 1|4|8        unit count (default 1)
-  --hart-address N     instrument polling address, 0..15 (default 0)
+  --hart-address N     instrument polling address, 0..15 (default 0; for
+                       16..63 give --hart-instruments N)
   --hart-manufacturer N  manufacturer id (default 38 = 0x26)
   --hart-device-type N   device type (default 6)
   --hart-device-id N     24-bit device id (default 1193046 = 0x123456)
@@ -401,7 +402,9 @@ Module and instrument (start values; the tool can change them):
   --hart-long-tag TEXT  up to 32 Latin-1 characters
                        (default "Raw water inlet flow FT-101")
   --hart-range LOWER,UPPER  range values of the flow, m3/h (default 0,100):
-                       the loop current spans them, held at 3.8 and 20.5 mA
+                       the loop current spans them; beyond, it is held at
+                       3.8 or 20.5 mA and the status shows 14 (loop current
+                       saturated, more status available)
   --hart-damping S     damping in seconds (default 2)
   --hart-alarm CODE    alarm selection code (default 0, high)
   --hart-transfer-function CODE  transfer function code (default 0, linear)
