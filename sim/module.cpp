@@ -7,16 +7,28 @@
 
 namespace tq::sim {
 
-Module::Module(ModuleSettings settings, HartIdentity identity) : settings_(std::move(settings)), instrument_(identity) {}
+Module::Module(ModuleSettings settings, HartIdentity identity) : Module(std::move(settings), {HartInstrument(identity)}) {}
+
+Module::Module(ModuleSettings settings, std::vector<HartInstrument> instruments)
+    : settings_(std::move(settings)), instruments_(std::move(instruments)) {
+  if (instruments_.empty()) instruments_.emplace_back();
+}
+
+const HartInstrument* Module::instrumentAt(int pollingAddress) const {
+  for (const HartInstrument& instrument : instruments_)
+    if (instrument.identity().pollingAddress == pollingAddress) return &instrument;
+  return nullptr;
+}
 
 std::optional<DeviceValues> Module::deviceValues(int device, double seconds) const {
   if (device < 0 || device >= deviceCount(settings_)) return std::nullopt;
   if (!settings_.devices[static_cast<size_t>(device)].enabled) return std::nullopt;
-  if (instrument_.identity().pollingAddress != device) return std::nullopt;
+  const HartInstrument* instrument = instrumentAt(device);
+  if (!instrument) return std::nullopt;
   // The module holds what it read at its last poll of the instrument.
   const double interval = settings_.instrumentInterval * kIntervalUnitSeconds;
   const double polledAt = interval > 0 ? std::floor(seconds / interval) * interval : seconds;
-  const HartReading reading = instrument_.reading(polledAt);
+  const HartReading reading = instrument->reading(polledAt);
   DeviceValues values{reading.loopCurrentMa, {}};
   for (size_t v = 0; v < values.variables.size(); ++v) values.variables[v] = reading.variables[v].value;
   return values;
@@ -40,7 +52,10 @@ std::optional<std::vector<uint8_t>> Module::answer(const ScanResult& scan, std::
       return bytesOf(handleConfigFrame(settings_, text, variables));
     }
     case FrameKind::kHart:
-      return instrument_.handle(frame.subspan(scan.preambles), seconds);
+      // Addresses on a loop are distinct: at most one instrument answers.
+      for (HartInstrument& instrument : instruments_)
+        if (auto reply = instrument.handle(frame.subspan(scan.preambles), seconds)) return reply;
+      return std::nullopt;
     case FrameKind::kModbus: {
       const auto image = registers(seconds);
       return handleModbusRequest(frame, static_cast<uint8_t>(settings_.slaveAddress), image);

@@ -1,6 +1,6 @@
 #pragma once
 // The TQ580-N module as seen from the serial line: configuration protocol,
-// HART pass-through to its instrument, and MODBUS RTU slave.
+// HART pass-through to the instruments on its loop, and MODBUS RTU slave.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -21,24 +21,30 @@ inline constexpr int64_t kCommunicationDelayUs = 100'000;
 class Module {
  public:
   explicit Module(ModuleSettings settings = factorySettings(), HartIdentity identity = {});
+  // Several instruments on the loop (multidrop); at least one.
+  Module(ModuleSettings settings, std::vector<HartInstrument> instruments);
 
   // The answer to one scanned frame (kFrame or kIncomplete), or nothing.
   // `seconds` is the time since power-up, for the instrument's values.
   std::optional<std::vector<uint8_t>> answer(const ScanResult& scan, std::span<const uint8_t> frame, double seconds);
 
   // Device n's values as the module polls them: n within the unit count,
-  // the device enabled, and the instrument at polling address n. Values
+  // the device enabled, and an instrument at polling address n. Values
   // change only at each poll, every instrument communication interval.
   std::optional<DeviceValues> deviceValues(int device, double seconds) const;
   std::vector<uint16_t> registers(double seconds) const;
 
   ModuleSettings& settings() { return settings_; }
   const ModuleSettings& settings() const { return settings_; }
-  HartInstrument& instrument() { return instrument_; }
+  // The first instrument on the loop (the only one unless multidrop).
+  HartInstrument& instrument() { return instruments_.front(); }
+  std::vector<HartInstrument>& instruments() { return instruments_; }
 
  private:
+  const HartInstrument* instrumentAt(int pollingAddress) const;
+
   ModuleSettings settings_;
-  HartInstrument instrument_;
+  std::vector<HartInstrument> instruments_;
 };
 
 }  // namespace tq::sim

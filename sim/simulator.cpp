@@ -28,8 +28,16 @@ int moduleBaud(const ModuleSettings& settings) {
   return settings.baudIndex >= 0 && settings.baudIndex < 5 ? kRates[settings.baudIndex] : 0;
 }
 
+std::vector<HartInstrument> loopInstruments(const SimConfig& config) {
+  std::vector<HartInstrument> instruments;
+  for (const HartInstrumentSetup& setup : config.loop)
+    instruments.emplace_back(setup.identity, setup.properties, config.hartFaults);
+  if (instruments.empty()) instruments.emplace_back(config.identity, config.hart, config.hartFaults);
+  return instruments;
+}
+
 Simulator::Simulator(SimConfig config, Micros start)
-    : config_(std::move(config)), module_(config_.settings, config_.identity), start_(start), lastInput_(start), lineFreeAt_(start) {}
+    : config_(std::move(config)), module_(config_.settings, loopInstruments(config_)), start_(start), lastInput_(start), lineFreeAt_(start) {}
 
 double Simulator::instrumentSeconds(Micros now) const {
   if (config_.frozenSeconds) return *config_.frozenSeconds;

@@ -35,9 +35,18 @@ struct LineTiming {
   Micros charTimeUs() const { return baud > 0 ? (1'000'000LL * bitsPerChar + baud - 1) / baud : 0; }
 };
 
+// One instrument of a multidrop loop as it starts.
+struct HartInstrumentSetup {
+  HartIdentity identity;
+  HartProperties properties;
+};
+
 struct SimConfig {
   ModuleSettings settings = factorySettings();
-  HartIdentity identity{};
+  HartIdentity identity{};     // the instrument, when `loop` is empty
+  HartProperties hart{};       // its start values
+  HartFaults hartFaults{};     // for every instrument on the loop
+  std::vector<HartInstrumentSetup> loop;  // several instruments (multidrop)
   FaultOptions faults{};
   bool pace = false;                    // bytes leave one character time apart
   std::optional<double> frozenSeconds;  // instrument clock held at this value
@@ -49,6 +58,9 @@ struct SimConfig {
 
 // The module's RS485 rate for its baud setting (1200 .. 19200).
 int moduleBaud(const ModuleSettings& settings);
+
+// The instruments `config` puts on the loop.
+std::vector<HartInstrument> loopInstruments(const SimConfig& config);
 
 class Simulator {
  public:

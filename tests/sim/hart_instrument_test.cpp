@@ -10,35 +10,16 @@
 #include <cstring>
 #include <vector>
 
+#include "hart_frames.h"
+
 namespace tq::sim {
 namespace {
 
+using test::longFrame;
+using test::shortFrame;
+
 constexpr HartIdentity kIdentity{0x26, 0x06, 0x123456, 5, 0};
 constexpr double kAt = 12.5;  // seconds since power-up
-
-std::vector<uint8_t> withCheck(std::vector<uint8_t> frame) {
-  frame.push_back(hartCheckByte(frame));
-  return frame;
-}
-
-std::vector<uint8_t> shortFrame(uint8_t address, uint8_t command, std::vector<uint8_t> data = {}) {
-  std::vector<uint8_t> f{kHartShortRequest, address, command, static_cast<uint8_t>(data.size())};
-  f.insert(f.end(), data.begin(), data.end());
-  return withCheck(f);
-}
-
-std::vector<uint8_t> longFrame(const HartIdentity& id, uint8_t command, std::vector<uint8_t> data = {}, bool master = true) {
-  std::vector<uint8_t> f{kHartLongRequest,
-                         static_cast<uint8_t>((master ? 0x80 : 0x00) | (id.manufacturerId & 0x3F)),
-                         id.deviceType,
-                         static_cast<uint8_t>(id.deviceId >> 16),
-                         static_cast<uint8_t>(id.deviceId >> 8),
-                         static_cast<uint8_t>(id.deviceId),
-                         command,
-                         static_cast<uint8_t>(data.size())};
-  f.insert(f.end(), data.begin(), data.end());
-  return withCheck(f);
-}
 
 // Offset of the last preamble byte before `delimiter`, as the tool searches.
 size_t markerAt(const std::vector<uint8_t>& reply, uint8_t delimiter) {
@@ -76,7 +57,7 @@ TEST(HartInstrument, IdentityReplyAtTheOffsetsTheToolReads) {
   expectValidReply(*reply, m);
   EXPECT_EQ((*reply)[m + 2], 0x80);   // address as sent
   EXPECT_EQ((*reply)[m + 3], 0x00);   // command
-  EXPECT_EQ((*reply)[m + 4], 14);     // two status bytes and twelve data bytes
+  EXPECT_EQ((*reply)[m + 4], 19);     // two status bytes and seventeen data bytes (HART 7)
   EXPECT_EQ((*reply)[m + 5], 0x00);   // response code
   EXPECT_EQ((*reply)[m + 7], 254);
   EXPECT_EQ((*reply)[m + 8], 0x26);   // manufacturer
@@ -193,9 +174,9 @@ TEST(HartInstrument, RefusedCommandsAnswerWithAResponseCode) {
     uint8_t responseCode;
   };
   const std::vector<Case> cases = {
-      {longFrame(kIdentity, 6, {16}), 2},   // polling address beyond 15
+      {longFrame(kIdentity, 6, {64}), 2},   // polling address beyond 63
       {longFrame(kIdentity, 6, {}), 5},     // no data byte
-      {longFrame(kIdentity, 48, {}), 64},   // not implemented
+      {longFrame(kIdentity, 9, {}), 64},    // not implemented
       {shortFrame(0x80, 200), 64},
   };
   for (const auto& c : cases) {
