@@ -79,15 +79,14 @@ Dissection Journal::dissect(const Entry& entry) const {
                       entry.lastSent ? std::span<const uint8_t>(*entry.lastSent) : std::span<const uint8_t>());
 }
 
-Entry& Journal::append(Entry entry) {
+const Entry& Journal::append(Entry entry) {
   entry.number = nextNumber_++;
   if (openedNs_) entry.sinceOpenMs = (entry.at.monoNs - *openedNs_) / int64_t(kNsPerMs);
   makeRoomFor(entry.byteCount());
-  if (listener_) listener_->beforeAppend(entries_.size());
   bytes_ += entry.byteCount();
-  entries_.push_back(std::move(entry));
-  if (listener_) listener_->afterAppend();
-  return entries_.back();
+  entries_.push_back(std::make_shared<const Entry>(std::move(entry)));
+  if (listener_) listener_->changed();
+  return *entries_.back();
 }
 
 void Journal::makeRoomFor(size_t byteCount) {
@@ -96,23 +95,19 @@ void Journal::makeRoomFor(size_t byteCount) {
   // A block larger than the byte bound on its own still gets in, alone.
   while (count < entries_.size() &&
          (entries_.size() - count + 1 > limits_.maxEntries || bytes_ - freed + byteCount > limits_.maxBytes)) {
-    freed += entries_[count].byteCount();
+    freed += entries_[count]->byteCount();
     ++count;
   }
-  if (count == 0) return;
-  if (listener_) listener_->beforeDrop(count);
   entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(count));
   bytes_ -= freed;
   dropped_ += count;
-  if (listener_) listener_->afterDrop();
 }
 
 void Journal::clear() {
-  if (listener_) listener_->beforeClear();
   entries_.clear();
   bytes_ = 0;
   dropped_ = 0;
-  if (listener_) listener_->afterClear();
+  if (listener_) listener_->changed();
 }
 
 }  // namespace tq::journal

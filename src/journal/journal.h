@@ -51,17 +51,13 @@ struct Limits {
 
 class Journal {
  public:
-  // Told before and after the ring changes, so a view over it can follow
-  // row by row (rows are entry positions, oldest first).
+  // Told after the ring changed (an entry added, old ones gone, a clear).
+  // A view follows by entry numbers, in its own time: entries are
+  // numbered in order and a number is never reused.
   class Listener {
    public:
     virtual ~Listener() = default;
-    virtual void beforeDrop(size_t count) = 0;  // the first `count` entries go
-    virtual void afterDrop() = 0;
-    virtual void beforeAppend(size_t position) = 0;
-    virtual void afterAppend() = 0;
-    virtual void beforeClear() = 0;
-    virtual void afterClear() = 0;
+    virtual void changed() = 0;
   };
 
   explicit Journal(Limits limits = {}) : limits_(limits) {}
@@ -78,7 +74,10 @@ class Journal {
   Dissection dissect(const Entry& entry) const;
 
   size_t size() const { return entries_.size(); }
-  const Entry& at(size_t position) const { return entries_[position]; }
+  const Entry& at(size_t position) const { return *entries_[position]; }
+  // The entry, kept alive for as long as the caller holds it, also after
+  // the journal has let it go (a view's rows between two catch-ups).
+  std::shared_ptr<const Entry> share(size_t position) const { return entries_[position]; }
   // Entries that gave way to newer ones since the last clear.
   uint64_t dropped() const { return dropped_; }
   size_t bytes() const { return bytes_; }
@@ -86,12 +85,12 @@ class Journal {
   void clear();
 
  private:
-  Entry& append(Entry entry);
+  const Entry& append(Entry entry);
   void makeRoomFor(size_t byteCount);
 
   Limits limits_;
   Listener* listener_ = nullptr;
-  std::deque<Entry> entries_;
+  std::deque<std::shared_ptr<const Entry>> entries_;
   uint64_t nextNumber_ = 1;
   uint64_t dropped_ = 0;
   size_t bytes_ = 0;

@@ -76,6 +76,7 @@ JournalDock::JournalDock(journal::Journal& journal, QWidget* parent)
   connect(kinds, &QComboBox::currentIndexChanged, filter_, &JournalFilter::setChoice);
   connect(search, &QLineEdit::textChanged, filter_, &JournalFilter::setSearch);
   connect(clear, &QPushButton::clicked, this, [this] { journal_.clear(); });
+  model_->setFollowing(false);  // the panel starts hidden
 
   // New entries are followed unless the operator scrolled up to read.
   connect(filter_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this](const QModelIndex& parent) {
@@ -95,6 +96,12 @@ JournalDock::JournalDock(journal::Journal& journal, QWidget* parent)
   view_->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
+void JournalDock::setVisible(bool visible) {
+  QDockWidget::setVisible(visible);
+  // Hidden, the rows do not follow the journal; shown, they catch up.
+  model_->setFollowing(visible);
+}
+
 QString JournalDock::selectedText() const {
   std::set<int> rows;  // a field selected stands for its entry
   for (const QModelIndex& index : view_->selectionModel()->selectedIndexes()) {
@@ -102,8 +109,11 @@ QString JournalDock::selectedText() const {
   }
   std::string text;
   for (int row : rows) {
-    const journal::Entry* entry = model_->entryAt(row);
-    text += entry ? journal::entryText(journal_, *entry) : journal::droppedText(journal_.dropped()) + "\n";
+    if (model_->isDroppedCountRow(row)) {
+      text += journal::droppedText(journal_.dropped()) + "\n";
+    } else if (const journal::Entry* entry = model_->entryAt(row)) {
+      text += journal::entryText(journal_, *entry);
+    }
   }
   return QString::fromStdString(text);
 }

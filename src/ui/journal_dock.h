@@ -29,6 +29,7 @@ class JournalDock : public QDockWidget {
   QString saveTo(const QString& path) const;
 
   JournalModel& model() { return *model_; }
+  void setVisible(bool visible) override;
 
  private:
   void copySelection() const;

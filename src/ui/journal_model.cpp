@@ -14,6 +14,8 @@ namespace {
 // Dissections kept for rows that were opened; beyond this they are made again.
 constexpr size_t kKeptDissections = 256;
 constexpr quintptr kTopLevel = 0;
+// How soon the rows follow a change of the journal.
+constexpr int kFollowIntervalMs = 50;
 
 QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -26,15 +28,79 @@ QColor warningColor() {
 }  // namespace
 
 JournalModel::JournalModel(journal::Journal& journal, QObject* parent) : QAbstractItemModel(parent), journal_(journal) {
+  follow_.setSingleShot(true);
+  follow_.setInterval(kFollowIntervalMs);
+  connect(&follow_, &QTimer::timeout, this, &JournalModel::catchUp);
   journal_.setListener(this);
+  catchUp();
 }
 
 JournalModel::~JournalModel() { journal_.setListener(nullptr); }
 
+void JournalModel::changed() {
+  if (following_ && !follow_.isActive()) follow_.start();
+}
+
+void JournalModel::setFollowing(bool following) {
+  following_ = following;
+  if (following_) {
+    catchUp();
+    return;
+  }
+  // Not followed, the rows would only hold entries the journal let go.
+  follow_.stop();
+  beginResetModel();
+  rows_.clear();
+  bannerShown_ = false;
+  dissections_.clear();
+  endResetModel();
+}
+
+void JournalModel::catchUp() {
+  follow_.stop();
+  // Entries that went since the rows were made are always the oldest ones
+  // (all of them after a clear): the first rows.
+  const uint64_t journalFirst = journal_.size() > 0 ? journal_.at(0).number : UINT64_MAX;
+  int gone = 0;
+  while (gone < static_cast<int>(rows_.size()) && rows_[static_cast<size_t>(gone)]->number < journalFirst) ++gone;
+  if (gone > 0) {
+    beginRemoveRows({}, bannerRows(), bannerRows() + gone - 1);
+    for (int i = 0; i < gone; ++i) {
+      dissections_.erase(rows_.front()->number);
+      rows_.pop_front();
+    }
+    endRemoveRows();
+  }
+  const bool wantBanner = journal_.dropped() > 0;
+  if (wantBanner != bannerShown_) {
+    if (wantBanner) {
+      beginInsertRows({}, 0, 0);
+      bannerShown_ = true;
+      endInsertRows();
+    } else {
+      beginRemoveRows({}, 0, 0);
+      bannerShown_ = false;
+      endRemoveRows();
+    }
+  } else if (bannerShown_) {
+    emit dataChanged(index(0, 0), index(0, ColumnCount - 1));
+  }
+  if (journal_.size() == 0) return;
+  // The journal's entries after the last row, in order.
+  const uint64_t next = rows_.empty() ? journalFirst : rows_.back()->number + 1;
+  const size_t from = static_cast<size_t>(std::max(next, journalFirst) - journalFirst);
+  if (from >= journal_.size()) return;
+  const int added = static_cast<int>(journal_.size() - from);
+  const int at = bannerRows() + static_cast<int>(rows_.size());
+  beginInsertRows({}, at, at + added - 1);
+  for (size_t i = from; i < journal_.size(); ++i) rows_.push_back(journal_.share(i));
+  endInsertRows();
+}
+
 const journal::Entry* JournalModel::entryAt(int row) const {
   const int position = row - bannerRows();
-  if (position < 0 || position >= static_cast<int>(journal_.size())) return nullptr;
-  return &journal_.at(static_cast<size_t>(position));
+  if (position < 0 || position >= static_cast<int>(rows_.size())) return nullptr;
+  return rows_[static_cast<size_t>(position)].get();
 }
 
 int JournalModel::entryRow(const QModelIndex& index) const {
@@ -45,6 +111,7 @@ int JournalModel::entryRow(const QModelIndex& index) const {
 const Dissection& JournalModel::dissectionOf(const journal::Entry& entry) const {
   auto it = dissections_.find(entry.number);
   if (it != dissections_.end()) return it->second;
+  // Made again when asked for after this: a few hundred open rows at most.
   if (dissections_.size() >= kKeptDissections) dissections_.clear();
   return dissections_.emplace(entry.number, journal_.dissect(entry)).first->second;
 }
@@ -59,15 +126,14 @@ QModelIndex JournalModel::index(int row, int column, const QModelIndex& parent) 
 }
 
 QModelIndex JournalModel::parent(const QModelIndex& child) const {
-  if (!child.isValid() || child.internalId() == kTopLevel || journal_.size() == 0) return {};
-  const uint64_t first = journal_.at(0).number;
+  if (!child.isValid() || child.internalId() == kTopLevel) return {};
   const uint64_t number = child.internalId();
-  if (number < first || number - first >= journal_.size()) return {};
-  return createIndex(bannerRows() + static_cast<int>(number - first), 0, kTopLevel);
+  if (rows_.empty() || number < rows_.front()->number || number - rows_.front()->number >= rows_.size()) return {};
+  return createIndex(bannerRows() + static_cast<int>(number - rows_.front()->number), 0, kTopLevel);
 }
 
 int JournalModel::rowCount(const QModelIndex& parent) const {
-  if (!parent.isValid()) return bannerRows() + static_cast<int>(journal_.size());
+  if (!parent.isValid()) return bannerRows() + static_cast<int>(rows_.size());
   if (parent.internalId() != kTopLevel || parent.column() != 0) return 0;
   const journal::Entry* entry = entryAt(parent.row());
   if (!entry || !entry->bytes) return 0;
@@ -86,11 +152,12 @@ bool JournalModel::hasChildren(const QModelIndex& parent) const {
 QVariant JournalModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   if (index.internalId() == kTopLevel) {
-    const journal::Entry* entry = entryAt(index.row());
-    if (!entry) {  // the dropped-count row
+    if (isDroppedCountRow(index.row())) {
       if (role == Qt::DisplayRole && index.column() == SummaryColumn) return fromUtf8(journal::droppedText(journal_.dropped()));
       return {};
     }
+    const journal::Entry* entry = entryAt(index.row());
+    if (!entry) return {};
     switch (role) {
       case Qt::DisplayRole:
         switch (index.column()) {
@@ -153,38 +220,6 @@ QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int 
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   static const char* const kTitles[] = {"Time", "+ms", "Dir", "Bytes", "Summary"};
   return section >= 0 && section < ColumnCount ? QString::fromUtf8(kTitles[section]) : QVariant();
-}
-
-// The ring tells the model before and after each change, so rows come and
-// go one change at a time and open rows stay open.
-void JournalModel::beforeDrop(size_t count) {
-  bannerBeforeDrop_ = journal_.dropped() > 0;
-  const int first = bannerRows();
-  beginRemoveRows({}, first, first + static_cast<int>(count) - 1);
-}
-
-void JournalModel::afterDrop() {
-  endRemoveRows();
-  if (!bannerBeforeDrop_) {
-    beginInsertRows({}, 0, 0);
-    endInsertRows();
-  } else {
-    emit dataChanged(index(0, 0), index(0, ColumnCount - 1));
-  }
-}
-
-void JournalModel::beforeAppend(size_t position) {
-  const int row = bannerRows() + static_cast<int>(position);
-  beginInsertRows({}, row, row);
-}
-
-void JournalModel::afterAppend() { endInsertRows(); }
-
-void JournalModel::beforeClear() { beginResetModel(); }
-
-void JournalModel::afterClear() {
-  dissections_.clear();
-  endResetModel();
 }
 
 void JournalFilter::setChoice(int choice) {

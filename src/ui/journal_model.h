@@ -1,11 +1,21 @@
 #pragma once
 // The journal as a tree for JournalView: one row per entry (Time, +ms, Dir,
 // Bytes, Summary) with its dissection as child rows, one per field. The
-// model reads the journal in place and follows it row by row; a first row
-// counts the entries that gave way to newer ones. Dissections are made when
-// a row is opened and a few hundred of them are kept.
+// model reads the journal in place; a first row counts the entries that
+// gave way to newer ones. Dissections are made when a row is opened, and a
+// few hundred of them are kept.
+//
+// The model follows the journal at most every kFollowIntervalMs and only
+// while it is followed (the panel shown): a block costs the window's thread
+// its dissection and a place in the ring, and a flood of them costs the view
+// one change per interval, however full the journal. Its rows hold their
+// entries, so a row the journal let go still answers until the next
+// catch-up removes it.
 #include <QAbstractItemModel>
 #include <QSortFilterProxyModel>
+#include <QTimer>
+#include <deque>
+#include <memory>
 #include <unordered_map>
 
 #include "journal/journal.h"
@@ -32,24 +42,30 @@ class JournalModel : public QAbstractItemModel, private journal::Journal::Listen
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
   const journal::Journal& journal() const { return journal_; }
+  // Followed, the rows catch up with the journal shortly after it changes;
+  // not followed, they wait (and catch up at once when followed again).
+  void setFollowing(bool following);
+  // Brings the rows up to the journal now.
+  void catchUp();
   // The entry a top-level row stands for; nullptr for the dropped-count row.
   const journal::Entry* entryAt(int row) const;
+  bool isDroppedCountRow(int row) const { return bannerShown_ && row == 0; }
   // The top-level row of `index` (itself, or its entry's for a field).
   int entryRow(const QModelIndex& index) const;
 
  private:
-  void beforeDrop(size_t count) override;
-  void afterDrop() override;
-  void beforeAppend(size_t position) override;
-  void afterAppend() override;
-  void beforeClear() override;
-  void afterClear() override;
+  void changed() override;
 
-  int bannerRows() const { return journal_.dropped() > 0 ? 1 : 0; }
+  int bannerRows() const { return bannerShown_ ? 1 : 0; }
   const Dissection& dissectionOf(const journal::Entry& entry) const;
 
   journal::Journal& journal_;
-  bool bannerBeforeDrop_ = false;
+  QTimer follow_;
+  bool following_ = true;
+  // The rows' entries, oldest first, numbered without gaps; after the
+  // dropped-count row when it shows.
+  std::deque<std::shared_ptr<const journal::Entry>> rows_;
+  bool bannerShown_ = false;
   mutable std::unordered_map<uint64_t, Dissection> dissections_;
 };
 
