@@ -55,9 +55,9 @@ std::vector<PropertyRow> describeReply(const ParsedReply& reply, char decimalSep
   std::vector<PropertyRow> rows;
   if (first != kResponseSuccess) {
     rows.push_back({"Response", std::to_string(first) + ": " + std::string(responseMeaning(first)), "", true});
-    if (reply.data.empty()) return rows;  // a refusal carries no data
   }
   if (second != 0) rows.push_back({"Device status", joined(deviceStatusBits(second)), "", false});
+  if (first != kResponseSuccess && reply.data.empty()) return rows;  // a refusal carries no data
 
   const auto fields = replyFields(*reply.command);
   if (fields.empty()) {
