@@ -9,6 +9,7 @@
 #include "common/byte_display.h"
 #include "common/float_text.h"
 #include "common/text.h"
+#include "hart/frames.h"
 #include "hart/packed_ascii.h"
 #include "hart/status.h"
 #include "hart/units.h"
@@ -44,20 +45,21 @@ constexpr CodeName kSpecialUnits[] = {{250, "not used"}, {251, "none"}, {252, "u
 
 constexpr size_t kSingleBytes = 4;
 constexpr size_t kUnitValueBytes = 1 + kSingleBytes;
-constexpr int kYearBase = 1900;
 
 const DataField kIdentity[] = {
     {.name = "Expansion code", .offset = 0, .width = 1, .kind = K::Number, .journalOnly = true},
-    {.name = "Manufacturer id", .offset = 1, .width = 1, .kind = K::Number},
-    {.name = "Device type", .offset = 2, .width = 1, .kind = K::Number},
-    {.name = "Preambles requested", .offset = 3, .width = 1, .kind = K::Number},
-    {.name = "Universal command revision", .offset = 4, .width = 1, .kind = K::Number},
+    {.name = "Manufacturer id", .offset = identity_data::kManufacturerIdAt, .width = 1, .kind = K::Number},
+    {.name = "Device type", .offset = identity_data::kDeviceTypeAt, .width = 1, .kind = K::Number},
+    {.name = "Preambles requested", .offset = identity_data::kPreamblesRequestedAt, .width = 1, .kind = K::Number},
+    {.name = "Universal command revision", .offset = identity_data::kUniversalRevisionAt, .width = 1,
+     .kind = K::Number},
     {.name = "Device revision", .offset = 5, .width = 1, .kind = K::Number},
     {.name = "Software revision", .offset = 6, .width = 1, .kind = K::Number},
     {.name = "Hardware revision", .offset = 7, .width = 1, .kind = K::Number, .mask = 0xF8, .shift = 3},
     {.name = "Physical signaling", .offset = 7, .width = 1, .kind = K::Number, .mask = 0x07},
     {.name = "Flags", .offset = 8, .width = 1, .kind = K::Hex},
-    {.name = "Device id", .offset = 9, .width = 3, .kind = K::Number},
+    {.name = "Device id", .offset = identity_data::kDeviceIdAt, .width = identity_data::kDeviceIdBytes,
+     .kind = K::Number},
     {.name = "Preambles sent back", .offset = 12, .width = 1, .kind = K::Number, .required = false},
     {.name = "Last device variable code", .offset = 13, .width = 1, .kind = K::Number, .required = false},
     {.name = "Configuration change counter", .offset = 14, .width = 2, .kind = K::Number, .required = false},
@@ -84,12 +86,14 @@ const DataField kPollingAddress[] = {
      .names = kLoopCurrentMode},
 };
 const DataField kMessage[] = {
-    {.name = "Message", .offset = 0, .width = 24, .kind = K::PackedText},
+    {.name = "Message", .offset = 0, .width = packedBytes(kMessageChars), .kind = K::PackedText},
 };
 const DataField kTagDescriptorDate[] = {
-    {.name = "Tag", .offset = 0, .width = 6, .kind = K::PackedText},
-    {.name = "Descriptor", .offset = 6, .width = 12, .kind = K::PackedText},
-    {.name = "Date", .offset = 18, .width = 3, .kind = K::Date},
+    {.name = "Tag", .offset = 0, .width = packedBytes(kTagChars), .kind = K::PackedText},
+    {.name = "Descriptor", .offset = packedBytes(kTagChars), .width = packedBytes(kDescriptorChars),
+     .kind = K::PackedText},
+    {.name = "Date", .offset = packedBytes(kTagChars) + packedBytes(kDescriptorChars), .width = kDateBytes,
+     .kind = K::Date},
 };
 const DataField kDeviceInformation[] = {
     {.name = "Alarm selection", .offset = 0, .width = 1, .kind = K::Code, .names = kAlarmSelection},
@@ -160,7 +164,7 @@ std::string latin1Text(std::span<const uint8_t> bytes) {
 }
 
 std::string dateText(uint8_t day, uint8_t month, uint8_t yearSince1900) {
-  const int year = kYearBase + yearSince1900;
+  const int year = kFirstDateYear + yearSince1900;
   char text[32];
   snprintf(text, sizeof text, "%04d-%02u-%02u", year, unsigned{month}, unsigned{day});
   const std::chrono::year_month_day date{std::chrono::year(year), std::chrono::month(month), std::chrono::day(day)};

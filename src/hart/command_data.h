@@ -46,6 +46,17 @@ struct DataField {
   bool journalOnly = false;  // of no use to the page's rows
 };
 
+// Command 0's reply data as the scan reads it (its table says the same).
+namespace identity_data {
+inline constexpr size_t kManufacturerIdAt = 1;
+inline constexpr size_t kDeviceTypeAt = 2;
+inline constexpr size_t kPreamblesRequestedAt = 3;
+inline constexpr size_t kUniversalRevisionAt = 4;
+inline constexpr size_t kDeviceIdAt = 9;
+inline constexpr size_t kDeviceIdBytes = 3;
+inline constexpr size_t kBytes = kDeviceIdAt + kDeviceIdBytes;  // up to HART 5
+}  // namespace identity_data
+
 // The reply data of commands 0, 1, 2, 3, 6, 12, 13, 15, 17, 18, 20 and 48;
 // the request data of commands 6, 17 and 18. Empty for any other command.
 std::span<const DataField> replyFields(uint8_t command);

@@ -14,13 +14,6 @@ constexpr uint8_t kReadTagDescriptorDate = 13;
 constexpr uint8_t kWriteMessage = 17;
 constexpr uint8_t kWriteTagDescriptorDate = 18;
 
-// Command 0's data, HART 5 on.
-constexpr size_t kUniqueIdentifierBytes = 12;
-constexpr size_t kManufacturerAt = 1;
-constexpr size_t kDeviceTypeAt = 2;
-constexpr size_t kPreamblesAt = 3;
-constexpr size_t kUniversalRevisionAt = 4;
-constexpr size_t kDeviceIdAt = 9;
 constexpr uint8_t kPollingAddressMask = 0x3F;
 
 // Commands 12/17 and 13/18.
@@ -28,7 +21,6 @@ constexpr size_t kMessageBytes = packedBytes(kMessageChars);
 constexpr size_t kTagBytes = packedBytes(kTagChars);
 constexpr size_t kDescriptorBytes = packedBytes(kDescriptorChars);
 constexpr size_t kDateAt = kTagBytes + kDescriptorBytes;
-constexpr int kYearBase = 1900;
 
 constexpr const char* kNotInReply = "not in the reply";
 
@@ -82,14 +74,20 @@ std::vector<PropertyRow> describeReply(const ParsedReply& reply, char decimalSep
   return rows;
 }
 
+std::string statusText(const ParsedReply& reply) {
+  if (!reply.intact()) return "Reply not used: " + reply.fault;
+  return statusSummary(*reply.firstStatus, *reply.deviceStatus);
+}
+
 std::optional<UniqueIdentifier> readUniqueIdentifier(const ParsedReply& reply) {
-  if (!holds(reply, {kReadUniqueIdentifier}, kUniqueIdentifierBytes) || reply.frame.longAddress()) return std::nullopt;
+  using namespace identity_data;
+  if (!holds(reply, {kReadUniqueIdentifier}, kBytes) || reply.frame.longAddress()) return std::nullopt;
   const auto& d = reply.data;
   UniqueIdentifier id;
   id.pollingAddress = reply.address[0] & kPollingAddressMask;
-  id.manufacturerId = d[kManufacturerAt];
+  id.manufacturerId = d[kManufacturerIdAt];
   id.deviceType = d[kDeviceTypeAt];
-  id.preamblesRequested = d[kPreamblesAt];
+  id.preamblesRequested = d[kPreamblesRequestedAt];
   id.universalRevision = d[kUniversalRevisionAt];
   id.deviceId = {d[kDeviceIdAt], d[kDeviceIdAt + 1], d[kDeviceIdAt + 2]};
   return id;
@@ -101,7 +99,7 @@ std::optional<TagDescriptorDate> readTagDescriptorDate(const ParsedReply& reply)
   TagDescriptorDate record;
   record.tag = withoutTrailingBlanks(unpackAscii(d.subspan(0, kTagBytes)));
   record.descriptor = withoutTrailingBlanks(unpackAscii(d.subspan(kTagBytes, kDescriptorBytes)));
-  record.date = {kYearBase + d[kDateAt + 2], d[kDateAt + 1], d[kDateAt]};
+  record.date = {kFirstDateYear + d[kDateAt + 2], d[kDateAt + 1], d[kDateAt]};
   return record;
 }
 

@@ -39,6 +39,11 @@ struct PropertyRow {
 //   row "Data" with the bytes in hex.
 std::vector<PropertyRow> describeReply(const ParsedReply& reply, char decimalSeparator);
 
+// The status label's text for a reply: statusSummary of its status bytes,
+// or, for a reply that cannot be trusted, "Reply not used: check byte 51,
+// expected 50" (the fault as parseReply gives it).
+std::string statusText(const ParsedReply& reply);
+
 // Command 0's reply as the scan lists it and the long frames address it.
 struct UniqueIdentifier {
   uint8_t pollingAddress = 0;  // from the reply's short address

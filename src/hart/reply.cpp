@@ -1,5 +1,7 @@
 #include "hart/reply.h"
 
+#include <algorithm>
+
 #include "common/byte_display.h"
 #include "hart/frames.h"
 #include "hart/status.h"

@@ -151,6 +151,20 @@ TEST(ReplyRows, RefusalsFaultsAndShortDataShowAndNoDataIsUsedFromABadFrame) {
   for (const auto& c : cases) EXPECT_EQ(rowsOf(c.block), c.rows) << c.name;
 }
 
+TEST(ReplyStatus, TheLabelSaysTheStatusOrWhyTheReplyIsNotUsed) {
+  const struct {
+    std::vector<uint8_t> block;
+    std::string text;
+  } cases[] = {
+      {reply(1, "13 41 48 00 00", 0, 0x40), "Response 0 (success); status 40: configuration changed"},
+      {reply(15, "", 64), "Response 64 (command not implemented); status 00"},
+      {reply(1, "", 0x90), "Communication error 90: the instrument received the request garbled (framing)"},
+      {changed(reply(1, "13 41 48 00 00"), 12, 0x14), "Reply not used: check byte 4A, expected 4D"},
+      {cut(reply(1, "13 41 48 00 00"), 12), "Reply not used: frame ends after 10 of 16 bytes"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(statusText(*parseReply(c.block)), c.text) << c.text;
+}
+
 TEST(ParsedReply, FindsTheReplyAmongOtherBytes) {
   const auto identity = hex(kIdentityReply);
   auto around = hex("00 11 FF 06 12");  // a stray marker whose frame does not hold
