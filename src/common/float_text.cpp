@@ -1,5 +1,6 @@
 #include "common/float_text.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -19,7 +20,8 @@ uint32_t singleBits(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
   return uint32_t{b0} << 24 | uint32_t{b1} << 16 | uint32_t{b2} << 8 | uint32_t{b3};
 }
 
-std::string floatText(uint32_t bits, char decimalSeparator) {
+std::string floatText(uint32_t bits, char decimalSeparator, int significantDigits) {
+  const auto kept = static_cast<size_t>(std::clamp(significantDigits, 1, kFloatTextDigits));
   const bool negative = (bits >> 31) != 0;
   const double value = std::bit_cast<float>(bits);  // widened exactly
   const std::string sign = negative ? "-" : "";
@@ -39,11 +41,11 @@ std::string floatText(uint32_t bits, char decimalSeparator) {
   }
   int exponent = std::atoi(std::string(exact.substr(e + 1)).c_str());  // value = d.ddd x 10^exponent
 
-  // Round to 15 significant digits, half away from zero.
-  const bool roundUp = digits[kFloatTextDigits] >= '5';
-  digits.resize(kFloatTextDigits);
+  // Round to the significant digits kept, half away from zero.
+  const bool roundUp = digits[kept] >= '5';
+  digits.resize(kept);
   if (roundUp) {
-    int i = kFloatTextDigits - 1;
+    int i = static_cast<int>(kept) - 1;
     while (i >= 0 && digits[static_cast<size_t>(i)] == '9') digits[static_cast<size_t>(i--)] = '0';
     if (i >= 0) {
       ++digits[static_cast<size_t>(i)];

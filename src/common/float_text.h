@@ -19,7 +19,8 @@ uint32_t singleBits(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
 // digit, the separator, the other digits, "E" and the exponent without plus
 // sign or leading zeros ("1.5E20", "1E-5"). Zero is "0" (negative zero too);
 // infinities and not-a-numbers are "INF" and "NAN", with "-" when the sign
-// bit is set. `decimalSeparator` is the user's locale's.
-std::string floatText(uint32_t bits, char decimalSeparator = '.');
+// bit is set. `decimalSeparator` is the user's locale's. `significantDigits`
+// (1 .. 15) rounds to fewer digits in the same notation.
+std::string floatText(uint32_t bits, char decimalSeparator = '.', int significantDigits = kFloatTextDigits);
 
 }  // namespace tq

@@ -1,9 +1,12 @@
 #include "hart/frames.h"
 
+#include <chrono>
+#include <cstdio>
 #include <string>
 
 #include "common/errors.h"
 #include "common/int_conversion.h"
+#include "hart/packed_ascii.h"
 #include "protocol/frame_fields.h"
 
 namespace tq::hart {
@@ -17,11 +20,18 @@ constexpr uint8_t kLongAddressManufacturerMask = 0x3F;
 constexpr uint8_t kCommandReadIdentity = 0;
 constexpr uint8_t kCommandReadVariables = 3;
 constexpr uint8_t kCommandWritePollingAddress = 6;
+constexpr uint8_t kCommandWriteMessage = 17;
+constexpr uint8_t kCommandWriteTagDescriptorDate = 18;
 
 constexpr const char* kPreambleField = "Preamble Length";
 constexpr const char* kCommandModeField = "HART Command Mode";
 constexpr const char* kAddressField = "HART Address";
 constexpr const char* kNewAddressField = "HART Address Configuration";
+constexpr const char* kScanAddressField = "Scan address";
+// As packed-ASCII refusals name them: "The tag cannot hold ...".
+constexpr const char* kTagField = "tag";
+constexpr const char* kDescriptorField = "descriptor";
+constexpr const char* kMessageField = "message";
 
 [[noreturn]] void refuse(std::string message) { throw InputRefused(std::move(message)); }
 
@@ -59,6 +69,10 @@ Frame assemble(const Preamble& preamble, std::span<const uint8_t> body) {
 
 Frame longFrame(const Preamble& preamble, int commandMode, const DeviceIdentity& identity,
                 uint8_t command, std::span<const uint8_t> data) {
+  if (data.size() > kMaxDataBytes) {
+    refuse("Command " + std::to_string(command) + ": " + std::to_string(data.size()) +
+           " data bytes cannot be sent; a frame carries at most " + std::to_string(kMaxDataBytes) + ".");
+  }
   Frame body = {kLongRequest,
                 static_cast<uint8_t>(masterBit(commandMode) | (identity.manufacturerId & kLongAddressManufacturerMask)),
                 identity.deviceType,
@@ -71,6 +85,15 @@ Frame longFrame(const Preamble& preamble, int commandMode, const DeviceIdentity&
   return assemble(preamble, body);
 }
 
+Frame shortIdentityQuery(std::string_view preambleText, int commandMode, int pollingAddress, int maxAddress,
+                         const char* addressField) {
+  const Preamble preamble = convertPreamble(preambleText);
+  const uint8_t master = masterBit(commandMode);
+  const uint8_t address = master | selection(pollingAddress, maxAddress, addressField);
+  const uint8_t body[] = {kShortRequest, address, kCommandReadIdentity, 0};
+  return assemble(preamble, body);
+}
+
 }  // namespace
 
 uint8_t checkByte(std::span<const uint8_t> bytes) {
@@ -80,11 +103,7 @@ uint8_t checkByte(std::span<const uint8_t> bytes) {
 }
 
 Frame identityQueryFrame(std::string_view preambleText, int commandMode, int pollingAddress) {
-  const Preamble preamble = convertPreamble(preambleText);
-  const uint8_t master = masterBit(commandMode);
-  const uint8_t address = master | selection(pollingAddress, kMaxPollingAddress, kAddressField);
-  const uint8_t body[] = {kShortRequest, address, kCommandReadIdentity, 0};
-  return assemble(preamble, body);
+  return shortIdentityQuery(preambleText, commandMode, pollingAddress, kMaxPollingAddress, kAddressField);
 }
 
 Frame variablesQueryFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity) {
@@ -100,6 +119,53 @@ Frame pollingAddressFrame(std::string_view preambleText, int commandMode, const 
 
 Frame manualFrame(std::string_view preambleText, std::span<const uint8_t> typed) {
   return assemble(convertPreamble(preambleText), typed);
+}
+
+Frame longCommandFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
+                       uint8_t command, std::span<const uint8_t> data) {
+  return longFrame(convertPreamble(preambleText), commandMode, identity, command, data);
+}
+
+Frame scanQueryFrame(std::string_view preambleText, int commandMode, int pollingAddress) {
+  return shortIdentityQuery(preambleText, commandMode, pollingAddress, kMaxScanPollingAddress, kScanAddressField);
+}
+
+std::vector<uint8_t> tagDescriptorDateData(std::string_view tag, std::string_view descriptor, const TagDate& date) {
+  std::vector<uint8_t> data = packAscii(tag, kTagChars, kTagField);
+  const std::vector<uint8_t> packedDescriptor = packAscii(descriptor, kDescriptorChars, kDescriptorField);
+  data.insert(data.end(), packedDescriptor.begin(), packedDescriptor.end());
+  if (date.year < kFirstDateYear || date.year > kLastDateYear) {
+    refuse("The date's year " + std::to_string(date.year) + " cannot be sent: an instrument holds the years " +
+           std::to_string(kFirstDateYear) + " to " + std::to_string(kLastDateYear) + ".");
+  }
+  const std::chrono::year_month_day calendar{std::chrono::year(date.year),
+                                             std::chrono::month(static_cast<unsigned>(date.month)),
+                                             std::chrono::day(static_cast<unsigned>(date.day))};
+  if (date.month < 1 || date.day < 1 || !calendar.ok()) {
+    char shown[48];
+    snprintf(shown, sizeof shown, "%04d-%02d-%02d", date.year, date.month, date.day);
+    refuse("The date " + std::string(shown) + " is not a day of the calendar.");
+  }
+  data.push_back(static_cast<uint8_t>(date.day));
+  data.push_back(static_cast<uint8_t>(date.month));
+  data.push_back(static_cast<uint8_t>(date.year - kFirstDateYear));
+  return data;
+}
+
+std::vector<uint8_t> messageData(std::string_view message) { return packAscii(message, kMessageChars, kMessageField); }
+
+Frame writeTagFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
+                    std::string_view tag, std::string_view descriptor, const TagDate& date) {
+  const Preamble preamble = convertPreamble(preambleText);
+  const std::vector<uint8_t> data = tagDescriptorDateData(tag, descriptor, date);
+  return longFrame(preamble, commandMode, identity, kCommandWriteTagDescriptorDate, data);
+}
+
+Frame writeMessageFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
+                        std::string_view message) {
+  const Preamble preamble = convertPreamble(preambleText);
+  const std::vector<uint8_t> data = messageData(message);
+  return longFrame(preamble, commandMode, identity, kCommandWriteMessage, data);
 }
 
 }  // namespace tq::hart

@@ -26,6 +26,10 @@ inline constexpr size_t kMaxFrameBytes = 504;
 inline constexpr size_t kManualMaxBytes = 15;
 // The highest polling address a frame carries.
 inline constexpr int kMaxPollingAddress = 15;
+// The highest polling address the scan tries (HART 6 on).
+inline constexpr int kMaxScanPollingAddress = 63;
+// A frame's data: its byte count is one byte.
+inline constexpr size_t kMaxDataBytes = 255;
 
 inline constexpr uint8_t kPreambleByte = 0xFF;
 inline constexpr uint8_t kShortRequest = 0x02;  // short frame, master to field device
@@ -54,5 +58,48 @@ Frame pollingAddressFrame(std::string_view preambleText, int commandMode, const 
 Frame manualFrame(std::string_view preambleText, std::span<const uint8_t> typed);
 
 uint8_t checkByte(std::span<const uint8_t> bytes);
+
+// Any command with `data` (at most kMaxDataBytes) to the identified
+// instrument, as the HART Instrument page reads and writes it.
+//   FF.. 82 <master|manufacturer & 3F> <type> <id id id> <command> <count> <data> <check>
+Frame longCommandFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
+                       uint8_t command, std::span<const uint8_t> data = {});
+
+// Command 0 in a short frame to `pollingAddress` 0 .. kMaxScanPollingAddress,
+// for the scan of the loop.
+//   FF.. 02 <master|address> 00 00 <check>
+Frame scanQueryFrame(std::string_view preambleText, int commandMode, int pollingAddress);
+
+// Characters of the packed texts of commands 12/17 and 13/18.
+inline constexpr size_t kTagChars = 8;
+inline constexpr size_t kDescriptorChars = 16;
+inline constexpr size_t kMessageChars = 32;
+// The date of commands 13/18: day, month, year - 1900.
+inline constexpr size_t kDateBytes = 3;
+inline constexpr int kFirstDateYear = 1900;
+inline constexpr int kLastDateYear = 2155;
+
+struct TagDate {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  bool operator==(const TagDate&) const = default;
+};
+
+// Command 18's data (21 bytes): tag and descriptor packed and padded, then
+// the date. Refused (InputRefused) for a character packed ASCII cannot
+// carry, a text too long, a day that is not in the calendar or a year
+// outside kFirstDateYear .. kLastDateYear.
+std::vector<uint8_t> tagDescriptorDateData(std::string_view tag, std::string_view descriptor, const TagDate& date);
+// Command 17's data (24 bytes): the message packed and padded.
+std::vector<uint8_t> messageData(std::string_view message);
+
+// Command 18, write tag, descriptor and date; command 17, write message.
+// The preamble text is converted first, then the texts are checked, then
+// the selection and the preamble range, as the other builders do.
+Frame writeTagFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
+                    std::string_view tag, std::string_view descriptor, const TagDate& date);
+Frame writeMessageFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
+                        std::string_view message);
 
 }  // namespace tq::hart
