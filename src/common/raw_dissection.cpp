@@ -18,18 +18,24 @@ void appendHex(std::string& out, uint8_t b) {
   out += kHexDigits[b & 0x0F];
 }
 
-// "48 65 6C 6C 6F  Hello", the text column aligned for a short last line.
+// "48 65 6C 6C 6F  Hello", the text column aligned for a short last line;
+// written into one buffer, as a block of noise makes 128 of them.
 std::string line(std::span<const uint8_t> bytes) {
-  std::string out;
-  out.reserve(kRawLineBytes * 4 + 2);
+  char out[kRawLineBytes * 4 + 1];
+  char* p = out;
   for (size_t i = 0; i < kRawLineBytes; ++i) {
-    if (i < bytes.size()) appendHex(out, bytes[i]);
-    else out += "  ";
-    out += ' ';
+    if (i < bytes.size()) {
+      *p++ = kHexDigits[bytes[i] >> 4];
+      *p++ = kHexDigits[bytes[i] & 0x0F];
+    } else {
+      *p++ = ' ';
+      *p++ = ' ';
+    }
+    *p++ = ' ';
   }
-  out += ' ';
-  for (const uint8_t b : bytes) out += printable(b);
-  return out;
+  *p++ = ' ';
+  for (const uint8_t b : bytes) *p++ = printable(b);
+  return std::string(out, static_cast<size_t>(p - out));
 }
 
 }  // namespace

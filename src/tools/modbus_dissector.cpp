@@ -1,5 +1,9 @@
 #include "tools/modbus_dissector.h"
 
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -161,8 +165,36 @@ std::string addressText(uint8_t f, uint16_t address) {
   }
 }
 
+// "0x5A00 = 23040, signed 23040", in one buffer: an answer holds up to 125.
 std::string registerText(uint16_t v) {
-  return hex4(v) + " = " + std::to_string(v) + ", signed " + std::to_string(static_cast<int16_t>(v));
+  char text[40] = {'0', 'x', kHexDigits[v >> 12], kHexDigits[(v >> 8) & 0x0F], kHexDigits[(v >> 4) & 0x0F],
+                   kHexDigits[v & 0x0F], ' ', '=', ' '};
+  char* p = std::to_chars(text + 9, std::end(text), unsigned{v}).ptr;
+  constexpr std::string_view kSigned = ", signed ";
+  p = std::copy(kSigned.begin(), kSigned.end(), p);
+  p = std::to_chars(p, std::end(text), int{static_cast<int16_t>(v)}).ptr;
+  return std::string(text, p);
+}
+
+// The shortest text that reads back as the same single ("0.1", not the
+// calculator's "0.100000001490116"): a 125-register answer has 62 pairs to
+// show twice, and the window's thread pays for each. Written as the
+// calculator writes exponents and specials ("1E20", "INF", "NAN").
+std::string singleText(uint32_t bits) {
+  const float value = std::bit_cast<float>(bits);
+  const char* sign = (bits >> 31) != 0 ? "-" : "";
+  if (std::isnan(value)) return std::string(sign) + "NAN";
+  if (std::isinf(value)) return std::string(sign) + "INF";
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, result.ptr);
+  const size_t e = text.find('e');
+  if (e == std::string::npos) return text == "-0" ? "0" : text;
+  std::string exponent = text.substr(e + 1);
+  if (exponent[0] == '+') exponent.erase(0, 1);
+  const size_t digits = exponent[0] == '-' ? 1 : 0;
+  while (exponent.size() > digits + 1 && exponent[digits] == '0') exponent.erase(digits, 1);
+  return text.substr(0, e) + "E" + exponent;
 }
 
 std::string bitsText(uint8_t b) {
@@ -187,7 +219,7 @@ void registers(std::span<const uint8_t> frame, size_t at, size_t count, bool com
     const std::string first = registerName(f, start, i);
     const std::string second = registerName(f, start, i + 1);
     d.add(first + " + " + second.substr(second.rfind(' ') + 1) + " as float", p, 4,
-          "high word first " + floatText(highFirst) + ", low word first " + floatText(lowFirst));
+          "high word first " + singleText(highFirst) + ", low word first " + singleText(lowFirst));
   }
   if (complete && count % 2 != 0) {
     DissectedField& odd = d.add("Last byte", at + count - 1, 1, "0x" + hex2(frame[at + count - 1]));
@@ -266,6 +298,7 @@ Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const ui
     }
     const size_t data = kAnswerByteCountAt + 1;
     const size_t present = std::min(count, whole > data ? whole - data : 0);
+    d.fields.reserve(d.fields.size() + present + present / 4 + 2);  // registers, pairs, CRC and a remark
     if (readsBits(f)) {
       bits(bytes, data, present, f, start, d);
       title += ", " + std::to_string(count) + (count == 1 ? " byte" : " bytes");
