@@ -8,9 +8,9 @@ namespace {
 
 using E = Encoding;
 
-const FieldLayout kDevice = {"", E::IndexDigit, "Meter ID", "ComboBox41"};
+constexpr FieldLayout kDevice = {"", E::IndexDigit, "Meter ID", "ComboBox41"};
 
-const QueryLayout kQueries[] = {
+constexpr QueryLayout kQueries[] = {
     {"QV", "Communication Query"},
     {"QX1", "System Parameters"},
     {"QQ", "MODBUS Parameter Query", true},
@@ -19,67 +19,72 @@ const QueryLayout kQueries[] = {
 };
 enum QueryIndex { kCommQuery, kSystemQuery, kModbusQuery, kOutputSettingsQuery, kOutputValuesQuery };
 
-// Field names as the operator finds them in the window; the builders'
-// messages name the same.
-const SetFrameLayout kSetFrames[] = {
-    {"BA1", "RS485 Serial Port Parameters", false, "",
-     {{":", E::IndexDigit, "RS485 Serial Port Parameters, Baud Rate", "ComboBox2"},
-      {"", E::IndexDigit, "RS485 Serial Port Parameters, Parity", "ComboBox4"}}},
-    // The same list on two pages; each caller names its own.
-    {"MD", "Module Working Mode", false, "", {{":", E::IndexDigit, "Module Working Mode", "ComboBox7"}}},
-    {"ADR", "MODBUS Slave Address", false, "", {{":", E::ThreeDigitDecimal, "MODBUS Slave Address", "Edit14"}}},
-    {"XY", "Communication Delay", false, "", {{":", E::IndexDigit, "Communication Delay", "ComboBox12"}}},
-    {"JTM", "Instrument Communication Interval", false, "",
-     {{":", E::ThreeDigitDecimal, "Instrument Communication Interval", "Edit6"}}},
-    {"YB", "Interface Type", false, "",
-     {{":", E::IndexDigit, "Interface Type", "ComboBox13"}, {"", E::IndexDigit, "Unit count", "ComboBox1"}}},
-    {"RESET", "Parameter Initialization", false, "", {}},
-    {"FMW", "Variable 1 Coefficient", false, "",
-     {{":", E::IndexDigit, "Variable 1 Coefficient", "ComboBox18"},
-      {",", E::FixedText, "Coefficient", "Beilv", '0', kCoefficientWidth}}},
-    {"HART", "Meter settings", true, "",
-     {{":", E::IndexDigit, "Enable", "ComboBox6"},
-      {",", E::IndexDigit, "Device Mode", "ComboBox16"},
-      {",", E::TwoDigitIndex, "Meter Type", "ComboBox17"},
-      {",", E::OffsetDigit, "Preamble Length", "ComboBox34", '4'},
-      {",", E::ThreeDigitDecimal, "Buffer Clear Time", "Edit1"}}},
-    // Formats of the current register and variables 1 .. 4.
-    {"DFOT", "Register formats", true, "",
-     {{":", E::IndexDigit, "Current (RTU_ADR) format", "FAMOUT1"},
-      {"", E::IndexDigit, "Variable_1(RTU_ADR) format", "FAMOUT3"},
-      {"", E::IndexDigit, "Variable_2(RTU_ADR) format", "FAMOUT5"},
-      {"", E::IndexDigit, "Variable_3(RTU_ADR) format", "FAMOUT7"},
-      {"", E::IndexDigit, "Variable_4(RTU_ADR) format", "FAMOUT9"}}},
-    // Address bits, then per variable the command, start address and length.
-    {"MDBS", "Custom HART Data Parsing Format", true, "",
-     {{":", E::OffsetDigit, "Address Bits", "ComboBox15", '3'},
-      {",", E::IndexDigit, "Variable_1 Command Number", "RADCOM1"},
-      {"", E::TwoDigitDecimal, "Variable_1 Start Addr.", "READADR1"},
-      {"", E::IndexDigit, "Variable_1 Data Length", "READLG1"},
-      {",", E::IndexDigit, "Variable_2 Command Number", "RADCOM3"},
-      {"", E::TwoDigitDecimal, "Variable_2 Start Addr.", "READADR3"},
-      {"", E::IndexDigit, "Variable_2 Data Length", "READLG3"},
-      {",", E::IndexDigit, "Variable_3 Command Number", "RADCOM5"},
-      {"", E::TwoDigitDecimal, "Variable_3 Start Addr.", "READADR5"},
-      {"", E::IndexDigit, "Variable_3 Data Length", "READLG5"},
-      {",", E::IndexDigit, "Variable_4 Command Number", "RADCOM7"},
-      {"", E::TwoDigitDecimal, "Variable_4 Start Addr.", "READADR7"},
-      {"", E::IndexDigit, "Variable_4 Data Length", "READLG7"}}},
-    // The frame ends with the command's last raw byte.
-    {"CAMD", "Read Meter Command 1", true, "1",
-     {{":", E::IndexDigit, "Read Meter Command 1", "ComboBox28"},
-      {"<", E::CountAndBytes, "Read Meter Command 1", "Edit4"}},
-     false},
-    {"CAMD", "Read Meter Command 2", true, "2",
-     {{":", E::IndexDigit, "Read Meter Command 2", "ComboBox29"},
-      {"<", E::CountAndBytes, "Read Meter Command 2", "Edit5"}},
-     false},
-};
 enum SetIndex {
   kRs485Line, kWorkingMode, kSlaveAddress, kDelay, kInterval, kInterfaceType, kReset, kCoefficient,
   kDeviceSettings, kRegisterFormats, kParsingFormat, kReadCommand1, kReadCommand2, kSetFrameCount
 };
-static_assert(std::size(kSetFrames) == kSetFrameCount);
+
+// Field names as the operator finds them in the window; the builders'
+// messages name the same. Built on first use, so a frame built while other
+// files' statics are set up finds it ready.
+const SetFrameLayout* setFrames() {
+  static const SetFrameLayout layouts[] = {
+      {"BA1", "RS485 Serial Port Parameters", false, "",
+       {{":", E::IndexDigit, "RS485 Serial Port Parameters, Baud Rate", "ComboBox2"},
+        {"", E::IndexDigit, "RS485 Serial Port Parameters, Parity", "ComboBox4"}}},
+      // The same list on two pages; each caller names its own.
+      {"MD", "Module Working Mode", false, "", {{":", E::IndexDigit, "Module Working Mode", "ComboBox7"}}},
+      {"ADR", "MODBUS Slave Address", false, "", {{":", E::ThreeDigitDecimal, "MODBUS Slave Address", "Edit14"}}},
+      {"XY", "Communication Delay", false, "", {{":", E::IndexDigit, "Communication Delay", "ComboBox12"}}},
+      {"JTM", "Instrument Communication Interval", false, "",
+       {{":", E::ThreeDigitDecimal, "Instrument Communication Interval", "Edit6"}}},
+      {"YB", "Interface Type", false, "",
+       {{":", E::IndexDigit, "Interface Type", "ComboBox13"}, {"", E::IndexDigit, "Unit count", "ComboBox1"}}},
+      {"RESET", "Parameter Initialization", false, "", {}},
+      {"FMW", "Variable 1 Coefficient", false, "",
+       {{":", E::IndexDigit, "Variable 1 Coefficient", "ComboBox18"},
+        {",", E::FixedText, "Coefficient", "Beilv", '0', kCoefficientWidth}}},
+      {"HART", "Meter settings", true, "",
+       {{":", E::IndexDigit, "Enable", "ComboBox6"},
+        {",", E::IndexDigit, "Device Mode", "ComboBox16"},
+        {",", E::TwoDigitIndex, "Meter Type", "ComboBox17"},
+        {",", E::OffsetDigit, "Preamble Length", "ComboBox34", '4'},
+        {",", E::ThreeDigitDecimal, "Buffer Clear Time", "Edit1"}}},
+      // Formats of the current register and variables 1 .. 4.
+      {"DFOT", "Register formats", true, "",
+       {{":", E::IndexDigit, "Current (RTU_ADR) format", "FAMOUT1"},
+        {"", E::IndexDigit, "Variable_1(RTU_ADR) format", "FAMOUT3"},
+        {"", E::IndexDigit, "Variable_2(RTU_ADR) format", "FAMOUT5"},
+        {"", E::IndexDigit, "Variable_3(RTU_ADR) format", "FAMOUT7"},
+        {"", E::IndexDigit, "Variable_4(RTU_ADR) format", "FAMOUT9"}}},
+      // Address bits, then per variable the command, start address and length.
+      {"MDBS", "Custom HART Data Parsing Format", true, "",
+       {{":", E::OffsetDigit, "Address Bits", "ComboBox15", '3'},
+        {",", E::IndexDigit, "Variable_1 Command Number", "RADCOM1"},
+        {"", E::TwoDigitDecimal, "Variable_1 Start Addr.", "READADR1"},
+        {"", E::IndexDigit, "Variable_1 Data Length", "READLG1"},
+        {",", E::IndexDigit, "Variable_2 Command Number", "RADCOM3"},
+        {"", E::TwoDigitDecimal, "Variable_2 Start Addr.", "READADR3"},
+        {"", E::IndexDigit, "Variable_2 Data Length", "READLG3"},
+        {",", E::IndexDigit, "Variable_3 Command Number", "RADCOM5"},
+        {"", E::TwoDigitDecimal, "Variable_3 Start Addr.", "READADR5"},
+        {"", E::IndexDigit, "Variable_3 Data Length", "READLG5"},
+        {",", E::IndexDigit, "Variable_4 Command Number", "RADCOM7"},
+        {"", E::TwoDigitDecimal, "Variable_4 Start Addr.", "READADR7"},
+        {"", E::IndexDigit, "Variable_4 Data Length", "READLG7"}}},
+      // The frame ends with the command's last raw byte.
+      {"CAMD", "Read Meter Command 1", true, "1",
+       {{":", E::IndexDigit, "Read Meter Command 1", "ComboBox28"},
+        {"<", E::CountAndBytes, "Read Meter Command 1", "Edit4"}},
+       false},
+      {"CAMD", "Read Meter Command 2", true, "2",
+       {{":", E::IndexDigit, "Read Meter Command 2", "ComboBox29"},
+        {"<", E::CountAndBytes, "Read Meter Command 2", "Edit5"}},
+       false},
+  };
+  static_assert(std::size(layouts) == kSetFrameCount);
+  return layouts;
+}
 
 Frame queryFrame(const QueryLayout& query, int device = 0) {
   FrameBuilder frame(kQueryPrefix);
@@ -104,7 +109,7 @@ Frame setFrame(const SetFrameLayout& layout, int device, std::initializer_list<F
 }  // namespace
 
 std::span<const QueryLayout> queryLayouts() { return kQueries; }
-std::span<const SetFrameLayout> setFrameLayouts() { return kSetFrames; }
+std::span<const SetFrameLayout> setFrameLayouts() { return {setFrames(), kSetFrameCount}; }
 const FieldLayout& deviceField() { return kDevice; }
 
 Frame commQueryFrame() { return queryFrame(kQueries[kCommQuery]); }
@@ -112,42 +117,42 @@ Frame systemQueryFrame() { return queryFrame(kQueries[kSystemQuery]); }
 Frame modbusQueryFrame(int device) { return queryFrame(kQueries[kModbusQuery], device); }
 
 Frame rs485LineFrame(int baudIndex, int parityIndex) {
-  return setFrame(kSetFrames[kRs485Line], 0, {baudIndex, parityIndex});
+  return setFrame(setFrames()[kRs485Line], 0, {baudIndex, parityIndex});
 }
 
 Frame workingModeFrame(int modeIndex, std::string_view field) {
-  SetFrameLayout named = kSetFrames[kWorkingMode];
+  SetFrameLayout named = setFrames()[kWorkingMode];
   named.fields[0].name = field;
   return setFrame(named, 0, {modeIndex});
 }
 
-Frame slaveAddressFrame(std::string_view address) { return setFrame(kSetFrames[kSlaveAddress], 0, {address}); }
+Frame slaveAddressFrame(std::string_view address) { return setFrame(setFrames()[kSlaveAddress], 0, {address}); }
 
-Frame communicationDelayFrame(int delayIndex) { return setFrame(kSetFrames[kDelay], 0, {delayIndex}); }
+Frame communicationDelayFrame(int delayIndex) { return setFrame(setFrames()[kDelay], 0, {delayIndex}); }
 
-Frame instrumentIntervalFrame(std::string_view interval) { return setFrame(kSetFrames[kInterval], 0, {interval}); }
+Frame instrumentIntervalFrame(std::string_view interval) { return setFrame(setFrames()[kInterval], 0, {interval}); }
 
 Frame interfaceTypeFrame(int interfaceIndex, int unitCountIndex) {
-  return setFrame(kSetFrames[kInterfaceType], 0, {interfaceIndex, unitCountIndex});
+  return setFrame(setFrames()[kInterfaceType], 0, {interfaceIndex, unitCountIndex});
 }
 
-Frame resetFrame() { return setFrame(kSetFrames[kReset], 0, {}); }
+Frame resetFrame() { return setFrame(setFrames()[kReset], 0, {}); }
 
 Frame coefficientFrame(int modeIndex, std::string_view coefficient) {
-  return setFrame(kSetFrames[kCoefficient], 0, {modeIndex, coefficient});
+  return setFrame(setFrames()[kCoefficient], 0, {modeIndex, coefficient});
 }
 
 Frame deviceSettingsFrame(const DeviceSettings& s) {
-  return setFrame(kSetFrames[kDeviceSettings], s.device,
+  return setFrame(setFrames()[kDeviceSettings], s.device,
                   {s.enable, s.deviceMode, s.meterType, s.preambleLength, s.bufferClearTime});
 }
 
 Frame registerFormatsFrame(int device, const std::array<int, 5>& f) {
-  return setFrame(kSetFrames[kRegisterFormats], device, {f[0], f[1], f[2], f[3], f[4]});
+  return setFrame(setFrames()[kRegisterFormats], device, {f[0], f[1], f[2], f[3], f[4]});
 }
 
 Frame parsingFormatFrame(int device, int addressBits, const std::array<VariableParsing, 4>& v) {
-  return setFrame(kSetFrames[kParsingFormat], device,
+  return setFrame(setFrames()[kParsingFormat], device,
                   {addressBits,
                    v[0].command, v[0].startAddress, v[0].length,
                    v[1].command, v[1].startAddress, v[1].length,
@@ -156,7 +161,7 @@ Frame parsingFormatFrame(int device, int addressBits, const std::array<VariableP
 }
 
 Frame readCommandFrame(int device, int which, int enable, std::span<const uint8_t> command) {
-  return setFrame(kSetFrames[which == 2 ? kReadCommand2 : kReadCommand1], device, {enable, command});
+  return setFrame(setFrames()[which == 2 ? kReadCommand2 : kReadCommand1], device, {enable, command});
 }
 
 std::array<std::string, 5> registerLabels(int device) {

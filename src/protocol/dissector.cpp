@@ -310,9 +310,9 @@ void dissectOutput(std::string_view text, Dissection& d) {
       const OutputField& field = command->fields[index];
       DissectedField& f = d.add(field.name, bodyStart + at, value.size(), shown(value));
       if (field.value != OutputValue::Text) {
-        const auto number = tryParseInt(value);
+        // The tool writes indices and delays as plain decimals.
         if (field.value == OutputValue::Index && value == "-1") judge(f, "nothing selected");
-        else if (!number) judge(f, "not a whole number");
+        else if (!allDigits(value.starts_with('-') ? value.substr(1) : value)) judge(f, "not a whole number");
       }
     } else if (index < kMaxAnswerGroups) {
       judge(d.add("Extra field", bodyStart + at, value.size(), shown(value)),
