@@ -532,6 +532,7 @@ void dissectAnswers(std::string_view text, Dissection& d) {
     }
     at = end + 1;
   }
+  if (groups == 0) d.add("Text", 0, text.size(), shown(text));  // separators alone
   d.title = "Configuration answer";
   if (!first.empty()) d.title += " " + first;
   if (groups > 1) d.title += " (+" + std::to_string(groups - 1) + " more)";

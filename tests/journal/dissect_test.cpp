@@ -74,6 +74,8 @@ const Case kCases[] = {
      "Echo of the frame sent: Configuration setting ADR", ""},
     {"AnotherMastersFrame", Direction::Received, bytes("QQQ#QX1#"), bytes(kSetting), Protocol::Configuration,
      "Frame received: Configuration query QX1", ""},
+    {"SeparatorsOnly", Direction::Received, bytes("##"), bytes(kSetting), Protocol::Configuration,
+     "Configuration answer", ""},
     {"NothingReceived", Direction::Received, {}, bytes(kSetting), Protocol::Unknown, "0 bytes", ""},
     {"Event", Direction::Event, bytes("Connection Timeout!"), {}, Protocol::Unknown, "Connection Timeout!", ""},
 };
