@@ -308,7 +308,7 @@ void dissectOutput(std::string_view text, Dissection& d) {
     const std::string_view value = body.substr(at, comma - at);
     if (index < command->fields.size()) {
       const OutputField& field = command->fields[index];
-      DissectedField& f = d.add(field.name, bodyStart + at, value.size(), shown(value));
+      DissectedField& f = d.add(field.name ? field.name : field.control, bodyStart + at, value.size(), shown(value));
       if (field.value != OutputValue::Text) {
         // The tool writes indices and delays as plain decimals.
         if (field.value == OutputValue::Index && value == "-1") judge(f, "nothing selected");
@@ -323,7 +323,8 @@ void dissectOutput(std::string_view text, Dissection& d) {
     at = comma + 1;
   }
   for (size_t missing = index; missing < command->fields.size(); ++missing) {
-    judge(d.add(command->fields[missing].name, bodyStart + end, 0, ""), "missing");
+    const OutputField& field = command->fields[missing];
+    judge(d.add(field.name ? field.name : field.control, bodyStart + end, 0, ""), "missing");
   }
   if (end >= body.size()) {
     judge(d.add("End", text.size(), 0, ""), "frame ends before its '#'");
@@ -344,7 +345,9 @@ const std::unordered_map<std::string_view, std::string_view>& controlNames() {
       for (const FieldLayout& field : layout.fields) map.emplace(field.control, field.name);
     }
     for (const OutputCommand& command : outputCommands()) {
-      for (const OutputField& field : command.fields) map.emplace(field.control, field.name);
+      for (const OutputField& field : command.fields) {
+        if (field.name) map.emplace(field.control, field.name);
+      }
     }
     // Written by replies only.
     map.emplace("ComboBox14", "Module Working Mode (MODBUS page)");
