@@ -19,6 +19,7 @@ namespace {
 // An event's text in the title, bounded.
 constexpr size_t kMaxEventTitle = 200;
 constexpr uint8_t kExceptionFlag = 0x80;
+constexpr size_t kMaxNoiseBeforeAnswer = 4;
 constexpr uint8_t kUtf8Continuation = 0x80;
 constexpr uint8_t kUtf8ContinuationMask = 0xC0;
 
@@ -57,6 +58,23 @@ bool answersRequest(std::span<const uint8_t> bytes, std::span<const uint8_t> req
   return bytes.size() < 2 || (bytes[1] & ~kExceptionFlag) == request[1];
 }
 
+// Where the answer starts: at once, or after a few bytes of noise such as an
+// RS485 line turning round leaves; npos when it is not there.
+size_t answerStart(std::span<const uint8_t> bytes, std::span<const uint8_t> request) {
+  for (size_t at = 0; at < std::min(bytes.size(), kMaxNoiseBeforeAnswer + 1); ++at) {
+    if (answersRequest(bytes.subspan(at), request)) return at;
+  }
+  return std::string_view::npos;
+}
+
+// `d` dissected from `bytes` after their first `skipped`, its fields put
+// back where they stand in the block, behind `first`.
+Dissection behind(DissectedField first, Dissection d, size_t skipped) {
+  for (DissectedField& f : d.fields) f.offset += skipped;
+  d.fields.insert(d.fields.begin(), std::move(first));
+  return d;
+}
+
 Dissection received(std::span<const uint8_t> bytes, std::span<const uint8_t> lastSent) {
   // The module never writes these: another master on the line, or an echo
   // of an earlier frame.
@@ -70,7 +88,12 @@ Dissection received(std::span<const uint8_t> bytes, std::span<const uint8_t> las
       if (auto d = protocol::dissectConfigReply(bytes)) return *std::move(d);
       break;
     case Context::Modbus:
-      if (answersRequest(bytes, lastSent)) return tools::dissectModbusAnswer(bytes, lastSent);
+      if (const size_t at = answerStart(bytes, lastSent); at != std::string_view::npos) {
+        Dissection d = tools::dissectModbusAnswer(bytes.subspan(at), lastSent);
+        if (at == 0) return d;
+        const std::string noise = std::to_string(at) + (at == 1 ? " byte" : " bytes") + " before the answer";
+        return behind({"Before the frame", 0, at, noise, noise, true}, std::move(d), at);
+      }
       break;
     case Context::Hart:
       if (auto d = hart::dissectHart(bytes)) return *std::move(d);
@@ -103,9 +126,7 @@ std::optional<Dissection> withEcho(std::span<const uint8_t> bytes, std::span<con
     d.title = "Echo of the frame sent: " + d.title;
     return d;
   }
-  d = received(bytes.subspan(echo), lastSent);
-  for (DissectedField& f : d.fields) f.offset += echo;
-  d.fields.insert(d.fields.begin(), DissectedField{"Echo", 0, echo, "the frame sent, heard back", {}, false});
+  d = behind({"Echo", 0, echo, "the frame sent, heard back", {}, false}, received(bytes.subspan(echo), lastSent), echo);
   d.title = "Echo, then " + d.title;
   return d;
 }

@@ -66,6 +66,13 @@ const Case kCases[] = {
      "MODBUS answer from slave 1", "CRC F6 1A, expected F6 1B"},
     {"ModbusAnswerFromAnotherSlave", Direction::Received, modbusAnswer(3), modbusRequest(1), Protocol::Modbus,
      "MODBUS answer from slave 3", "the request went to slave 1"},
+    {"ModbusAnswerAfterLineNoise", Direction::Received,
+     [] {
+       Bytes b{0x00};
+       for (uint8_t x : modbusAnswer(1)) b.push_back(x);
+       return b;
+     }(),
+     modbusRequest(1), Protocol::Modbus, "MODBUS answer from slave 1", "1 byte before the answer"},
     {"ModbusAnswerAfterNothing", Direction::Received, modbusAnswer(1), {}, Protocol::Modbus,
      "MODBUS answer from slave 1", ""},
     {"NoiseAfterAModbusRequest", Direction::Received, {0x07, 0x41, 0x00, 0x12}, modbusRequest(1), Protocol::Unknown,
