@@ -142,12 +142,33 @@ Asked asked(std::span<const uint8_t> request) {
   return a;
 }
 
-// "Register 40001" from the start address, "Register #1" without one.
-std::string registerName(uint8_t f, int32_t start, size_t index) {
-  if (start == kNoStart) return "Register #" + std::to_string(index + 1);
+void appendNumber(std::string& out, uint32_t n) {
+  char digits[16];
+  out.append(digits, std::to_chars(digits, std::end(digits), n).ptr);
+}
+
+// A register's number: "40001" from the start address ("at 10000" beyond
+// the classic numbers), "#1" within the answer without one. Appended in
+// place: an answer names up to 125 registers and 62 pairs.
+void appendRegisterNumber(std::string& out, uint8_t f, int32_t start, size_t index, bool sayAt = true) {
+  if (start == kNoStart) {
+    out += '#';
+    appendNumber(out, static_cast<uint32_t>(index + 1));
+    return;
+  }
   const uint32_t offset = static_cast<uint32_t>(start) + static_cast<uint32_t>(index);
-  if (offset > kLastClassicOffset) return "Register at " + std::to_string(offset);
-  return "Register " + std::to_string((f == kReadInputRegisters ? 30001 : 40001) + offset);
+  if (offset > kLastClassicOffset) {
+    if (sayAt) out += "at ";
+    appendNumber(out, offset);
+    return;
+  }
+  appendNumber(out, (f == kReadInputRegisters ? 30001 : 40001) + offset);
+}
+
+std::string registerName(uint8_t f, int32_t start, size_t index) {
+  std::string name = "Register ";
+  appendRegisterNumber(name, f, start, index);
+  return name;
 }
 
 std::string addressText(uint8_t f, uint16_t address) {
@@ -216,10 +237,16 @@ void registers(std::span<const uint8_t> frame, size_t at, size_t count, bool com
     const size_t p = at + 2 * i;
     const uint32_t highFirst = singleBits(frame[p], frame[p + 1], frame[p + 2], frame[p + 3]);
     const uint32_t lowFirst = singleBits(frame[p + 2], frame[p + 3], frame[p], frame[p + 1]);
-    const std::string first = registerName(f, start, i);
-    const std::string second = registerName(f, start, i + 1);
-    d.add(first + " + " + second.substr(second.rfind(' ') + 1) + " as float", p, 4,
-          "high word first " + singleText(highFirst) + ", low word first " + singleText(lowFirst));
+    std::string name = registerName(f, start, i);
+    name += " + ";
+    appendRegisterNumber(name, f, start, i + 1, false);
+    name += " as float";
+    std::string value = "high word first ";
+    value.reserve(64);
+    value += singleText(highFirst);
+    value += ", low word first ";
+    value += singleText(lowFirst);
+    d.add(std::move(name), p, 4, std::move(value));
   }
   if (complete && count % 2 != 0) {
     DissectedField& odd = d.add("Last byte", at + count - 1, 1, "0x" + hex2(frame[at + count - 1]));
