@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "protocol/frame_fields.h"
 
@@ -63,5 +64,33 @@ inline constexpr size_t kCoefficientWidth = 5;
 
 // The five register labels of a device: "400" + n + "1", "3", "5", "7", "9".
 std::array<std::string, 5> registerLabels(int device);
+
+// The frames above as tables: what the builders write and the exchange
+// journal's dissector reads.
+inline constexpr std::string_view kQueryPrefix = "QQQ#";
+inline constexpr std::string_view kSetPrefix = "QQS#";
+inline constexpr char kFrameEnd = '#';
+
+// "QQQ#" + word (+ device digit) + '#'.
+struct QueryLayout {
+  std::string_view word;   // "QX1"
+  std::string_view title;  // what it asks for
+  bool perDevice = false;  // the device digit follows the word: "QQ0"
+};
+std::span<const QueryLayout> queryLayouts();
+
+// "QQS#" + word (+ device digit + suffix) + fields (+ '#').
+struct SetFrameLayout {
+  std::string_view word;    // "HART"
+  std::string_view title;   // what it sets, as the window names it
+  bool perDevice = false;   // the device digit follows the word: "HART0"
+  std::string_view suffix;  // after the device digit: the "1" of "CAMD01"
+  std::vector<FieldLayout> fields;
+  bool closed = true;       // ends with '#'; a read command ends with its last raw byte
+};
+std::span<const SetFrameLayout> setFrameLayouts();
+
+// The device digit of the per-device frames and of the MODBUS query.
+const FieldLayout& deviceField();
 
 }  // namespace tq::protocol

@@ -76,4 +76,43 @@ FrameBuilder& FrameBuilder::countAndBytes(std::span<const uint8_t> bytes, std::s
   return *this;
 }
 
+size_t fieldWidth(const FieldLayout& field) {
+  switch (field.encoding) {
+    case Encoding::IndexDigit:
+    case Encoding::OffsetDigit:
+      return 1;
+    case Encoding::TwoDigitIndex:
+    case Encoding::TwoDigitDecimal:
+      return 2;
+    case Encoding::ThreeDigitDecimal:
+      return 3;
+    case Encoding::FixedText:
+      return field.width;
+    case Encoding::CountAndBytes:
+      return 3;
+  }
+  return 0;
+}
+
+FrameBuilder& FrameBuilder::field(const FieldLayout& layout, const FieldValue& value) {
+  fixed(layout.before);
+  switch (layout.encoding) {
+    case Encoding::IndexDigit:
+      return indexDigit(std::get<int>(value.value), layout.name);
+    case Encoding::OffsetDigit:
+      return offsetDigit(std::get<int>(value.value), layout.first, layout.name);
+    case Encoding::TwoDigitIndex:
+      return twoDigitIndex(std::get<int>(value.value), layout.name);
+    case Encoding::TwoDigitDecimal:
+      return twoDigitDecimal(std::get<std::string_view>(value.value), layout.name);
+    case Encoding::ThreeDigitDecimal:
+      return threeDigitDecimal(std::get<std::string_view>(value.value), layout.name);
+    case Encoding::FixedText:
+      return fixedText(std::get<std::string_view>(value.value), layout.width, layout.name);
+    case Encoding::CountAndBytes:
+      return countAndBytes(std::get<std::span<const uint8_t>>(value.value), layout.name);
+  }
+  return *this;
+}
+
 }  // namespace tq::protocol

@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "protocol/replies.h"
 #include "protocol/reply_scanner.h"
+#include "protocol/reply_tables.h"
 
 namespace tq::protocol {
 
@@ -40,19 +41,12 @@ const Group kCustomMeterGroups[] = {
              {3, 1, As::Digit, "ComboBox14"}}},
 };
 
-// "CAMD01:1<04,01 03 00 00": enable, two-digit byte count N, then the
-// command as N hex pairs with blanks between them (3N - 1 characters).
-struct ReadCommandReply {
-  Group enable;
-  const char* commandEdit;
-};
 const ReadCommandReply kReadCommands[] = {
     {{"CAMD?1:", {{7, 1, As::Digit, "ComboBox28"}}}, "Edit4"},
     {{"CAMD?2:", {{7, 1, As::Digit, "ComboBox29"}}}, "Edit5"},
 };
-const Field kCountTens = {9, 1, As::Digit, ""};
-const Field kCountUnits = {10, 1, As::Digit, ""};
-constexpr size_t kCommandTextOffset = 12;
+const Field kCountTens = {kReadCommandCountOffset, 1, As::Digit, ""};
+const Field kCountUnits = {kReadCommandCountOffset + 1, 1, As::Digit, ""};
 
 bool scanReadCommand(std::string_view text, const ReadCommandReply& command, Decoded& out) {
   const Scan enable = scanGroup(text, command.enable, out);
@@ -64,9 +58,8 @@ bool scanReadCommand(std::string_view text, const ReadCommandReply& command, Dec
     return false;
   }
   const int n = count.assignments[0].value * 10 + count.assignments[1].value;
-  const size_t width = n == 0 ? 0 : static_cast<size_t>(3 * n - 1);
-  out.assignments.push_back(
-      Assignment::setText(command.commandEdit, latin1ToUtf8(fieldText(text, at + kCommandTextOffset, width))));
+  out.assignments.push_back(Assignment::setText(
+      command.commandEdit, latin1ToUtf8(fieldText(text, at + kReadCommandTextOffset, readCommandTextWidth(n)))));
   return true;
 }
 
@@ -82,9 +75,13 @@ int meterTypeAfter(const Decoded& out, int meterTypeShown) {
 
 }  // namespace
 
+std::span<const Group> modbusDeviceGroups() { return kDeviceGroups; }
+std::span<const Group> customMeterGroups() { return kCustomMeterGroups; }
+std::span<const ReadCommandReply> readCommandReplies() { return kReadCommands; }
+
 Decoded decodeModbusReply(std::string_view text, int meterTypeShown) {
   Decoded out;
-  if (findKeyword(text, "QQ") == std::string_view::npos) return out;
+  if (findKeyword(text, kModbusReplyMarker) == std::string_view::npos) return out;
   if (!scanGroups(text, kDeviceGroups, out)) return out;
 
   // The custom parsing group is shown, and read back, for the custom meter only.

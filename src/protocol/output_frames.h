@@ -5,6 +5,7 @@
 // box's index as decimal text ("-1" without a selection), an edit's text as
 // typed, the output delay with at least four digits.
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,7 +24,7 @@ enum class OutputValue {
 struct OutputField {
   OutputValue value;
   const char* control;
-  const char* name = nullptr;  // Text only: the field as the operator finds it in the window
+  const char* name;  // the field as the operator finds it in the window; a Text field's messages use it
 };
 
 // One button of the page and the frame it sends.
@@ -31,7 +32,14 @@ struct OutputCommand {
   const char* button;  // "Button64"
   const char* word;    // "BTM1"
   std::vector<OutputField> fields;
+  const char* group;   // the box the button sits in: "Relay Alarm"
 };
+
+inline constexpr std::string_view kOutputPrefix = "VELKOR#";
+inline constexpr char kOutputFieldSeparator = ',';
+
+// The fourteen commands, for the exchange journal's dissector.
+std::span<const OutputCommand> outputCommands();
 
 // The command of one of the page's fourteen buttons; std::out_of_range for
 // any other. The button numbers do not follow the relay numbers: the table

@@ -1,6 +1,7 @@
 // The replies of the "Relay And Current Output Setting" page.
 #include "protocol/replies.h"
 #include "protocol/reply_scanner.h"
+#include "protocol/reply_tables.h"
 
 namespace tq::protocol {
 
@@ -44,8 +45,15 @@ Decoded decodeMarked(std::string_view text, std::string_view marker, std::span<c
 
 }  // namespace
 
-Decoded decodeOutputSettingsReply(std::string_view text) { return decodeMarked(text, "QX2", kOutputSettingsReply); }
+std::span<const Group> outputSettingsReplyGroups() { return kOutputSettingsReply; }
+std::span<const Group> outputValuesReplyGroups() { return kOutputValuesReply; }
 
-Decoded decodeOutputValuesReply(std::string_view text) { return decodeMarked(text, "QX3", kOutputValuesReply); }
+Decoded decodeOutputSettingsReply(std::string_view text) {
+  return decodeMarked(text, kOutputSettingsReplyMarker, kOutputSettingsReply);
+}
+
+Decoded decodeOutputValuesReply(std::string_view text) {
+  return decodeMarked(text, kOutputValuesReplyMarker, kOutputValuesReply);
+}
 
 }  // namespace tq::protocol

@@ -6,9 +6,15 @@
 namespace tq::protocol {
 
 size_t findKeyword(std::string_view text, std::string_view keyword) {
-  if (keyword.size() > text.size()) return std::string_view::npos;
-  for (size_t at = 0; at + keyword.size() <= text.size(); ++at) {
-    size_t i = 0;
+  const size_t wildcard = keyword.find('?');
+  if (wildcard == std::string_view::npos) return text.find(keyword);
+  // Only where the part before the first '?' stands can the keyword start;
+  // the library's search finds those places fast (the journal scans whole
+  // receive blocks of noise).
+  const std::string_view head = keyword.substr(0, wildcard);
+  for (size_t at = text.find(head); at != std::string_view::npos && at + keyword.size() <= text.size();
+       at = text.find(head, at + 1)) {
+    size_t i = head.size();
     while (i < keyword.size() && (keyword[i] == '?' || keyword[i] == text[at + i])) ++i;
     if (i == keyword.size()) return at;
   }

@@ -1,6 +1,7 @@
 // The replies of the "Syetem Parameters" page.
 #include "protocol/replies.h"
 #include "protocol/reply_scanner.h"
+#include "protocol/reply_tables.h"
 
 namespace tq::protocol {
 
@@ -27,6 +28,9 @@ const Group kSystemReply[] = {
 
 }  // namespace
 
+const Group& commQueryReplyGroup() { return kCommQueryReply; }
+std::span<const Group> systemReplyGroups() { return kSystemReply; }
+
 Decoded decodeCommQueryReply(std::string_view text) {
   Decoded out;
   if (scanGroup(text, kCommQueryReply, out) != Scan::Applied) return out;
@@ -36,7 +40,7 @@ Decoded decodeCommQueryReply(std::string_view text) {
 
 Decoded decodeSystemReply(std::string_view text) {
   Decoded out;
-  if (findKeyword(text, "QX1") == std::string_view::npos) return out;
+  if (findKeyword(text, kSystemReplyMarker) == std::string_view::npos) return out;
   scanGroups(text, kSystemReply, out);
   return out;
 }

@@ -1,72 +1,23 @@
 // The test request against a MODBUS RTU slave that nobody here wrote: the
 // bytes Button4Click sends reach libmodbus's slave on a pty, which checks
 // their CRC and layout and answers with the registers asked for.
-#include <modbus.h>
-
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
 #include <vector>
 
+#include "libmodbus_slave.h"
 #include "requests/harness.h"
 #include "requests/tool_requests.h"
-#include "support/pty.h"
 #include "tools/modbus_test.h"
 
 namespace tq::tools {
 namespace {
 
-constexpr int kRegisterCount = 512;
+using testing::LibmodbusSlave;
+using testing::registerValue;
+
 constexpr int kExceptionFlag = 0x80;
-// An upper bound for a slave that got no request at all, not a margin.
-constexpr uint32_t kIndicationTimeoutSec = 5;
-
-uint16_t registerValue(int address) { return static_cast<uint16_t>(0x5A00 ^ (address * 0x0107)); }
-
-// libmodbus as the slave on the far end of a pty, serving a known map.
-class LibmodbusSlave {
- public:
-  explicit LibmodbusSlave(int address) {
-    ctx_ = modbus_new_rtu(pty_.slavePath().c_str(), 9600, 'N', 8, 1);
-    map_ = modbus_mapping_new(0, 0, kRegisterCount, 0);
-    if (!ctx_ || !map_ || modbus_set_slave(ctx_, address) != 0 || modbus_connect(ctx_) != 0) {
-      ADD_FAILURE() << "libmodbus slave: " << modbus_strerror(errno);
-      return;
-    }
-    modbus_set_indication_timeout(ctx_, kIndicationTimeoutSec, 0);
-    for (int i = 0; i < kRegisterCount; ++i) map_->tab_registers[i] = registerValue(i);
-  }
-  ~LibmodbusSlave() {
-    if (map_) modbus_mapping_free(map_);
-    if (ctx_) {
-      modbus_close(ctx_);
-      modbus_free(ctx_);
-    }
-  }
-  LibmodbusSlave(const LibmodbusSlave&) = delete;
-  LibmodbusSlave& operator=(const LibmodbusSlave&) = delete;
-
-  // Puts `request` on the line; the slave takes it in and answers. Returns
-  // false with libmodbus's reason when it refused the request.
-  bool serve(const std::string& request, std::string& why) {
-    if (!ctx_) return false;
-    pty_.write(request);
-    uint8_t query[MODBUS_RTU_MAX_ADU_LENGTH];
-    const int length = modbus_receive(ctx_, query);
-    if (length <= 0) {
-      why = length < 0 ? modbus_strerror(errno) : "ignored";
-      return false;
-    }
-    return modbus_reply(ctx_, query, length, map_) > 0;
-  }
-  std::string answer(size_t expected) { return pty_.read(expected); }
-
- private:
-  testing::Pty pty_;
-  modbus_t* ctx_ = nullptr;
-  modbus_mapping_t* map_ = nullptr;
-};
 
 // What Button4Click writes to the port for these edit texts.
 std::string requestFromButton4(const char* slave, const char* start, const char* quantity) {
