@@ -40,7 +40,7 @@ std::string line(std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-Dissection dissectRaw(std::span<const uint8_t> bytes) {
+Dissection dissectRaw(std::span<const uint8_t> bytes, bool lines) {
   Dissection d;
   d.protocol = Protocol::Unknown;
   d.title = std::to_string(bytes.size()) + (bytes.size() == 1 ? " byte" : " bytes");
@@ -51,6 +51,7 @@ Dissection dissectRaw(std::span<const uint8_t> bytes) {
   }
   if (bytes.size() > kTitleBytes) d.title += " \u2026";
 
+  if (!lines) return d;
   const size_t shown = std::min(bytes.size(), kRawLineBytes * kRawMaxLines);
   d.fields.reserve(shown / kRawLineBytes + 2);
   for (size_t at = 0; at < shown; at += kRawLineBytes) {

@@ -13,6 +13,8 @@ inline constexpr size_t kRawLineBytes = 16;
 // one remark says how much more there is.
 inline constexpr size_t kRawMaxLines = 128;
 
-Dissection dissectRaw(std::span<const uint8_t> bytes);
+// With `lines` false only the title: what a journal entry keeps of a block,
+// without building the lines nobody may open.
+Dissection dissectRaw(std::span<const uint8_t> bytes, bool lines = true);
 
 }  // namespace tq

@@ -44,11 +44,11 @@ Context contextOf(std::span<const uint8_t> lastSent) {
   return Context::Hart;
 }
 
-Dissection sent(std::span<const uint8_t> bytes) {
+Dissection sent(std::span<const uint8_t> bytes, Detail detail) {
   if (auto d = protocol::dissectConfigFrame(bytes)) return *std::move(d);
   if (tools::isModbusRequest(bytes)) return tools::dissectModbusRequest(bytes);
   if (auto d = hart::dissectHart(bytes)) return *std::move(d);
-  return dissectRaw(bytes);
+  return dissectRaw(bytes, detail == Detail::Full);
 }
 
 // The answer to the MODBUS request: from its slave, to its function (or an
@@ -75,7 +75,7 @@ Dissection behind(DissectedField first, Dissection d, size_t skipped) {
   return d;
 }
 
-Dissection received(std::span<const uint8_t> bytes, std::span<const uint8_t> lastSent) {
+Dissection received(std::span<const uint8_t> bytes, std::span<const uint8_t> lastSent, Detail detail) {
   // The module never writes these: another master on the line, or an echo
   // of an earlier frame.
   if (auto d = protocol::dissectConfigFrame(bytes)) {
@@ -111,22 +111,22 @@ Dissection received(std::span<const uint8_t> bytes, std::span<const uint8_t> las
   if (protocol::looksLikeConfigReply(bytes)) {
     if (auto d = protocol::dissectConfigReply(bytes)) return *std::move(d);
   }
-  return dissectRaw(bytes);
+  return dissectRaw(bytes, detail == Detail::Full);
 }
 
 // The frame just sent coming back first: a loopback, or a converter that
 // hears its own transmission. The rest is dissected as the reply.
-std::optional<Dissection> withEcho(std::span<const uint8_t> bytes, std::span<const uint8_t> lastSent) {
+std::optional<Dissection> withEcho(std::span<const uint8_t> bytes, std::span<const uint8_t> lastSent, Detail detail) {
   if (lastSent.empty() || bytes.size() < lastSent.size() || !std::equal(lastSent.begin(), lastSent.end(), bytes.begin()))
     return std::nullopt;
   const size_t echo = lastSent.size();
   Dissection d;
   if (bytes.size() == echo) {
-    d = sent(bytes);
+    d = sent(bytes, detail);
     d.title = "Echo of the frame sent: " + d.title;
     return d;
   }
-  d = behind({"Echo", 0, echo, "the frame sent, heard back", {}, false}, received(bytes.subspan(echo), lastSent), echo);
+  d = behind({"Echo", 0, echo, "the frame sent, heard back", {}, false}, received(bytes.subspan(echo), lastSent, detail), echo);
   d.title = "Echo, then " + d.title;
   return d;
 }
@@ -148,17 +148,18 @@ Dissection event(std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-Dissection dissectBlock(Direction direction, std::span<const uint8_t> bytes, std::span<const uint8_t> lastSent) {
+Dissection dissectBlock(Direction direction, std::span<const uint8_t> bytes, std::span<const uint8_t> lastSent,
+                        Detail detail) {
   switch (direction) {
     case Direction::Event:
       return event(bytes);
     case Direction::Sent:
-      return sent(bytes);
+      return sent(bytes, detail);
     case Direction::Received:
-      if (auto d = withEcho(bytes, lastSent)) return *std::move(d);
-      return received(bytes, lastSent);
+      if (auto d = withEcho(bytes, lastSent, detail)) return *std::move(d);
+      return received(bytes, lastSent, detail);
   }
-  return dissectRaw(bytes);
+  return dissectRaw(bytes, detail == Detail::Full);
 }
 
 }  // namespace tq::journal

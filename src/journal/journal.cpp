@@ -47,7 +47,7 @@ const Entry& Journal::sent(std::span<const uint8_t> frame, Moment at) {
   entry.at = at;
   entry.direction = Direction::Sent;
   entry.bytes = copyOf(frame);
-  const Dissection d = dissectBlock(Direction::Sent, frame, {});
+  const Dissection d = dissectBlock(Direction::Sent, frame, {}, Detail::Summary);
   entry.category = categoryOf(d.protocol);
   entry.summary = d.summary();
   entry.bad = d.firstFault() != nullptr;
@@ -64,8 +64,9 @@ const Entry& Journal::received(std::span<const uint8_t> block, Moment blockEnd) 
   entry.bytes = copyOf(block);
   entry.lastSent = lastSent_;
   if (lastSentNs_) entry.responseMs = double(blockEnd.monoNs - *lastSentNs_) / kNsPerMs;
-  const Dissection d = dissectBlock(Direction::Received, block,
-                                    lastSent_ ? std::span<const uint8_t>(*lastSent_) : std::span<const uint8_t>());
+  const Dissection d =
+      dissectBlock(Direction::Received, block, lastSent_ ? std::span<const uint8_t>(*lastSent_) : std::span<const uint8_t>(),
+                   Detail::Summary);
   // Bytes nobody could make sense of belong with what they answered.
   entry.category = d.protocol == Protocol::Unknown && lastSent_ ? lastSentCategory_ : categoryOf(d.protocol);
   entry.summary = d.summary();

@@ -111,7 +111,7 @@ bool LinkArbiter::writeData(std::span<const uint8_t> bytes) {
   if (!comm_.WriteData(bytes.data(), static_cast<uint16_t>(bytes.size()))) {
     if (!bytes.empty()) {
       journal_.event("Not sent, the port is closed: " +
-                         journal::dissectBlock(journal::Direction::Sent, bytes, {}).summary(),
+                         journal::dissectBlock(journal::Direction::Sent, bytes, {}, journal::Detail::Summary).summary(),
                      at);
     }
     return false;

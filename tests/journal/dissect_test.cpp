@@ -32,6 +32,12 @@ Bytes modbusAnswer(uint8_t slave, bool damaged = false) {
 }
 
 const Bytes kHartQuery{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x80, 0x00, 0x00, 0x82};
+const Bytes kHartIdentity{0xFF, 0xFF, 0x06, 0x80, 0x00, 0x0E, 0x00, 0x14, 0xFE, 0x1A, 0x89,
+                          0x07, 0x05, 0x02, 0x1B, 0x08, 0x01, 0x21, 0x63, 0x3F, 0x9E};
+Bytes withCheckByte(Bytes frame, uint8_t check) {
+  frame.back() = check;
+  return frame;
+}
 const std::string kSetting = "QQS#ADR:001#";
 
 struct Case {
@@ -84,6 +90,12 @@ const Case kCases[] = {
     {"SeparatorsOnly", Direction::Received, bytes("##"), bytes(kSetting), Protocol::Configuration,
      "Configuration answer", ""},
     {"NothingReceived", Direction::Received, {}, bytes(kSetting), Protocol::Unknown, "0 bytes", ""},
+    {"HartReply", Direction::Received, kHartIdentity, kHartQuery, Protocol::Hart,
+     "HART reply, command 0 Read Unique Identifier", ""},
+    {"HartReplyWithABadCheckByte", Direction::Received, withCheckByte(kHartIdentity, 0x51), kHartQuery,
+     Protocol::Hart, "HART reply, command 0", "check byte 51, expected 9E"},
+    {"HartReplyAfterNothing", Direction::Received, kHartIdentity, {}, Protocol::Hart, "HART reply", ""},
+    {"HartQuerySent", Direction::Sent, kHartQuery, {}, Protocol::Hart, "HART request, command 0", ""},
     {"Event", Direction::Event, bytes("Connection Timeout!"), {}, Protocol::Unknown, "Connection Timeout!", ""},
 };
 
@@ -97,6 +109,8 @@ TEST_P(DissectBlock, GoesToTheDissectorThatFits) {
   EXPECT_EQ(d.firstFault() ? d.firstFault()->verdict : "", c.fault);
   ASSERT_FALSE(d.fields.empty());
   for (const DissectedField& f : d.fields) EXPECT_LE(f.offset + f.length, c.block.size()) << f.name;
+  // What a journal entry keeps says the same as the dissection opened later.
+  EXPECT_EQ(dissectBlock(c.direction, c.block, c.lastSent, Detail::Summary).summary(), d.summary());
 }
 
 INSTANTIATE_TEST_SUITE_P(Blocks, DissectBlock, ::testing::ValuesIn(kCases),
