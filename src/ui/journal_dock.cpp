@@ -24,7 +24,7 @@ namespace tq::ui {
 namespace {
 
 // Column widths that fit their contents at the window's default font.
-constexpr int kTimeColumnWidth = 170;  // also the fields' names
+constexpr int kTimeColumnWidth = 230;  // also the fields' names
 constexpr int kResponseColumnWidth = 70;
 constexpr int kDirectionColumnWidth = 36;
 constexpr int kBytesColumnWidth = 60;

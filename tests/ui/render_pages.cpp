@@ -13,12 +13,16 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QAction>
 #include <QTimer>
+#include <QTreeView>
 #include <cstdio>
 #include <functional>
 #include <map>
 
 #include "ui/TForm1.h"
+#include "ui/journal_dock.h"
+#include "ui/journal_model.h"
 
 namespace {
 
@@ -56,6 +60,33 @@ const std::map<QString, std::function<void(tq::ui::TForm1&)>> kPageTours = {
      }},
     {"TabSheet4", [](tq::ui::TForm1& f) { click(f, "Button9"); click(f, "Button3"); }},
 };
+
+// The journal shown below the Transparent Mode page after an identity read,
+// the instrument's reply opened field by field.
+bool journalShot(tq::ui::TForm1& form, QTabWidget& pages, const QString& file) {
+  constexpr int kJournalHeight = 420;
+  for (int i = 0; i < pages.count(); ++i) {
+    if (pages.widget(i)->objectName() == QLatin1String("TabSheet2")) pages.setCurrentIndex(i);
+  }
+  form.resize(form.width(), form.height() + kJournalHeight);
+  form.findChild<QAction*>(QStringLiteral("actionJournal"))->trigger();
+  form.resizeDocks({&form.journalDock()}, {kJournalHeight}, Qt::Vertical);
+  click(form, "Button7");
+  tq::ui::JournalDock& dock = form.journalDock();
+  dock.model().catchUp();
+  auto* view = dock.findChild<QTreeView*>(QStringLiteral("JournalView"));
+  const QAbstractItemModel* rows = view->model();
+  for (int row = rows->rowCount() - 1; row >= 0; --row) {
+    const QModelIndex index = rows->index(row, tq::ui::JournalModel::SummaryColumn);
+    if (!index.data().toString().startsWith(QStringLiteral("HART reply"))) continue;
+    view->expand(index.siblingAtColumn(0));
+    view->scrollTo(index.siblingAtColumn(0), QAbstractItemView::PositionAtTop);
+    view->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    break;
+  }
+  QApplication::processEvents();
+  return form.grab().save(file);
+}
 
 }  // namespace
 
@@ -113,6 +144,15 @@ int main(int argc, char** argv) {
     app.processEvents();
     const QString file = QStringLiteral("%1/%2-%3.png").arg(folder).arg(i + 1).arg(name);
     if (form.grab().save(file)) {
+      std::printf("%s\n", qPrintable(file));
+    } else {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+      ++failures;
+    }
+  }
+  if (!port.isEmpty()) {
+    const QString file = QStringLiteral("%1/journal.png").arg(folder);
+    if (journalShot(form, *pages, file)) {
       std::printf("%s\n", qPrintable(file));
     } else {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
