@@ -1,6 +1,5 @@
 #include "ui/finder_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,13 +25,12 @@ FinderDialog::FinderDialog(QWidget* parent) : QDialog(parent) {
   step_->setWordWrap(true);
   progress_ = new QProgressBar(this);
   progress_->setObjectName(QStringLiteral("FinderProgress"));
-  auto* buttons = new QDialogButtonBox(this);
-  cancel_ = buttons->addButton(QDialogButtonBox::Cancel);
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancel_->setObjectName(QStringLiteral("FinderCancel"));
   connect(cancel_, &QPushButton::clicked, this, &FinderDialog::cancelRequested);
   layout->addWidget(step_);
   layout->addWidget(progress_);
-  layout->addWidget(buttons);
+  layout->addWidget(cancel_, 0, Qt::AlignRight);
 }
 
 void FinderDialog::showTry(int index, int count, const QString& what, int secondsLeftAtMost) {
