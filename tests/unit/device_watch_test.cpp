@@ -1,7 +1,5 @@
 // Watching for a device that hung up to come back, on a fake file system,
-// and what the real probe and the by-id lookup see on ptys and links.
-#include <fcntl.h>
-#include <stdlib.h>
+// and finding a device's by-id name among links.
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -72,39 +70,6 @@ TEST(DeviceWatch, TheDeviceIsBackOnlyOnceItWasGoneOrIsAnotherInstance) {
     }
     EXPECT_EQ(watch.reopenName(), c.reopen);
   }
-}
-
-TEST(DeviceProbe, APtyIsSeenThroughItsLinkAndAnewWhenTheLinkIsMadeAgain) {
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const std::string slave = ::ptsname(master);
-  const fs::path dir = fs::temp_directory_path() / ("tq-watch-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const fs::path link = dir / "port";
-  fs::create_symlink(slave, link);
-
-  const auto direct = probeDevice(slave);
-  const auto linked = probeDevice(link.string());
-  ASSERT_TRUE(direct && linked);
-  EXPECT_EQ(linked->device, slave);
-  EXPECT_NE(linked->instance, direct->instance);  // the link is part of what is watched
-  EXPECT_FALSE(probeDevice((dir / "none").string()));
-  const fs::path file = dir / "file";
-  { std::ofstream(file.string()) << "x"; }
-  EXPECT_FALSE(probeDevice(file.string()));  // not a character device
-
-  fs::remove(link);
-  EXPECT_FALSE(probeDevice(link.string()));
-  fs::create_symlink(slave, link);
-  const auto again = probeDevice(link.string());
-  ASSERT_TRUE(again);
-  EXPECT_NE(again->instance, linked->instance);
-
-  ::close(master);
-  EXPECT_FALSE(probeDevice(slave));  // the pty is gone with its master
-  fs::remove_all(dir);
 }
 
 TEST(DeviceProbe, TheByIdNameIsTheLinkThatLeadsToTheSameDevice) {
