@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QStatusBar>
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/module_finder.h"
@@ -128,15 +129,26 @@ TEST_F(FinderWindow, OnASilentLineEverySettingIsTriedOnceAndOneMessageSaysWhatWa
   auto* action = form->findChild<QAction*>("actionFindModule");
   ASSERT_NE(action, nullptr);
 
+  // How long the window's thread is kept from its events meanwhile.
+  QElapsedTimer sinceTick;
+  qint64 longestGapMs = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    longestGapMs = std::max(longestGapMs, sinceTick.restart());
+  });
   QElapsedTimer took;
   took.start();
   action->trigger();
+  sinceTick.start();
+  ticker.start(10);
   ASSERT_TRUE(pumpUntil([&] { return !messages.empty(); }, 30'000));
+  ticker.stop();
   const std::vector<engine::LineTry> tries =
       engine::finderTries({{module.linkPath()}, 9600, 0, {1200, 2400, 4800, 9600, 19200, 38400, 57600, 15200}});
-  std::printf("[ measured ] silent line: %lld ms for %zu settings; the answer windows add up to %lld ms\n",
-              static_cast<long long>(took.elapsed()), tries.size(),
-              static_cast<long long>(engine::worstCaseMs(tries)));
+  std::printf("[ measured ] silent line: %lld ms for %zu settings; the answer windows add up to %lld ms; "
+              "the window's events waited at most %lld ms\n",
+              static_cast<long long>(took.elapsed()), tries.size(), static_cast<long long>(engine::worstCaseMs(tries)),
+              static_cast<long long>(longestGapMs));
   pumpFor(200);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind("No module answered the communication query \"QQQ#QV#\".", 0), 0u) << messages[0];
