@@ -209,6 +209,7 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
          else if (v == "even") o.line.parity = Parity::kEven;
          else error = "option " + n + ": '" + v + "' is not none, odd or even";
        }},
+      {"--module-baud", [&](auto& n, auto& v) { o.sim.listenBaud = static_cast<int>(integer(n, v, 50, 4000000)); }},
       {"--delay", [&](auto& n, auto& v) { f.delayUs = integer(n, v, 0, 600000) * kMillisToMicros; }},
       {"--split-gap", [&](auto& n, auto& v) { f.splitGapUs = integer(n, v, 0, 600000) * kMillisToMicros; }},
       {"--split-at", [&](auto& n, auto& v) { f.splitAt = static_cast<int>(integer(n, v, 1, 4096)); }},
@@ -371,6 +372,9 @@ Line:
                        would only hear garbage; after changing it, the tool
                        must reopen its port at the new rate. A pty does not
                        carry parity, so parity is not compared
+  --module-baud N      (with --strict-line) the module listens at N baud until
+                       its RS485 rate is next set or reset: a rate its setting
+                       cannot name, such as 38400
 
 Module and instrument (start values; the tool can change them):
   --slave-address N    MODBUS slave address, 1..247 (default 1)

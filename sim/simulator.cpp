@@ -1,6 +1,7 @@
 #include "simulator.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "common/byte_display.h"
 
@@ -36,8 +37,18 @@ std::vector<HartInstrument> loopInstruments(const SimConfig& config) {
   return instruments;
 }
 
+bool storesLineRate(std::span<const uint8_t> answer) {
+  const std::string_view text(reinterpret_cast<const char*>(answer.data()), answer.size());
+  return text.starts_with("BA1:OK#") || text.starts_with("RESET:OK#");
+}
+
 Simulator::Simulator(SimConfig config, Micros start)
-    : config_(std::move(config)), module_(config_.settings, loopInstruments(config_)), start_(start), lastInput_(start), lineFreeAt_(start) {}
+    : config_(std::move(config)),
+      module_(config_.settings, loopInstruments(config_)),
+      start_(start),
+      lastInput_(start),
+      lineFreeAt_(start),
+      listenBaud_(config_.listenBaud) {}
 
 double Simulator::instrumentSeconds(Micros now) const {
   if (config_.frozenSeconds) return *config_.frozenSeconds;
@@ -52,14 +63,11 @@ bool Simulator::matches(std::span<const uint8_t> frame) const {
 
 void Simulator::receive(std::span<const uint8_t> bytes, Micros now) {
   if (bytes.empty()) return;
-  if (config_.strictLine) {
-    const ModuleSettings& s = module_.settings();
-    if (timing_.baud != moduleBaud(s)) {
-      log("<- garbled " + shownBytes(bytes.first(std::min(bytes.size(), kLoggedNoiseBytes)), bytes.size()) +
-          "(line at " + std::to_string(timing_.baud) + " baud; the module listens at " + std::to_string(moduleBaud(s)) +
-          " baud)");
-      return;
-    }
+  if (config_.strictLine && timing_.baud != listeningBaud()) {
+    log("<- garbled " + shownBytes(bytes.first(std::min(bytes.size(), kLoggedNoiseBytes)), bytes.size()) +
+        "(line at " + std::to_string(timing_.baud) + " baud; the module listens at " + std::to_string(listeningBaud()) +
+        " baud)");
+    return;
   }
   input_.insert(input_.end(), bytes.begin(), bytes.end());
   lastInput_ = now;
@@ -82,6 +90,7 @@ void Simulator::scan(Micros now, bool final) {
       log("<- " + describeBytes(frame));
       const bool faulty = matches(frame);
       auto reply = module_.answer(result, frame, instrumentSeconds(now));
+      if (reply && storesLineRate(*reply)) listenBaud_ = 0;
       if (faulty) ++matchingRequests_;
       const bool applyFaults = faulty && (config_.faults.count < 0 || faultsApplied_ < config_.faults.count);
       if (applyFaults) ++faultsApplied_;

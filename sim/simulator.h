@@ -54,10 +54,17 @@ struct SimConfig {
   // garbage to the module, as on a real line. (Parity cannot be told: the
   // pty driver drops it from the line settings.)
   bool strictLine = false;
+  // With strictLine: the rate the module listens at until its RS485 rate is
+  // next set (or reset), when it is one its setting cannot name (38400);
+  // 0: the RS485 setting's rate.
+  int listenBaud = 0;
 };
 
 // The module's RS485 rate for its baud setting (1200 .. 19200).
 int moduleBaud(const ModuleSettings& settings);
+// Whether an answer says the module stored a new RS485 rate (or went back
+// to its factory settings).
+bool storesLineRate(std::span<const uint8_t> answer);
 
 // The instruments `config` puts on the loop.
 std::vector<HartInstrument> loopInstruments(const SimConfig& config);
@@ -80,6 +87,8 @@ class Simulator {
   bool hangUpDue() const { return hangUpArmed_ && queue_.empty(); }
 
   void setLineTiming(LineTiming timing) { timing_ = timing; }
+  // The rate the module hears on its line now.
+  int listeningBaud() const { return listenBaud_ > 0 ? listenBaud_ : moduleBaud(module_.settings()); }
   const LineTiming& lineTiming() const { return timing_; }
   Module& module() { return module_; }
   double instrumentSeconds(Micros now) const;
@@ -115,6 +124,7 @@ class Simulator {
   int matchingRequests_ = 0;
   bool hangUpArmed_ = false;
   uint32_t noiseState_ = 0x2545F491u;
+  int listenBaud_ = 0;  // config_.listenBaud until the rate is set
   std::deque<std::string> log_;
   size_t droppedLogLines_ = 0;
   // The run of noise being received: one log line, its first bytes shown.

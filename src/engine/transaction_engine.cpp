@@ -255,4 +255,13 @@ void TransactionEngine::Timer4Timer() {
   port_.closePort();
 }
 
+void TransactionEngine::portLost() {
+  timer3_.stop();
+  timer4_.stop();
+  portOpen_ = false;
+  view_.apply(Assignment::setText("Button1", "Open"));
+  view_.apply(Assignment::enable("Button6", false));
+  port_.closePort();
+}
+
 }  // namespace tq::engine

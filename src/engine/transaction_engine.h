@@ -100,6 +100,12 @@ class TransactionEngine {
   void Timer2Timer();
   void Timer3Timer();
   void Timer4Timer();
+  // The port went away under the engine (the device hung up, or the port
+  // was handed to a sequence of the tool's own): the controls as after
+  // Button1 closes it. No reply can come any more, so no time-out is
+  // reported for the one awaited, and Timer4 has nothing left to close; a
+  // reply already received is still decoded.
+  void portLost();
 
   // The steps a request handler composes, in this order:
   //   clearDisplays();                    empty Edit8 and Memo10 first, so a

@@ -103,6 +103,7 @@ bool TComm::event(QEvent* e) {
       // beyond the backlog is held on this side.
       notifier_->taken();
       deliveredBlockEndedNs_ = m->postedNs;
+      deliveredBlockSession_ = m->session;
       if (OnReceiveData) OnReceiveData(this, m->bytes.data(), static_cast<uint16_t>(m->value));
       break;
     case Report::Overrun:
@@ -224,7 +225,7 @@ void TComm::OpenPort() {
   if (baudRate_ == 0 || readBaudRate(device_, actual) != 0 ||
       std::fabs(double(actual) - double(baudRate_)) > kBaudTolerance * double(baudRate_)) {
     releaseResources();
-    throw ECommsError("Baud rate " + std::to_string(baudRate_) + " is not supported by this serial port");
+    throw ERateRefused("Baud rate " + std::to_string(baudRate_) + " is not supported by this serial port");
   }
 
   closeEvent_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -295,6 +296,10 @@ void TComm::releaseResources() {
 }
 
 int64_t TComm::deliveredBlockEndedNs() const { return deliveredBlockEndedNs_; }
+
+bool TComm::deliveredBlockFromThisOpen() const {
+  return isOpen() && deliveredBlockSession_ == notifier_->session();
+}
 
 int TComm::deliveredBlockAgeMs() const {
   return static_cast<int>((monotonicNs() - deliveredBlockEndedNs_) / 1'000'000);

@@ -46,6 +46,9 @@ class TComm : public QObject {
   // During OnReceiveData: when the receive thread ended the block, on the
   // monotonic clock of monotonicNs().
   int64_t deliveredBlockEndedNs() const;
+  // During OnReceiveData: whether the block was read since the port was
+  // last opened. Blocks read before a close are still delivered after it.
+  bool deliveredBlockFromThisOpen() const;
 
   // Blocks waiting for the owner's thread are bounded: once this many are
   // queued, further blocks are dropped whole until it catches up, and the
@@ -189,6 +192,7 @@ class TComm : public QObject {
   std::unique_ptr<Notifier> notifier_;
   int lineSettingsApplied_ = 0;
   int64_t deliveredBlockEndedNs_ = 0;
+  uint64_t deliveredBlockSession_ = 0;
   uint64_t receiveOverrunBytes_ = 0;
   // The driver's own RS485 settings while the toggle mode is switched on,
   // put back when it is left and before the device is closed.

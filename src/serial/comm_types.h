@@ -16,6 +16,11 @@ class ECommsError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+// The device opened but refused the rate asked for: another rate may do.
+class ERateRefused : public ECommsError {
+ public:
+  using ECommsError::ECommsError;
+};
 
 // Line-error flags reported with OnReceiveError.
 namespace line_error {

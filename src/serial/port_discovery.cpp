@@ -1,9 +1,13 @@
 #include "serial/port_discovery.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <set>
 #include <system_error>
+
+#include "serial/posix_device.h"
 
 namespace tq::serial {
 
@@ -39,6 +43,68 @@ std::vector<std::string> listSerialDevices() {
   }
   if (fs::exists(kSimulatorLink, ec)) out.push_back(kSimulatorLink);
   return out;
+}
+
+}  // namespace tq::serial
+
+namespace tq::serial {
+
+namespace {
+
+std::string instanceMark(const struct stat& st) {
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_rdev) + ":" +
+         std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec);
+}
+
+}  // namespace
+
+std::optional<DeviceSeen> probeDevice(const std::string& name) {
+  const std::string path = devicePathFor(name);
+  struct stat target {};
+  if (::stat(path.c_str(), &target) != 0 || !S_ISCHR(target.st_mode)) return std::nullopt;
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0) return std::nullopt;
+  std::error_code ec;
+  const fs::path device = fs::canonical(path, ec);
+  if (ec) return std::nullopt;
+  // A link made anew marks a new instance as much as the device itself.
+  std::string instance = instanceMark(target);
+  if (S_ISLNK(link.st_mode)) instance += "/" + instanceMark(link);
+  return DeviceSeen{device.string(), instance};
+}
+
+std::string stableNameFor(const std::string& name, const std::string& byIdDir) {
+  std::error_code ec;
+  const fs::path device = fs::canonical(devicePathFor(name), ec);
+  if (ec) return {};
+  for (const std::string& link : entries(byIdDir)) {
+    if (link == name) return link;
+    std::error_code linkError;
+    if (fs::canonical(link, linkError) == device && !linkError) return link;
+  }
+  return {};
+}
+
+DeviceWatch::DeviceWatch(std::string name, std::string stableName, std::optional<DeviceSeen> atOpen,
+                         DeviceProbe probe)
+    : name_(std::move(name)), stableName_(std::move(stableName)), atOpen_(std::move(atOpen)), probe_(std::move(probe)) {}
+
+bool DeviceWatch::poll() {
+  const std::optional<DeviceSeen> now = probe_(stableName_.empty() ? name_ : stableName_);
+  if (!now) {
+    seenGone_ = true;
+    back_ = false;
+  } else {
+    back_ = seenGone_ || !atOpen_ || now->instance != atOpen_->instance;
+  }
+  return back_;
+}
+
+std::string DeviceWatch::reopenName() const {
+  if (stableName_.empty()) return name_;
+  const std::optional<DeviceSeen> byId = probe_(stableName_);
+  const std::optional<DeviceSeen> asOpened = probe_(name_);
+  return byId && (!asOpened || asOpened->device != byId->device) ? stableName_ : name_;
 }
 
 }  // namespace tq::serial

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QVBoxLayout>
 #include <QThread>
 #include <QTime>
 
@@ -21,10 +22,12 @@
 #include "requests/output_requests.h"
 #include "serial/TComm.h"
 #include "serial/port_discovery.h"
+#include "ui/find_module.h"
 #include "ui/help.h"
 #include "ui/journal_dock.h"
 #include "ui/link_arbiter.h"
 #include "ui/pictures.h"
+#include "ui/port_banner.h"
 #include "ui/window_menus.h"
 #include "ui/toolkit_timer.h"
 #include "ui/window_view.h"
@@ -37,6 +40,8 @@ namespace {
 constexpr int kTimer2IntervalMs = 300;
 constexpr int kTimer3InitialMs = 1000;
 constexpr int kTimer4InitialMs = 1000;
+// Each step of a sequence sets its own answer window.
+constexpr int kSequencerInitialMs = 1000;
 
 // The user's decimal separator; one that is not a single ASCII character
 // (as in some Arabic locales) falls back to '.' rather than reaching the
@@ -83,6 +88,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   link_ = std::make_unique<LinkArbiter>(*Comm1, journal_);
   link_->onEngineBlock = [this](const uint8_t* buffer, uint16_t length) { Comm1ReceiveData(buffer, length); };
   link_->onReceiveError = [this](uint32_t errors) { Comm1ReceiveError(errors); };
+  link_->onHangup = [this](const std::string& port) { PortHungUp(port); };
 
   Timer2 = new ToolkitTimer(this, "Timer2", kTimer2IntervalMs);
   Timer3 = new ToolkitTimer(this, "Timer3", kTimer3InitialMs);
@@ -107,11 +113,16 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
 
   wireControls();
   buildMenusAndJournal();
+  buildFinderAndBanner();
   FormCreate();
 }
 
-// The journal's panel reads the journal, a member: it goes first.
-TForm1::~TForm1() { delete journalDock_; }
+// A search still running ends first, while the port and the window it uses
+// are there; the journal's panel reads the journal, a member: it goes next.
+TForm1::~TForm1() {
+  findModule_.reset();
+  delete journalDock_;
+}
 
 void TForm1::setMessageSink(std::function<void(const QString&)> sink) { messageSink_ = std::move(sink); }
 
@@ -214,8 +225,48 @@ void TForm1::buildMenusAndJournal() {
     action->setChecked(!journalDock_->isHidden());
   });
   connect(menus.saveJournal, &QAction::triggered, this, &TForm1::saveJournal);
+  connect(menus.findModule, &QAction::triggered, this, &TForm1::FindModuleClick);
   connect(menus.userGuide, &QAction::triggered, this, &TForm1::showUserGuide);
   connect(menus.about, &QAction::triggered, this, &TForm1::showAbout);
+}
+
+void TForm1::buildFinderAndBanner() {
+  SequencerTimer = new ToolkitTimer(this, "SequencerTimer", kSequencerInitialMs);
+  sequencer_ = std::make_unique<engine::RequestSequencer>(*link_, *SequencerTimer);
+  connect(SequencerTimer, &QTimer::timeout, this, [this] { sequencer_->timerFired(); });
+
+  FindModule::Window window;
+  window.root = this;
+  window.view = view_.get();
+  window.portOpen = [this] { return engine_->portOpen(); };
+  window.releasePort = [this] {
+    link_->setCloseReason("for Find Module");
+    guard("FindModuleClick", [this] { engine_->portLost(); });
+  };
+  window.openPort = [this] { Button1Click(); };
+  window.allPorts = [this] {
+    refreshPortList();
+    std::vector<std::string> names;
+    if (auto* ports = findChild<QComboBox*>("SPREALCOM")) {
+      for (int i = 0; i < ports->count(); ++i) names.push_back(ports->itemText(i).toStdString());
+    }
+    return names;
+  };
+  window.showMessage = [this](const QString& text) { showMessage(text); };
+  window.showStatus = [this](const QString& text) { statusBar()->showMessage(text); };
+  findModule_ = std::make_unique<FindModule>(std::move(window), *link_, *sequencer_);
+  if (auto* button = findChild<QAbstractButton*>("FindModuleButton")) {
+    connect(button, &QAbstractButton::clicked, this, &TForm1::FindModuleClick);
+  }
+
+  // Above the send and receive buffers.
+  portBanner_ = new PortBanner(centralWidget());
+  if (auto* column = qobject_cast<QVBoxLayout*>(centralWidget()->layout())) {
+    column->insertWidget(column->indexOf(findChild<QWidget*>("bufferArea")), portBanner_);
+  }
+  connect(portBanner_, &PortBanner::reconnectClicked, this, &TForm1::PortReconnectClick);
+  connect(portBanner_, &PortBanner::deviceReturned, this,
+          [this](const QString& name) { link_->journalEvent("Port " + name.toStdString() + " is present again"); });
 }
 
 void TForm1::saveJournal() {
@@ -268,6 +319,7 @@ void TForm1::PageControl1Change() { guard("PageControl1Change", [this] { engine_
 void TForm1::Button1Click() {
   link_->setCloseReason("by the operator");
   guard("Button1Click", [this] { engine_->Button1Click(); });
+  portBanner_->dismiss();
 }
 void TForm1::Button6Click() { guard("Button6Click", [this] { engine_->Button6Click(); }); }
 void TForm1::Button26Click() { guard("Button26Click", [this] { engine_->Button26Click(); }); }
@@ -296,6 +348,39 @@ void TForm1::Timer3Timer() {
 void TForm1::Timer4Timer() {
   link_->setCloseReason("by Timer4, 2000 ms after the module's RS485 settings were changed");
   guard("Timer4Timer", [this] { engine_->Timer4Timer(); });
+}
+
+void TForm1::FindModuleClick() { guard("FindModuleClick", [this] { findModule_->start(); }); }
+
+// No box: the banner says what happened and offers to reconnect, so a
+// pulled adapter costs the operator no click and no restart.
+void TForm1::PortHungUp(const std::string& port) {
+  const std::string why = "The serial port " + port + " hung up (adapter unplugged, device gone or far end closed).";
+  findModule_->portLost(port);
+  sequencer_->fail(why);
+  if (!engine_->portOpen()) return;
+  const OpenedDevice& opened = link_->lastOpened();
+  const bool known = opened.name == port;
+  LostPort lost{port,
+                Comm1->BaudRate(),
+                static_cast<int>(Comm1->Parity),
+                view_->checked("CheckBox1"),
+                view_->checked("CheckBox2"),
+                serial::DeviceWatch(port, known ? opened.stableName : std::string(),
+                                    known ? opened.seen : std::nullopt)};
+  guard("PortHungUp", [this] { engine_->portLost(); });
+  portBanner_->showLost(std::move(lost), QTime::currentTime());
+}
+
+// Opens the lost port again with the settings it had, as Button1 opens it.
+void TForm1::PortReconnectClick() {
+  if (!portBanner_->lost() || engine_->portOpen()) {
+    portBanner_->dismiss();
+    return;
+  }
+  for (const Assignment& change : portBanner_->lost()->controlsToReopen()) view_->apply(change);
+  guard("PortReconnectClick", [this] { engine_->Button1Click(); });
+  if (engine_->portOpen()) portBanner_->dismiss();
 }
 
 // Handlers of the pages, each run by its page's requests.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/request_sequencer.h"
 #include "engine/transaction_engine.h"
 #include "journal/journal.h"
 
@@ -31,6 +32,8 @@ class ToolkitTimer;
 class WindowView;
 class LinkArbiter;
 class JournalDock;
+class FindModule;
+class PortBanner;
 struct WindowMenus;
 
 class TForm1 : public QMainWindow {
@@ -54,6 +57,10 @@ class TForm1 : public QMainWindow {
   LinkArbiter& link() { return *link_; }
   journal::Journal& journal() { return journal_; }
   JournalDock& journalDock() { return *journalDock_; }
+  // The runner of the tool's own sequences (Find Module).
+  engine::RequestSequencer& sequencer() { return *sequencer_; }
+  FindModule& findModule() { return *findModule_; }
+  PortBanner& portBanner() { return *portBanner_; }
 
   // File ▸ "Save Journal…" asks for a file name here; tests answer it.
   void setSaveFileNameProvider(std::function<QString()> provider) { askSaveFileName_ = std::move(provider); }
@@ -74,6 +81,11 @@ class TForm1 : public QMainWindow {
   void Timer2Timer();
   void Timer3Timer();
   void Timer4Timer();
+  // FindModuleButton and Tools ▸ Find Module….
+  void FindModuleClick();
+  // The open port hung up: closed already by the link.
+  void PortHungUp(const std::string& port);
+  void PortReconnectClick();
   // Settings.
   void Button5Click();
   void Button24Click();
@@ -130,6 +142,7 @@ class TForm1 : public QMainWindow {
   void guard(const char* name, const std::function<void()>& body);
   void wireControls();
   void buildMenusAndJournal();
+  void buildFinderAndBanner();
   // The twelve COMn items stay; the devices present now follow them.
   void refreshPortList();
 
@@ -137,6 +150,7 @@ class TForm1 : public QMainWindow {
   ToolkitTimer* Timer2 = nullptr;
   ToolkitTimer* Timer3 = nullptr;
   ToolkitTimer* Timer4 = nullptr;
+  ToolkitTimer* SequencerTimer = nullptr;
   std::unique_ptr<WindowView> view_;
   journal::Journal journal_;
   std::unique_ptr<LinkArbiter> link_;
@@ -148,6 +162,9 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<requests::HartRequests> hart_;
   std::unique_ptr<requests::ToolRequests> tools_;
   std::unique_ptr<requests::OutputRequests> outputs_;
+  std::unique_ptr<engine::RequestSequencer> sequencer_;
+  std::unique_ptr<FindModule> findModule_;
+  PortBanner* portBanner_ = nullptr;
   std::function<void(const QString&)> messageSink_;
   std::string lastHandler_;
   int fixedPortItems_ = 0;

@@ -51,34 +51,56 @@ std::string LinkArbiter::lineText() const {
 
 void LinkArbiter::journalEvent(std::string text) { journal_.event(std::move(text), now()); }
 
+bool LinkArbiter::heldFromEngine(const char* what) {
+  if (!claimed()) return false;
+  journalEvent(std::string(what) + " refused: " + holder_ + " holds the port");
+  return true;
+}
+
 void LinkArbiter::closePort() {
   const std::string reason = std::exchange(closeReason_, {});
+  if (!comm_.isOpen() || heldFromEngine("Close")) return;
+  closeNow(reason);
+}
+
+void LinkArbiter::close(const std::string& reason) {
+  closeReason_.clear();
+  closeNow(reason);
+}
+
+void LinkArbiter::closeNow(const std::string& reason) {
   if (!comm_.isOpen()) return;
   comm_.ClosePort();
   journalEvent("Port " + comm_.CommName + " closed" + (reason.empty() ? "" : " " + reason));
 }
 
-void LinkArbiter::close(const std::string& reason) {
-  closeReason_ = reason;
-  closePort();
+void LinkArbiter::setBaudRate(uint32_t baud) {
+  if (!claimed()) comm_.setBaudRate(baud);
 }
 
-void LinkArbiter::setBaudRate(uint32_t baud) { comm_.setBaudRate(baud); }
-
 void LinkArbiter::setParity(int index) {
+  if (claimed()) return;
   // No parity selected means none rather than an out-of-range setting.
   comm_.Parity = index >= 0 && index <= static_cast<int>(serial::TParity::Space) ? static_cast<serial::TParity>(index)
                                                                                  : serial::TParity::None;
 }
 
-void LinkArbiter::setCommName(const std::string& name) { comm_.CommName = name; }
+void LinkArbiter::setCommName(const std::string& name) {
+  if (!claimed()) comm_.CommName = name;
+}
 
 void LinkArbiter::disableXonXoff() {
+  if (claimed()) return;
   comm_.setOutx_XonXoffFlow(false);
   comm_.setInx_XonXoffFlow(false);
 }
 
 void LinkArbiter::openPort() {
+  if (heldFromEngine("Open")) throw serial::ECommsError("The serial port is in use by " + holder_ + ".");
+  openNow();
+}
+
+void LinkArbiter::openNow() {
   try {
     comm_.OpenPort();
   } catch (const serial::ECommsError& e) {
@@ -86,27 +108,42 @@ void LinkArbiter::openPort() {
     throw;
   }
   journal_.portOpened("Port " + comm_.CommName + " opened, " + lineText(), now());
+  // Found now: once an adapter is pulled its by-id name is gone too.
+  lastOpened_ = {comm_.CommName, serial::stableNameFor(comm_.CommName), serial::probeDevice(comm_.CommName)};
 }
 
 void LinkArbiter::openWith(const LineChoice& choice) {
-  setCommName(choice.port);
-  setBaudRate(choice.baud);
-  setParity(choice.parity);
-  disableXonXoff();
-  openPort();
-  setDtr(choice.dtr);
-  setRts(choice.rts);
+  comm_.CommName = choice.port;
+  comm_.setBaudRate(choice.baud);
+  comm_.Parity = choice.parity == 1 ? serial::TParity::Odd : choice.parity == 2 ? serial::TParity::Even
+                                                                                 : serial::TParity::None;
+  comm_.setOutx_XonXoffFlow(false);
+  comm_.setInx_XonXoffFlow(false);
+  openNow();
+  comm_.setDtrControl(choice.dtr ? serial::TDtrControl::DtrEnable : serial::TDtrControl::DtrDisable);
+  comm_.setRtsControl(choice.rts ? serial::TRtsControl::RtsEnable : serial::TRtsControl::RtsDisable);
 }
 
 void LinkArbiter::setDtr(bool enable) {
-  comm_.setDtrControl(enable ? serial::TDtrControl::DtrEnable : serial::TDtrControl::DtrDisable);
+  if (!claimed()) comm_.setDtrControl(enable ? serial::TDtrControl::DtrEnable : serial::TDtrControl::DtrDisable);
 }
 
 void LinkArbiter::setRts(bool enable) {
-  comm_.setRtsControl(enable ? serial::TRtsControl::RtsEnable : serial::TRtsControl::RtsDisable);
+  if (!claimed()) comm_.setRtsControl(enable ? serial::TRtsControl::RtsEnable : serial::TRtsControl::RtsDisable);
 }
 
 bool LinkArbiter::writeData(std::span<const uint8_t> bytes) {
+  if (claimed()) {
+    if (!bytes.empty()) {
+      journalEvent("Not sent, " + holder_ + " holds the port: " +
+                   journal::dissectBlock(journal::Direction::Sent, bytes, {}).summary());
+    }
+    return false;
+  }
+  return send(bytes);
+}
+
+bool LinkArbiter::send(std::span<const uint8_t> bytes) {
   const journal::Moment at = now();
   if (!comm_.WriteData(bytes.data(), static_cast<uint16_t>(bytes.size()))) {
     if (!bytes.empty()) {
@@ -129,7 +166,7 @@ void LinkArbiter::received(const uint8_t* buffer, uint16_t length) {
   journal_.received(block, {taken.wallMs - (taken.monoNs - endedNs) / kNsPerMs, endedNs});
   if (onAnyBlock) onAnyBlock(block);
   if (claimant_) {
-    claimant_(block);
+    if (comm_.deliveredBlockFromThisOpen()) claimant_(block);
   } else if (onEngineBlock) {
     onEngineBlock(buffer, length);
   }
@@ -142,7 +179,14 @@ void LinkArbiter::hungUp() {
   if (onHangup) onHangup(name);
 }
 
-void LinkArbiter::claim(std::function<void(std::span<const uint8_t>)> receiver) { claimant_ = std::move(receiver); }
-void LinkArbiter::release() { claimant_ = nullptr; }
+void LinkArbiter::claim(std::string holder, std::function<void(std::span<const uint8_t>)> receiver) {
+  holder_ = std::move(holder);
+  claimant_ = std::move(receiver);
+}
+
+void LinkArbiter::release() {
+  claimant_ = nullptr;
+  holder_.clear();
+}
 
 }  // namespace tq::ui

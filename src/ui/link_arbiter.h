@@ -15,12 +15,20 @@
 #include "engine/request_sequencer.h"
 #include "journal/journal.h"
 #include "serial/comm_types.h"
+#include "serial/port_discovery.h"
 
 namespace tq::serial {
 class TComm;
 }
 
 namespace tq::ui {
+
+// The device a port was last opened on, as the hang-up watch needs it.
+struct OpenedDevice {
+  std::string name;        // as opened (SPREALCOM's text)
+  std::string stableName;  // its /dev/serial/by-id name, when it has one
+  std::optional<serial::DeviceSeen> seen;
+};
 
 // Line settings a sequence opens the port with.
 struct LineChoice {
@@ -45,7 +53,9 @@ class LinkArbiter : public engine::Port, public engine::RequestSequencer::Line {
   // The device hung up and the port has been closed; its name.
   std::function<void(const std::string& port)> onHangup;
 
-  // engine::Port: the engine's own use of the port, journaled.
+  // engine::Port: the engine's own use of the port, journaled. While a
+  // sequence holds the line the engine cannot touch it: nothing it writes
+  // is sent, its settings and closes change nothing, and an open is refused.
   void closePort() override;
   void setBaudRate(uint32_t baud) override;
   void setParity(int parityIndex) override;
@@ -56,7 +66,7 @@ class LinkArbiter : public engine::Port, public engine::RequestSequencer::Line {
   void setRts(bool enable) override;
   bool writeData(std::span<const uint8_t> bytes) override;
   // RequestSequencer::Line
-  bool write(std::span<const uint8_t> bytes) override { return writeData(bytes); }
+  bool write(std::span<const uint8_t> bytes) override { return send(bytes); }
 
   // The next close the engine makes is for this reason ("by the operator").
   void setCloseReason(std::string reason) { closeReason_ = std::move(reason); }
@@ -65,13 +75,18 @@ class LinkArbiter : public engine::Port, public engine::RequestSequencer::Line {
   void openWith(const LineChoice& choice);
   void close(const std::string& reason);
 
-  // While claimed, blocks go to `receiver` instead of the engine.
-  void claim(std::function<void(std::span<const uint8_t>)> receiver);
+  // While claimed by the sequence named `holder` ("Find Module"), blocks
+  // read since the port was last opened go to `receiver` instead of the
+  // engine; blocks of an earlier open (a late answer to an earlier
+  // setting) are journaled only.
+  void claim(std::string holder, std::function<void(std::span<const uint8_t>)> receiver);
   void release();
   bool claimed() const { return static_cast<bool>(claimant_); }
 
   bool isOpen() const;
   const std::string& portName() const;
+  // The device of the last successful open.
+  const OpenedDevice& lastOpened() const { return lastOpened_; }
   // Events of the tool itself (time-outs, messages shown).
   void journalEvent(std::string text);
   journal::Journal& journal() { return journal_; }
@@ -80,13 +95,19 @@ class LinkArbiter : public engine::Port, public engine::RequestSequencer::Line {
  private:
   void received(const uint8_t* buffer, uint16_t length);
   void hungUp();
+  void openNow();
+  void closeNow(const std::string& reason);
+  bool send(std::span<const uint8_t> bytes);
+  bool heldFromEngine(const char* what);
   journal::Moment now() const;
   std::string lineText() const;
 
   serial::TComm& comm_;
   journal::Journal& journal_;
   std::function<void(std::span<const uint8_t>)> claimant_;
+  std::string holder_;
   std::string closeReason_;
+  OpenedDevice lastOpened_;
 };
 
 // "none", "odd", "even", "mark", "space".

@@ -33,6 +33,7 @@ WindowMenus buildWindowMenus(QMainWindow& window) {
   m.saveJournal = action(m.file, "actionSaveJournal", QStringLiteral("Save Journal\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S));
   m.journal = action(m.view, "actionJournal", QStringLiteral("Journal"), QKeySequence(Qt::Key_F12));
   m.journal->setCheckable(true);
+  m.findModule = action(m.tools, "actionFindModule", QStringLiteral("Find Module\u2026"));
   m.userGuide = action(m.help, "actionUserGuide", QStringLiteral("User Guide"), QKeySequence(Qt::Key_F1));
   m.about = action(m.help, "actionAbout", QStringLiteral("About"));
   return m;

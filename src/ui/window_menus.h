@@ -14,6 +14,7 @@ struct WindowMenus {
   QMenu* help;   // menuHelp
   QAction* saveJournal;  // actionSaveJournal, Ctrl+S
   QAction* journal;      // actionJournal, F12, checkable
+  QAction* findModule;   // actionFindModule
   QAction* userGuide;    // actionUserGuide, F1
   QAction* about;        // actionAbout
 };

@@ -401,6 +401,50 @@ TEST(OpenClose, Timer4ClosesThePortWhenItFires) {
   EXPECT_FALSE(h.timer4.isActive());
 }
 
+TEST(OpenClose, APortLostLeavesTheControlsAsAfterAnOperatorCloseWithNoTimeOutToShow) {
+  struct Case {
+    const char* name;
+    std::function<void(Harness&)> before;
+    bool timer2Runs;  // a reply already received is still decoded
+  };
+  const Case cases[] = {
+      {"idle", [](Harness&) {}, false},
+      {"a query awaiting its reply", [](Harness& h) { h.engine.Button6Click(); }, false},
+      {"a reply received, its parse pending",
+       [](Harness& h) {
+         h.engine.Button6Click();
+         h.receive("QV:21#");
+       },
+       true},
+      {"Timer4 about to close the port",
+       [](Harness& h) {
+         h.request(code::Setting, timeout::Setup, 3000);
+         h.engine.closePortLater();
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Harness h;
+    h.open();
+    c.before(h);
+    h.port.open = false;  // the link closed it on the hang-up
+    h.engine.portLost();
+    EXPECT_FALSE(h.engine.portOpen());
+    EXPECT_EQ(h.text("Button1"), "Open");
+    EXPECT_FALSE(h.view.get("Button6").enabled);
+    EXPECT_FALSE(h.timer3.isActive());
+    EXPECT_FALSE(h.timer4.isActive());
+    EXPECT_EQ(h.timer2.isActive(), c.timer2Runs);
+    h.clock.advance(10'000);
+    EXPECT_TRUE(h.view.messages.empty()) << h.view.messages.front();
+    if (c.timer2Runs) EXPECT_EQ(h.view.get("ComboBox13").index, 2);
+    // The next Button1 opens the port again, as after any close.
+    h.open();
+    EXPECT_EQ(h.text("Button1"), "Close");
+  }
+}
+
 TEST(Window, CreationClearsTheListedControlsAndStopsTheTimers) {
   Harness h;
   h.timer2.start();

@@ -76,12 +76,14 @@ TEST_F(CommTest, OpenFailuresRaiseTheirMessageAndLeaveThePortClosed) {
     std::function<void()> arrange;
     std::string name;
     const char* message;
+    bool rateRefused = false;  // another rate may open it (the module finder goes on)
   };
   const Case cases[] = {
       {"missing device", [] {}, "/dev/tq580-no-such-port", "Error opening serial port"},
       {"COM name without a device", [] {}, "COM200", "Error opening serial port"},
       {"regular file", [] {}, regular, "File handle is not a comm handle "},
-      {"baud rate 0", [&] { comm.setBaudRate(0); }, pty.slavePath(), "Baud rate 0 is not supported by this serial port"},
+      {"baud rate 0", [&] { comm.setBaudRate(0); }, pty.slavePath(), "Baud rate 0 is not supported by this serial port",
+       true},
       {"held by another opener", [&] { holder.OpenPort(); }, pty.slavePath(), "Error opening serial port"},
   };
   for (const Case& c : cases) {
@@ -95,6 +97,7 @@ TEST_F(CommTest, OpenFailuresRaiseTheirMessageAndLeaveThePortClosed) {
       ADD_FAILURE() << "opened";
     } catch (const ECommsError& e) {
       EXPECT_STREQ(e.what(), c.message);
+      EXPECT_EQ(dynamic_cast<const ERateRefused*>(&e) != nullptr, c.rateRefused);
     }
     EXPECT_FALSE(comm.isOpen());
     EXPECT_EQ(tq::testing::openDescriptors(), fdsBefore);  // the attempt released what it took
@@ -263,6 +266,27 @@ TEST_F(CommTest, EventsOfOtherSendersAreNotTakenForTheComponentsOwn) {
   QCoreApplication::postEvent(&comm, new QEvent(static_cast<QEvent::Type>(QEvent::registerEventType())));
   QCoreApplication::sendPostedEvents(&comm);
   EXPECT_EQ(raised, 0);
+}
+
+TEST_F(CommTest, ABlockReadBeforeACloseIsDeliveredAfterItAsOneOfAnEarlierOpen) {
+  std::vector<bool> fromThisOpen;
+  comm.OnReceiveData = [this, &fromThisOpen](TComm*, const uint8_t* buffer, uint16_t length) {
+    events.blocks.emplace_back(reinterpret_cast<const char*>(buffer), length);
+    fromThisOpen.push_back(comm.deliveredBlockFromThisOpen());
+  };
+  comm.OpenPort();
+  pty.write("late answer");
+  // Read and posted, not yet taken by this thread.
+  QElapsedTimer waited;
+  waited.start();
+  while (comm.receiveBacklog() == 0 && waited.elapsed() < 5000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(comm.receiveBacklog(), 1);
+  comm.ClosePort();
+  comm.OpenPort();
+  pty.write("answer");
+  ASSERT_TRUE(pumpUntil([&] { return events.blocks.size() == 2; }));
+  EXPECT_EQ(events.blocks, (std::vector<std::string>{"late answer", "answer"}));
+  EXPECT_EQ(fromThisOpen, (std::vector<bool>{false, true}));
 }
 
 TEST_F(CommTest, FramesWrittenBackToBackArriveInOrder) {

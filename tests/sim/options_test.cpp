@@ -32,7 +32,8 @@ TEST(Options, EveryOptionReachesItsSetting) {
                                     "--hangup-after", "2", "--fault-match", "QX1", "--fault-count", "1",
                                     "--slave-address", "17", "--units", "8", "--hart-address", "3",
                                     "--hart-manufacturer", "0x11", "--hart-device-type", "$22", "--hart-device-id", "42",
-                                    "--hart-preambles", "7", "--frozen", "12", "-v", "--strict-line"});
+                                    "--hart-preambles", "7", "--frozen", "12", "-v", "--strict-line",
+                                    "--module-baud", "38400"});
   const Options& o = parsed(result);
   EXPECT_EQ(o.link, "/tmp/x");
   EXPECT_EQ(o.line.baud, 15200);
@@ -57,6 +58,7 @@ TEST(Options, EveryOptionReachesItsSetting) {
   EXPECT_EQ(o.sim.frozenSeconds, 12.0);
   EXPECT_TRUE(o.verbose);
   EXPECT_TRUE(o.sim.strictLine);
+  EXPECT_EQ(o.sim.listenBaud, 38400);
 }
 
 TEST(Options, MatchInHex) {
@@ -97,7 +99,7 @@ TEST(Options, HelpNamesEveryOption) {
                              "--hart-address", "--hart-manufacturer", "--hart-device-type", "--hart-device-id",
                              "--hart-preambles", "--frozen", "--verbose", "--fault-match", "--fault-match-hex",
                              "--fault-count", "--delay", "--split-gap", "--split-at", "--no-reply", "--noise",
-                             "--hangup-after", "--strict-line"})
+                             "--hangup-after", "--strict-line", "--module-baud"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
   EXPECT_TRUE(parsed(parseOptions({"-h"})).help);
 }

@@ -244,6 +244,42 @@ TEST(Simulator, StrictLineHearsOnlyTheModulesRate) {
   EXPECT_NE(std::find_if(log.begin(), log.end(), [](const std::string& l) { return l.starts_with("<- garbled 51 51 51 23 51 56 23 (line at 19200 baud; the module listens at 9600 baud)"); }), log.end());
 }
 
+TEST(Simulator, AModuleStartedAtARateItsSettingCannotNameHearsItUntilItsRateIsSet) {
+  struct Step {
+    int baud;
+    std::string frame;
+    std::string answer;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {"the rate set",
+       {{9600, "QQQ#QV#", ""},
+        {38400, "QQQ#QV#", "QV:20#"},
+        {38400, "QQS#BA1:40#", "BA1:OK#"},
+        {38400, "QQQ#QV#", ""},
+        {19200, "QQQ#QV#", "QV:20#"}}},
+      {"a refused rate keeps it", {{38400, "QQS#BA1:90#", "BA1:ERR,RANGE#"}, {38400, "QQQ#QV#", "QV:20#"}}},
+      {"back to the factory settings", {{38400, "QQS#RESET#", "RESET:OK#"}, {9600, "QQQ#QV#", "QV:20#"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimConfig config = withFaults({});
+    config.strictLine = true;
+    config.listenBaud = 38400;
+    Simulator sim(config, kStart);
+    Micros now = kStart;
+    for (const Step& step : c.steps) {
+      sim.setLineTiming({step.baud, 10});
+      sim.receive(bytes(step.frame), now);
+      EXPECT_EQ(text(sim.poll(now)), step.answer) << step.frame << " at " << step.baud;
+      now += 100 * kMs;
+    }
+  }
+}
+
 TEST(Simulator, InstrumentTimeRunsFromStartUnlessFrozen) {
   SimConfig running;
   Simulator sim(running, kStart);

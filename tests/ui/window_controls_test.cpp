@@ -113,6 +113,8 @@ std::vector<Expected> expectedControls() {
   add(combo("ComboBox10", kParity, 0, "Parity:"));
   add(button("Button1", "Open"));
   add(button("Button6", "Communication Query"));
+  add(button("FindModuleButton", "Find Module\u2026"));
+  add(check("FindAllPorts", "All ports"));
   add(combo("ComboBox13", {"RS232", "RS485", "RS485 + RS232"}, 0, "Interface Type:"));
   add(combo("ComboBox1", {"1 Unit", "4 Unit", "8 Unit"}, 0, "+"));
   add(group("GroupBox4", "RS485 Serial Port Parameters"));

@@ -1,0 +1,69 @@
+#include "ui/port_banner.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace tq::ui {
+
+std::vector<Assignment> LostPort::controlsToReopen() const {
+  return {Assignment::setText("SPREALCOM", watch.reopenName()),
+          Assignment::setText("ComboBox11", std::to_string(baud)),
+          Assignment::select("ComboBox10", parity),
+          Assignment::check("CheckBox1", rts),
+          Assignment::check("CheckBox2", dtr)};
+}
+
+PortBanner::PortBanner(QWidget* parent) : QFrame(parent) {
+  setObjectName(QStringLiteral("PortBanner"));
+  setFrameShape(QFrame::StyledPanel);
+  setStyleSheet(QStringLiteral("#PortBanner { background: #fff4ce; border: 1px solid #e0b000; }"));
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(8, 4, 8, 4);
+  text_ = new QLabel(this);
+  text_->setObjectName(QStringLiteral("PortBannerText"));
+  text_->setWordWrap(true);
+  reconnect_ = new QPushButton(QStringLiteral("Reconnect"), this);
+  reconnect_->setObjectName(QStringLiteral("PortReconnect"));
+  layout->addWidget(text_, 1);
+  layout->addWidget(reconnect_);
+  connect(reconnect_, &QPushButton::clicked, this, &PortBanner::reconnectClicked);
+  watch_ = new QTimer(this);
+  watch_->setObjectName(QStringLiteral("PortWatch"));
+  watch_->setInterval(kWatchIntervalMs);
+  connect(watch_, &QTimer::timeout, this, &PortBanner::poll);
+  hide();
+}
+
+void PortBanner::showLost(LostPort lost, const QTime& at) {
+  lost_ = std::move(lost);
+  at_ = at;
+  showText();
+  show();
+  watch_->start();
+}
+
+void PortBanner::dismiss() {
+  watch_->stop();
+  lost_.reset();
+  hide();
+}
+
+void PortBanner::poll() {
+  if (!lost_) return;
+  const bool wasBack = lost_->watch.back();
+  if (lost_->watch.poll() == wasBack) return;
+  showText();
+  if (!wasBack) emit deviceReturned(QString::fromStdString(lost_->name));
+}
+
+void PortBanner::showText() {
+  if (!lost_) return;
+  QString text = QStringLiteral("Serial port %1 disconnected at %2.")
+                     .arg(QString::fromStdString(lost_->name), at_.toString(QStringLiteral("HH:mm:ss")));
+  if (lost_->watch.back()) text += QStringLiteral(" It is back: Reconnect opens it again with the same settings.");
+  text_->setText(text);
+}
+
+}  // namespace tq::ui
