@@ -438,7 +438,9 @@ TEST(OpenClose, APortLostLeavesTheControlsAsAfterAnOperatorCloseWithNoTimeOutToS
     EXPECT_EQ(h.timer2.isActive(), c.timer2Runs);
     h.clock.advance(10'000);
     EXPECT_TRUE(h.view.messages.empty()) << h.view.messages.front();
-    if (c.timer2Runs) EXPECT_EQ(h.view.get("ComboBox13").index, 2);
+    if (c.timer2Runs) {
+      EXPECT_EQ(h.view.get("ComboBox13").index, 2);
+    }
     // The next Button1 opens the port again, as after any close.
     h.open();
     EXPECT_EQ(h.text("Button1"), "Close");
