@@ -17,6 +17,12 @@ std::string latin1ToUtf8(std::string_view bytes) {
   return out;
 }
 
+namespace {
+
+bool continuationByte(char ch) { return (static_cast<unsigned char>(ch) & 0xC0) == 0x80; }
+
+}  // namespace
+
 std::optional<std::string> utf8ToLatin1(std::string_view utf8, std::optional<char> substitute) {
   std::string out;
   out.reserve(utf8.size());
@@ -31,7 +37,7 @@ std::optional<std::string> utf8ToLatin1(std::string_view utf8, std::optional<cha
     // Length of the sequence from its lead byte; continuation bytes follow.
     const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
     size_t end = i + 1;
-    while (end < utf8.size() && end < i + length && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) ++end;
+    while (end < utf8.size() && end < i + length && continuationByte(utf8[end])) ++end;
     const bool latin1 = length == 2 && end == i + 2 && (lead == 0xC2 || lead == 0xC3);
     if (latin1) {
       out += static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
@@ -43,6 +49,15 @@ std::optional<std::string> utf8ToLatin1(std::string_view utf8, std::optional<cha
     i = end;
   }
   return out;
+}
+
+std::string_view firstCharacters(std::string_view utf8, size_t count) {
+  size_t end = 0;
+  for (size_t seen = 0; end < utf8.size() && seen < count; ++seen) {
+    ++end;  // the lead byte, or a stray one
+    while (end < utf8.size() && continuationByte(utf8[end])) ++end;
+  }
+  return utf8.substr(0, end);
 }
 
 }  // namespace tq

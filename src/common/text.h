@@ -15,4 +15,9 @@ std::string latin1ToUtf8(std::string_view bytes);
 // (nullopt).
 std::optional<std::string> utf8ToLatin1(std::string_view utf8, std::optional<char> substitute = std::nullopt);
 
+// The start of a typed text holding its first `count` characters, for a
+// field that sends only so many: what lies beyond them is never looked at.
+// A malformed sequence counts as one character.
+std::string_view firstCharacters(std::string_view utf8, size_t count);
+
 }  // namespace tq

@@ -3,12 +3,29 @@
 #include "protocol/reply_scanner.h"
 #include "protocol/reply_tables.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
 namespace tq::protocol {
 
 namespace {
 
 // "QV:20#": interface type, unit count.
 const Group kCommQueryReply = {"QV:", {{3, 1, As::Digit, "ComboBox13"}, {4, 1, As::Digit, "ComboBox1"}}};
+
+// Devices of a module by the unit count it reports ("1 Unit", "4 Unit",
+// "8 Unit"): the MODBUS page's device list offers each of them.
+constexpr int kDevicesOfUnitCount[] = {1, 4, 8};
+constexpr const char* kUnitCountControl = "ComboBox1";
+constexpr const char* kDeviceListControl = "ComboBox41";
+
+std::vector<std::string> deviceNames(int count) {
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) names.push_back("Device " + std::to_string(i));
+  return names;
+}
 
 // Buttons that make sense once the module has answered.
 constexpr const char* kButtonsEnabledByReply[] = {
@@ -34,6 +51,14 @@ std::span<const Group> systemReplyGroups() { return kSystemReply; }
 Decoded decodeCommQueryReply(std::string_view text) {
   Decoded out;
   if (scanGroup(text, kCommQueryReply, out) != Scan::Applied) return out;
+  // A unit count beyond the list leaves the device list as it was.
+  const auto unitCount = std::find_if(out.assignments.begin(), out.assignments.end(),
+                                      [](const Assignment& a) { return a.control == kUnitCountControl; });
+  if (unitCount != out.assignments.end() && unitCount->value >= 0 &&
+      unitCount->value < static_cast<int>(std::size(kDevicesOfUnitCount))) {
+    const int devices = kDevicesOfUnitCount[unitCount->value];
+    out.assignments.push_back(Assignment::setItems(kDeviceListControl, deviceNames(devices)));
+  }
   for (const char* button : kButtonsEnabledByReply) out.assignments.push_back(Assignment::enable(button));
   return out;
 }

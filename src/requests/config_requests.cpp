@@ -106,7 +106,11 @@ void ConfigRequests::Button22Click() {
 
 void ConfigRequests::Button2Click() {
   engine_.clearDisplays();
-  const auto frame = protocol::coefficientFrame(index("ComboBox18"), lineText(text("Beilv"), "Coefficient"));
+  // Only the first characters go on the line; whatever follows them cannot
+  // spoil the frame and is not looked at.
+  const std::string typed = text("Beilv");
+  const auto sent = lineText(firstCharacters(typed, protocol::kCoefficientWidth), "Coefficient");
+  const auto frame = protocol::coefficientFrame(index("ComboBox18"), sent);
   sendSetting(frame);
 }
 

@@ -7,6 +7,8 @@
 
 #include "engine/interfaces.h"
 
+class QSocketNotifier;
+
 namespace tq::ui {
 
 class ToolkitTimer : public QTimer, public engine::Timer {
@@ -14,12 +16,25 @@ class ToolkitTimer : public QTimer, public engine::Timer {
 
  public:
   ToolkitTimer(QObject* parent, const char* name, int intervalMs);
+  ~ToolkitTimer() override;
 
   void start() override;
-  void stop() override { QTimer::stop(); }
+  void stop() override;
   bool isActive() const override { return QTimer::isActive(); }
   void setInterval(int ms) override;
   int interval() const override { return QTimer::interval(); }
+
+ private:
+  // The event loop sleeps in whole milliseconds, so on its own a tick comes
+  // up to a millisecond after its deadline. A kernel timer armed for the
+  // same deadline wakes the loop on time; the tick itself still comes from
+  // QTimer, in the loop's usual order.
+  void armWaker();
+  void disarmWaker();
+  void drainWaker();
+
+  int wakerFd_ = -1;
+  QSocketNotifier* waker_ = nullptr;
 };
 
 }  // namespace tq::ui

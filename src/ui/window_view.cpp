@@ -8,6 +8,22 @@
 
 namespace tq::ui {
 
+namespace {
+
+void setItems(QComboBox& combo, const std::vector<std::string>& items) {
+  QStringList list;
+  for (const std::string& item : items) list << QString::fromStdString(item);
+  QStringList shown;
+  for (int i = 0; i < combo.count(); ++i) shown << combo.itemText(i);
+  if (list == shown) return;
+  const int kept = combo.currentIndex() < list.size() ? combo.currentIndex() : -1;
+  combo.clear();
+  combo.addItems(list);
+  combo.setCurrentIndex(kept);
+}
+
+}  // namespace
+
 void WindowView::apply(const engine::Assignment& change) {
   using Kind = engine::Assignment::Kind;
   QWidget* w = widget(change.control);
@@ -34,6 +50,9 @@ void WindowView::apply(const engine::Assignment& change) {
       break;
     case Kind::SetChecked:
       if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setChecked(change.value != 0);
+      break;
+    case Kind::SetItems:
+      if (auto* combo = qobject_cast<QComboBox*>(w)) setItems(*combo, change.items);
       break;
   }
 }

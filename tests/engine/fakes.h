@@ -80,6 +80,7 @@ class FakeView : public View {
     std::string text;
     int index = -1;
     int items = 100;
+    std::vector<std::string> itemTexts;  // once a handler or decoder replaced them
     bool enabled = true;
     bool visible = true;
     bool checked = false;
@@ -97,6 +98,11 @@ class FakeView : public View {
       case Assignment::Kind::SetEnabled: c.enabled = a.value != 0; break;
       case Assignment::Kind::SetVisible: c.visible = a.value != 0; break;
       case Assignment::Kind::SetChecked: c.checked = a.value != 0; break;
+      case Assignment::Kind::SetItems:
+        c.items = static_cast<int>(a.items.size());
+        c.itemTexts = a.items;
+        if (c.index >= c.items) c.index = -1;
+        break;
     }
   }
   std::string text(const std::string& n) const override { return get(n).text; }

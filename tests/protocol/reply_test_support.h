@@ -25,6 +25,12 @@ inline Outcome outcome(const Decoded& decoded) {
       case Assignment::Kind::SetVisible: out.values[a.control] = a.value ? "shown" : "hidden"; break;
       case Assignment::Kind::SetEnabled: out.values[a.control] = a.value ? "enabled" : "disabled"; break;
       case Assignment::Kind::SetChecked: out.values[a.control] = a.value ? "checked" : "unchecked"; break;
+      case Assignment::Kind::SetItems: {
+        std::string list;
+        for (const std::string& item : a.items) list += (list.empty() ? "" : "|") + item;
+        out.values[a.control] = "items " + list;
+        break;
+      }
     }
   }
   out.error = decoded.error;

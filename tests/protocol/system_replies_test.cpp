@@ -38,5 +38,33 @@ TEST_P(SystemReply, Decodes) { EXPECT_EQ(outcome(decodeSystemReply(GetParam().te
 INSTANTIATE_TEST_SUITE_P(Cases, SystemReply, ::testing::ValuesIn(kSystemCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The device list of the MODBUS page follows the unit count the module
+// reports; a reply that does not give a count leaves the list alone.
+TEST(CommQueryReply, OffersADeviceForEachUnitTheModuleReports) {
+  const struct {
+    const char* text;
+    const char* devices;  // nullptr: the list is left as it is
+  } cases[] = {
+      {"QV:20#", "items Device 0"},
+      {"QV:01#", "items Device 0|Device 1|Device 2|Device 3"},
+      {"noise QV:22#", "items Device 0|Device 1|Device 2|Device 3|Device 4|Device 5|Device 6|Device 7"},
+      {"QV:23#", nullptr},  // beyond the unit list: no count shown
+      {"QV:2x#", nullptr},  // not a digit: the reply is refused
+      {"QV:2", nullptr},    // cut before the count
+      {"QX1#BA1:30#", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto values = outcome(decodeCommQueryReply(c.text)).values;
+    const auto list = values.find("ComboBox41");
+    if (c.devices) {
+      ASSERT_NE(list, values.end());
+      EXPECT_EQ(list->second, c.devices);
+    } else {
+      EXPECT_EQ(list, values.end());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tq::protocol

@@ -134,6 +134,38 @@ TEST(SettingCommand, ARefusedEntrySendsNothingAndKeepsTheAwaitedReply) {
   }
 }
 
+// Only the coefficient's first five characters go on the line, counted as
+// the operator sees them: a character beyond them is never refused, one
+// within them is.
+TEST(SettingCommand, TheCoefficientIsCheckedOnlyAsFarAsItIsSent) {
+  struct Case {
+    const char* typed;
+    std::string frame;    // empty: refused
+    const char* message;  // when refused
+  };
+  const Case cases[] = {
+      {"0.001\xE2\x82\xAC", "QQS#FMW:3,0.001#", nullptr},
+      {"0.0015\xE2\x82\xAC\xE2\x82\xAC", "QQS#FMW:3,0.001#", nullptr},
+      // Two bytes in the text, one character and one byte on the line.
+      {"\xC2\xB5.001\xE2\x82\xAC", std::string("QQS#FMW:3,\xB5.001#"), nullptr},
+      {"0.00\xE2\x82\xAC" "1", "", "Coefficient: '0.00\xE2\x82\xAC' holds a character that cannot be sent to the module."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    Page p;
+    p.open();
+    p.edit("Beilv", c.typed);
+    p.run([&] { p.config.Button2Click(); });
+    if (c.frame.empty()) {
+      EXPECT_EQ(p.view.messages, std::vector<std::string>{c.message});
+      EXPECT_TRUE(p.port.written.empty());
+    } else {
+      EXPECT_TRUE(p.view.messages.empty());
+      EXPECT_EQ(p.port.written, std::vector<std::string>{c.frame});
+    }
+  }
+}
+
 TEST(SettingCommand, TheRs485LineChangeClosesTheToolsPort2000msLaterEvenWhenAnswered) {
   Page p;
   p.open();

@@ -3,6 +3,8 @@
 // block just received.
 #include "requests/hart_requests.h"
 
+#include "requests/config_requests.h"
+
 #include "common/byte_display.h"
 #include "harness.h"
 #include "hart/identity.h"
@@ -143,6 +145,40 @@ TEST(HartReplies, OnlyTheBlockJustReceivedIsDecoded) {
   EXPECT_EQ(page.text("Edit26"), "kept");
   EXPECT_EQ(page.engine.pendingCode(), engine::code::None);
   EXPECT_TRUE(page.view.messages.empty());
+}
+
+// The module's unit count opens the device list; a HART address then picks
+// the device of the same number for the MODBUS page's per-device requests.
+TEST(HartAddress, SelectsTheDeviceOfTheSameNumberOnceTheModuleReportedItsUnits) {
+  Page page;
+  ConfigRequests config{page.engine, page.view};
+  page.combo("ComboBox41", 1, 0);  // "Device 0" alone, as the window starts
+  page.combo("ComboBox30", 16, 5);
+  page.click(&HartRequests::ComboBox30Change);
+  EXPECT_EQ(page.index("ComboBox41"), -1);  // no "Device 5" yet
+  EXPECT_EQ(page.text("Label19"), "");
+
+  page.run([&] { page.engine.Button6Click(); });
+  page.reply("QV:22#");  // eight units
+  EXPECT_EQ(page.view.get("ComboBox41").itemTexts.size(), 8u);
+  page.click(&HartRequests::ComboBox30Change);
+  EXPECT_EQ(page.index("ComboBox41"), 5);
+  EXPECT_EQ(page.text("Label19"), "40051");
+  EXPECT_EQ(page.text("Label29"), "40059");
+  page.run([&] { config.Button31Click(); });
+  EXPECT_EQ(page.lastWritten(), "QQQ#QQ5#");
+
+  // A module with fewer units: device 5 is gone, and nothing is sent for it.
+  page.run([&] { page.engine.Button6Click(); });
+  page.reply("QV:21#");
+  EXPECT_EQ(page.view.get("ComboBox41").itemTexts,
+            (std::vector<std::string>{"Device 0", "Device 1", "Device 2", "Device 3"}));
+  EXPECT_EQ(page.index("ComboBox41"), -1);
+  page.port.written.clear();
+  page.run([&] { config.Button31Click(); });
+  EXPECT_TRUE(page.port.written.empty());
+  ASSERT_EQ(page.view.messages.size(), 1u);
+  EXPECT_NE(page.view.messages[0].find("nothing is selected"), std::string::npos) << page.view.messages[0];
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 // those readings, never with a fixed allowance.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QObject>
 #include <thread>
@@ -65,6 +66,45 @@ TEST(ToolkitTimer, ADifferentIntervalRestartsARunningTimerAndOnlyStoresOnAStoppe
   timer.setInterval(500);
   EXPECT_FALSE(timer.isActive());
   EXPECT_EQ(timer.interval(), 500);
+}
+
+
+// The kernel timer that wakes the event loop on time never ticks by itself:
+// a timer stopped, or restarted with another interval, after its deadline
+// passed but before the loop ran, stays silent.
+TEST(ToolkitTimer, TicksOnlyWhileRunning) {
+  struct Case {
+    const char* name;
+    bool stopBeforeLoop;     // stop() once the deadline has passed
+    bool restartBeforeLoop;  // a new, long interval instead
+    bool ticks;
+  };
+  const Case cases[] = {{"left running", false, false, true},
+                        {"stopped after its deadline", true, false, false},
+                        {"restarted after its deadline", false, true, false}};
+  constexpr int kIntervalMs = 20;
+  constexpr int kLongMs = 60'000;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QObject owner;
+    ToolkitTimer timer(&owner, "Timer2", kIntervalMs);
+    int ticks = 0;
+    QElapsedTimer clock;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      ++ticks;
+      timer.stop();  // as every handler of the window does first
+    });
+    clock.start();
+    timer.start();
+    // The deadline passes while the window's thread is busy.
+    waitUntil(clock, 2 * kIntervalMs);
+    if (c.stopBeforeLoop) timer.stop();
+    if (c.restartBeforeLoop) timer.setInterval(kLongMs);
+    QElapsedTimer loop;
+    loop.start();
+    while (loop.elapsed() < 2 * kIntervalMs) QCoreApplication::processEvents(QEventLoop::AllEvents, kIntervalMs);
+    EXPECT_EQ(ticks, c.ticks ? 1 : 0);
+  }
 }
 
 }  // namespace

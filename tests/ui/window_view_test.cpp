@@ -27,6 +27,11 @@ struct Change {
 
 QString comboIndex(TForm1& f, const char* name) { return QString::number(control<QComboBox>(f, name)->currentIndex()); }
 
+QString devices(TForm1& f) {
+  auto* list = control<QComboBox>(f, "ComboBox41");
+  return QString("%1 items, %2 last, #%3").arg(list->count()).arg(list->itemText(list->count() - 1)).arg(list->currentIndex());
+}
+
 TEST(WindowView, AppliesEachKindOfChangeToTheRealWidgets) {
   TForm1 form;
   form.show();
@@ -48,6 +53,10 @@ TEST(WindowView, AppliesEachKindOfChangeToTheRealWidgets) {
       {Assignment::show("GroupBox13", false), [](TForm1& f) { return QString::number(!control<QGroupBox>(f, "GroupBox13")->isHidden()); }, "0"},
       {Assignment::show("GroupBox13", true), [](TForm1& f) { return QString::number(!control<QGroupBox>(f, "GroupBox13")->isHidden()); }, "1"},
       {Assignment::check("CheckBox1", true), [](TForm1& f) { return QString::number(control<QAbstractButton>(f, "CheckBox1")->isChecked()); }, "1"},
+      // A new item list keeps the selection where its item still exists.
+      {Assignment::setItems("ComboBox41", {"Device 0", "Device 1", "Device 2", "Device 3"}), devices, "4 items, Device 3 last, #0"},
+      {Assignment::select("ComboBox41", 3), devices, "4 items, Device 3 last, #3"},
+      {Assignment::setItems("ComboBox41", {"Device 0"}), devices, "1 items, Device 0 last, #-1"},
   };
   for (const Change& c : changes) {
     view.apply(c.assignment);
