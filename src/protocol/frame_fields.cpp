@@ -58,7 +58,14 @@ FrameBuilder& FrameBuilder::decimal(std::string_view text, int digits, std::stri
 }
 
 FrameBuilder& FrameBuilder::fixedText(std::string_view text, size_t width, std::string_view field) {
-  if (text.size() >= width) return fixed(text.substr(0, width));
+  const std::string_view sent = text.substr(0, width);
+  // A ',' or '#' would end the field or the frame early ("0,001" as 0 and a
+  // setting 001), as in the relay and current-output commands.
+  if (sent.find_first_of(",#") != std::string_view::npos) {
+    refuse(std::string(field) + ": '" + latin1ToUtf8(sent) +
+           "' holds ',' or '#', which would split the command; use '.' as the decimal point.");
+  }
+  if (text.size() >= width) return fixed(sent);
   if (!isUnsignedDecimal(text)) {
     refuse(std::string(field) + ": '" + latin1ToUtf8(text) + "' is too short; enter " + std::to_string(width) +
            " characters or a number that is not negative, such as 0.001.");
