@@ -1,7 +1,9 @@
 #include "ui/TForm1.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QScrollBar>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -295,6 +297,9 @@ void TForm1::refreshPortList() {
   while (ports->count() > fixedPortItems_) ports->removeItem(ports->count() - 1);
   for (const std::string& device : serial::listSerialDevices()) ports->addItem(QString::fromStdString(device));
   ports->setCurrentText(typed);
+  // The list opens wide enough for a whole /dev/serial/by-id/ name, however
+  // narrow the box; the box itself shows the name's end as typed.
+  ports->view()->setMinimumWidth(ports->view()->sizeHintForColumn(0) + ports->view()->verticalScrollBar()->sizeHint().width());
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
