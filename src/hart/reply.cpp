@@ -41,9 +41,10 @@ template <typename Accept>
 std::optional<FrameLayout> find(std::span<const uint8_t> block, Accept accept) {
   std::optional<FrameLayout> firstMarker;
   for (size_t i = 0; i < block.size(); ++i) {
-    if (!accept(block[i])) continue;
+    // The preamble byte first: in a block of noise most positions fail it.
     const bool marker = i > 0 && block[i - 1] == kPreambleByte;
     if (!marker && i > 0) continue;
+    if (!accept(block[i])) continue;
     const FrameLayout f = layoutAt(block, i);
     if (f.checkOk()) return f;
     if (marker && !firstMarker) firstMarker = f;
