@@ -43,16 +43,21 @@ std::string csvField(const std::string& text) {
   return quoted + '"';
 }
 
-const char* directionWord(Direction direction) {
+struct DirectionNames {
+  const char* mark;  // the view's
+  const char* word;  // the CSV's
+};
+
+DirectionNames namesOf(Direction direction) {
   switch (direction) {
     case Direction::Sent:
-      return "sent";
+      return {"\u2192", "sent"};
     case Direction::Received:
-      return "received";
+      return {"\u2190", "received"};
     case Direction::Event:
       break;
   }
-  return "event";
+  return {"\u2022", "event"};
 }
 
 }  // namespace
@@ -71,17 +76,7 @@ std::string dateAndTime(int64_t wallMs) {
   return buffer + millis(wallMs);
 }
 
-const char* directionMark(Direction direction) {
-  switch (direction) {
-    case Direction::Sent:
-      return "\u2192";
-    case Direction::Received:
-      return "\u2190";
-    case Direction::Event:
-      break;
-  }
-  return "\u2022";
-}
+const char* directionMark(Direction direction) { return namesOf(direction).mark; }
 
 std::string responseText(const std::optional<double>& ms) {
   if (!ms) return {};
@@ -129,7 +124,7 @@ void writeCsv(const Journal& journal, std::ostream& out) {
   for (size_t i = 0; i < journal.size(); ++i) {
     const Entry& e = journal.at(i);
     out << dateAndTime(e.at.wallMs) << ',' << (e.sinceOpenMs >= 0 ? std::to_string(e.sinceOpenMs) : "") << ','
-        << responseText(e.responseMs) << ',' << directionWord(e.direction) << ','
+        << responseText(e.responseMs) << ',' << namesOf(e.direction).word << ','
         << (e.bytes ? std::to_string(e.byteCount()) : "") << ',' << hexOf(e) << ',' << csvField(e.summary) << '\n';
   }
 }

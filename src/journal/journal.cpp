@@ -10,6 +10,10 @@ Bytes copyOf(std::span<const uint8_t> bytes) {
   return std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
 }
 
+std::span<const uint8_t> contextOf(const Entry& entry) {
+  return entry.lastSent ? std::span<const uint8_t>(*entry.lastSent) : std::span<const uint8_t>();
+}
+
 }  // namespace
 
 Category categoryOf(Protocol protocol) {
@@ -43,14 +47,7 @@ const Entry& Journal::event(std::string text, Moment at) {
 }
 
 const Entry& Journal::sent(std::span<const uint8_t> frame, Moment at) {
-  Entry entry;
-  entry.at = at;
-  entry.direction = Direction::Sent;
-  entry.bytes = copyOf(frame);
-  const Dissection d = dissectBlock(Direction::Sent, frame, {}, Detail::Summary);
-  entry.category = categoryOf(d.protocol);
-  entry.summary = d.summary();
-  entry.bad = d.firstFault() != nullptr;
+  Entry entry = blockEntry(Direction::Sent, frame, at);
   lastSentNs_ = at.monoNs;
   lastSent_ = entry.bytes;
   lastSentCategory_ = entry.category;
@@ -58,26 +55,30 @@ const Entry& Journal::sent(std::span<const uint8_t> frame, Moment at) {
 }
 
 const Entry& Journal::received(std::span<const uint8_t> block, Moment blockEnd) {
-  Entry entry;
-  entry.at = blockEnd;
-  entry.direction = Direction::Received;
-  entry.bytes = copyOf(block);
-  entry.lastSent = lastSent_;
+  Entry entry = blockEntry(Direction::Received, block, blockEnd);
   if (lastSentNs_) entry.responseMs = double(blockEnd.monoNs - *lastSentNs_) / kNsPerMs;
-  const Dissection d =
-      dissectBlock(Direction::Received, block, lastSent_ ? std::span<const uint8_t>(*lastSent_) : std::span<const uint8_t>(),
-                   Detail::Summary);
+  return append(std::move(entry));
+}
+
+// A frame or block with what its dissection says of it. A received block
+// keeps what was sent before it, to be taken apart again the same way.
+Entry Journal::blockEntry(Direction direction, std::span<const uint8_t> bytes, Moment at) const {
+  Entry entry;
+  entry.at = at;
+  entry.direction = direction;
+  entry.bytes = copyOf(bytes);
+  if (direction == Direction::Received) entry.lastSent = lastSent_;
+  const Dissection d = dissectBlock(direction, bytes, contextOf(entry), Detail::Summary);
   // Bytes nobody could make sense of belong with what they answered.
-  entry.category = d.protocol == Protocol::Unknown && lastSent_ ? lastSentCategory_ : categoryOf(d.protocol);
+  entry.category = d.protocol == Protocol::Unknown && entry.lastSent ? lastSentCategory_ : categoryOf(d.protocol);
   entry.summary = d.summary();
   entry.bad = d.firstFault() != nullptr;
-  return append(std::move(entry));
+  return entry;
 }
 
 Dissection Journal::dissect(const Entry& entry) const {
   if (!entry.bytes) return {};
-  return dissectBlock(entry.direction, *entry.bytes,
-                      entry.lastSent ? std::span<const uint8_t>(*entry.lastSent) : std::span<const uint8_t>());
+  return dissectBlock(entry.direction, *entry.bytes, contextOf(entry));
 }
 
 const Entry& Journal::append(Entry entry) {

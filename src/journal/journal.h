@@ -85,6 +85,7 @@ class Journal {
   void clear();
 
  private:
+  Entry blockEntry(Direction direction, std::span<const uint8_t> bytes, Moment at) const;
   const Entry& append(Entry entry);
   void makeRoomFor(size_t byteCount);
 
