@@ -21,6 +21,7 @@
 #include "requests/output_requests.h"
 #include "serial/TComm.h"
 #include "serial/port_discovery.h"
+#include "ui/hart_page.h"
 #include "ui/help.h"
 #include "ui/journal_dock.h"
 #include "ui/link_arbiter.h"
@@ -107,11 +108,17 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
 
   wireControls();
   buildMenusAndJournal();
+  addHartPage();
   FormCreate();
 }
 
-// The journal's panel reads the journal, a member: it goes first.
-TForm1::~TForm1() { delete journalDock_; }
+// The journal's panel reads the journal, a member, and the HART page uses
+// the link and the engine: they go first.
+TForm1::~TForm1() {
+  link_->onAnyBlock = nullptr;
+  delete hartPage_;
+  delete journalDock_;
+}
 
 void TForm1::setMessageSink(std::function<void(const QString&)> sink) { messageSink_ = std::move(sink); }
 
@@ -122,6 +129,16 @@ void TForm1::showMessage(const QString& text) {
     return;
   }
   QMessageBox::information(this, windowTitle(), text);
+}
+
+void TForm1::setQuestionSink(std::function<bool(const QString&)> sink) { questionSink_ = std::move(sink); }
+
+bool TForm1::askQuestion(const QString& text) {
+  const bool yes = questionSink_ ? questionSink_(text)
+                                 : QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                                                         QMessageBox::No) == QMessageBox::Yes;
+  link_->journalEvent("Question: " + text.toStdString() + (yes ? " Yes" : " No"));
+  return yes;
 }
 
 void TForm1::guard(const char* name, const std::function<void()>& body) {
@@ -216,6 +233,19 @@ void TForm1::buildMenusAndJournal() {
   connect(menus.saveJournal, &QAction::triggered, this, &TForm1::saveJournal);
   connect(menus.userGuide, &QAction::triggered, this, &TForm1::showUserGuide);
   connect(menus.about, &QAction::triggered, this, &TForm1::showAbout);
+}
+
+// The "HART Instrument" page after "Product Selection"; its status label
+// follows every block the link receives.
+void TForm1::addHartPage() {
+  auto* pages = findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+  hartPage_ = new HartPage({*link_, *engine_, *view_, [this] { return Timer3->isActive(); },
+                            [this](const QString& text) { showMessage(text); },
+                            [this](const QString& text) { return askQuestion(text); }, localeDecimalSeparator()},
+                           pages);
+  pages->insertTab(pages->indexOf(findChild<QWidget*>(QStringLiteral("TabSheet7"))) + 1, hartPage_,
+                   QStringLiteral("HART Instrument"));
+  link_->onAnyBlock = [this](std::span<const uint8_t> block) { hartPage_->showReplyStatus(block); };
 }
 
 void TForm1::saveJournal() {

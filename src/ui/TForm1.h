@@ -31,6 +31,7 @@ class ToolkitTimer;
 class WindowView;
 class LinkArbiter;
 class JournalDock;
+class HartPage;
 struct WindowMenus;
 
 class TForm1 : public QMainWindow {
@@ -45,6 +46,11 @@ class TForm1 : public QMainWindow {
   // instead (tests record them).
   void setMessageSink(std::function<void(const QString&)> sink);
   void showMessage(const QString& text);
+  // Yes/No questions likewise: a sink set here answers them instead of the
+  // operator (tests script the answer). Each question and its answer are
+  // journaled.
+  void setQuestionSink(std::function<bool(const QString&)> sink);
+  bool askQuestion(const QString& text);
 
   // Name of the last handler that ran through the guard, e.g. "Button6Click".
   const std::string& lastHandler() const { return lastHandler_; }
@@ -54,6 +60,7 @@ class TForm1 : public QMainWindow {
   LinkArbiter& link() { return *link_; }
   journal::Journal& journal() { return journal_; }
   JournalDock& journalDock() { return *journalDock_; }
+  HartPage& hartPage() { return *hartPage_; }
 
   // File ▸ "Save Journal…" asks for a file name here; tests answer it.
   void setSaveFileNameProvider(std::function<QString()> provider) { askSaveFileName_ = std::move(provider); }
@@ -130,6 +137,7 @@ class TForm1 : public QMainWindow {
   void guard(const char* name, const std::function<void()>& body);
   void wireControls();
   void buildMenusAndJournal();
+  void addHartPage();
   // The twelve COMn items stay; the devices present now follow them.
   void refreshPortList();
 
@@ -141,6 +149,7 @@ class TForm1 : public QMainWindow {
   journal::Journal journal_;
   std::unique_ptr<LinkArbiter> link_;
   JournalDock* journalDock_ = nullptr;
+  HartPage* hartPage_ = nullptr;
   std::function<QString()> askSaveFileName_;
   std::unique_ptr<engine::Sleeper> sleeper_;
   std::unique_ptr<engine::TransactionEngine> engine_;
@@ -149,6 +158,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<requests::ToolRequests> tools_;
   std::unique_ptr<requests::OutputRequests> outputs_;
   std::function<void(const QString&)> messageSink_;
+  std::function<bool(const QString&)> questionSink_;
   std::string lastHandler_;
   int fixedPortItems_ = 0;
 };
