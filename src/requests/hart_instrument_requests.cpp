@@ -395,40 +395,50 @@ void HartInstrumentRequests::readAll() {
   run(Action::ReadAll, std::move(steps), std::move(onAnswer), std::move(finish));
 }
 
-HartInstrumentRequests::Write HartInstrumentRequests::prepareTagWrite(std::string_view tag,
-                                                                      std::string_view descriptor,
-                                                                      const hart::TagDate& date) {
+std::pair<HartInstrumentRequests::Write, HartInstrumentRequests::Settings> HartInstrumentRequests::writeTo(
+    Action action) {
   const Settings settings = checkedSettings();
   const auto instrument = addressed();
   if (!instrument) throw InputRefused(kNoInstrumentMessage);
   Write w;
-  w.action = Action::WriteTag;
+  w.action = action;
   w.instrument = *instrument;
-  w.frame = hart::writeTagFrame(settings.preambleText, settings.commandMode, *instrument, tag, descriptor, date);
+  return {w, settings};
+}
+
+namespace {
+
+// The instrument, what will be written, and the command that writes it.
+std::string question(const hart::DeviceIdentity& instrument, const std::string& written, bool upperCased,
+                     uint8_t command) {
+  return "Write to " + instrumentText(instrument) + ":\n\n" + written + "\n\n" +
+         (upperCased ? "Lower-case letters are written upper-case. " : "") + "Send command " + std::to_string(command) +
+         " (" + std::string(hart::commandName(command)) + ")?";
+}
+
+}  // namespace
+
+HartInstrumentRequests::Write HartInstrumentRequests::prepareTagWrite(std::string_view tag,
+                                                                      std::string_view descriptor,
+                                                                      const hart::TagDate& date) {
+  auto [w, settings] = writeTo(Action::WriteTag);
+  w.frame = hart::writeTagFrame(settings.preambleText, settings.commandMode, w.instrument, tag, descriptor, date);
   const std::string packedTag = hart::packableText(tag, hart::kTagChars, kTagField);
   const std::string packedDescriptor = hart::packableText(descriptor, hart::kDescriptorChars, kDescriptorField);
   w.tag = {withoutTrailingBlanks(packedTag), withoutTrailingBlanks(packedDescriptor), date};
-  const bool upperCased = packedTag != tag || packedDescriptor != descriptor;
-  w.question = "Write to " + instrumentText(*instrument) + ":\n\nTag: " + quoted(w.tag.tag) +
-               "\nDescriptor: " + quoted(w.tag.descriptor) + "\nDate: " + dateText(date) + "\n\n" +
-               (upperCased ? "Lower-case letters are written upper-case. " : "") + "Send command 18 (" +
-               std::string(hart::commandName(kWriteTagDescriptorDate)) + ")?";
+  w.question = question(w.instrument,
+                        "Tag: " + quoted(w.tag.tag) + "\nDescriptor: " + quoted(w.tag.descriptor) +
+                            "\nDate: " + dateText(date),
+                        packedTag != tag || packedDescriptor != descriptor, kWriteTagDescriptorDate);
   return w;
 }
 
 HartInstrumentRequests::Write HartInstrumentRequests::prepareMessageWrite(std::string_view message) {
-  const Settings settings = checkedSettings();
-  const auto instrument = addressed();
-  if (!instrument) throw InputRefused(kNoInstrumentMessage);
-  Write w;
-  w.action = Action::WriteMessage;
-  w.instrument = *instrument;
-  w.frame = hart::writeMessageFrame(settings.preambleText, settings.commandMode, *instrument, message);
+  auto [w, settings] = writeTo(Action::WriteMessage);
+  w.frame = hart::writeMessageFrame(settings.preambleText, settings.commandMode, w.instrument, message);
   const std::string packed = hart::packableText(message, hart::kMessageChars, kMessageField);
   w.message = withoutTrailingBlanks(packed);
-  w.question = "Write to " + instrumentText(*instrument) + ":\n\nMessage: " + quoted(w.message) + "\n\n" +
-               (packed != message ? "Lower-case letters are written upper-case. " : "") + "Send command 17 (" +
-               std::string(hart::commandName(kWriteMessage)) + ")?";
+  w.question = question(w.instrument, "Message: " + quoted(w.message), packed != message, kWriteMessage);
   return w;
 }
 

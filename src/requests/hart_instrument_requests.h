@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/request_sequencer.h"
@@ -129,6 +130,8 @@ class HartInstrumentRequests {
   };
   // Port open, no reply awaited, and the page's frames can be built.
   Settings checkedSettings();
+  // A write's start: checked settings and the addressed instrument.
+  std::pair<Write, Settings> writeTo(Action action);
   int window(int constantMs) const { return windowOverrideMs_.value_or(constantMs); }
   engine::SequenceStep readStep(const Settings& settings, uint8_t command, std::string label);
   void run(Action action, std::vector<engine::SequenceStep> steps,

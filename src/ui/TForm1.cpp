@@ -60,6 +60,12 @@ const char* timeoutShown(int timeoutClass) {
   return nullptr;
 }
 
+// A message or question as one journal line: the saved journal keeps an
+// entry to a line.
+std::string oneLine(QString text) {
+  return text.replace(QStringLiteral("\n\n"), QStringLiteral(" ")).replace(QLatin1Char('\n'), QLatin1Char(' ')).toStdString();
+}
+
 }  // namespace
 
 class ThreadSleeper : public engine::Sleeper {
@@ -123,7 +129,7 @@ TForm1::~TForm1() {
 void TForm1::setMessageSink(std::function<void(const QString&)> sink) { messageSink_ = std::move(sink); }
 
 void TForm1::showMessage(const QString& text) {
-  link_->journalEvent("Message: " + text.toStdString());
+  link_->journalEvent("Message: " + oneLine(text));
   if (messageSink_) {
     messageSink_(text);
     return;
@@ -137,7 +143,7 @@ bool TForm1::askQuestion(const QString& text) {
   const bool yes = questionSink_ ? questionSink_(text)
                                  : QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
                                                          QMessageBox::No) == QMessageBox::Yes;
-  link_->journalEvent("Question: " + text.toStdString() + (yes ? " Yes" : " No"));
+  link_->journalEvent("Question: " + oneLine(text) + (yes ? " Yes" : " No"));
   return yes;
 }
 

@@ -25,8 +25,8 @@ namespace {
 
 constexpr int kCommandRole = Qt::UserRole;
 constexpr int kProgressMinimumWidth = 420;
-constexpr int kNameColumnWidth = 210;
-constexpr int kValueColumnWidth = 230;
+constexpr int kNameColumnWidth = 175;
+constexpr int kValueColumnWidth = 215;
 const QColor kBadRowColour(0xA0, 0x10, 0x10);
 
 QString text(const std::string& s) { return QString::fromStdString(s); }

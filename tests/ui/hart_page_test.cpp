@@ -66,8 +66,7 @@ TEST(HartPage, ItsControlsSitOnItUnderTheirNamesWithTheirCaptions) {
   }
   EXPECT_FALSE(form.findChild<QCheckBox*>("HartScanWide")->isChecked());
   EXPECT_EQ(headers(form.findChild<QTreeWidget*>("HartScanView")),
-            QStringList({"Polling address", "Manufacturer id", "Device type", "Device id",
-                         "Universal command revision", "Preambles requested"}));
+            QStringList({"Address", "Manufacturer id", "Device type", "Device id", "Revision", "Preambles"}));
   EXPECT_EQ(headers(form.findChild<QTreeWidget*>("HartPropertiesView")), QStringList({"Name", "Value", "Unit"}));
   auto* date = form.findChild<QDateEdit*>("HartDateEdit");
   EXPECT_EQ(date->displayFormat(), "yyyy-MM-dd");
