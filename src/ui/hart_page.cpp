@@ -93,6 +93,9 @@ void HartPage::wireEvents() {
   connect(ui_->HartWriteTag, &QPushButton::clicked, this, [this] { HartWriteTagClick(); });
   connect(ui_->HartWriteMessage, &QPushButton::clicked, this, [this] { HartWriteMessageClick(); });
   connect(ui_->HartScanView, &QTreeWidget::itemSelectionChanged, this, [this] { HartScanViewSelect(); });
+  // A click on the row already chosen addresses it again (after another
+  // page's identity read moved the identity elsewhere).
+  connect(ui_->HartScanView, &QTreeWidget::itemClicked, this, [this] { HartScanViewSelect(); });
   connect(answerTimer_, &QTimer::timeout, this, [this] { guard([this] { requests_->timerFired(); }); });
 }
 

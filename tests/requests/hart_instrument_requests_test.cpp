@@ -109,17 +109,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ScanBlock{"CutShort", cut(reply({0x85}, 0, identity()), 3), false}),
     [](const ::testing::TestParamInfo<ScanBlock>& info) { return std::string(info.param.name); });
 
-TEST_F(ScanAnswer, AWholeScanSendsOneFrameAnAddressAndGivesTheLineBack) {
-  requests.scan(true);
-  clock.advance(64 * int64_t{hart::kScanAnswerWindowMs});
-  ASSERT_EQ(finished.size(), 1u);
-  EXPECT_EQ(link.written.size(), 64u);
-  EXPECT_FALSE(link.claimed);
-  EXPECT_FALSE(answerTimer.isActive());
-  EXPECT_EQ(engine.pendingCode(), 0);
-  EXPECT_TRUE(port.written.empty());  // nothing through the engine
-}
-
 // Which blocks answer Read All's command 2, the instrument addressed.
 struct ReadBlock {
   const char* name;
