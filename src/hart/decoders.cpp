@@ -75,16 +75,19 @@ IdentityReply decodeIdentityReply(std::span<const uint8_t> received, const Devic
   identity.manufacturerId = reply[kManufacturerAt];
   identity.deviceType = reply[kDeviceTypeAt];
   identity.deviceId = {reply[kDeviceIdAt], reply[kDeviceIdAt + 1], reply[kDeviceIdAt + 2]};
+  result.shown.assignments = identityShown(identity, reply[kPreamblesAt]);
+  return result;
+}
+
+std::vector<Assignment> identityShown(const DeviceIdentity& identity, uint8_t preamblesRequested) {
   const uint32_t deviceId = uint32_t{identity.deviceId[0]} << 16 | uint32_t{identity.deviceId[1]} << 8 |
                             identity.deviceId[2];
-  auto& shown = result.shown.assignments;
-  shown.push_back(Assignment::setText("Edit28", std::to_string(identity.manufacturerId)));
-  shown.push_back(Assignment::setText("Edit29", std::to_string(identity.deviceType)));
-  shown.push_back(Assignment::setText("Edit31", std::to_string(reply[kPreamblesAt])));
-  // ComboBox27 offers 0 .. 8: a higher address leaves it without a selection.
-  shown.push_back(Assignment::select("ComboBox27", identity.pollingAddress));
-  shown.push_back(Assignment::setText("Edit32", std::to_string(deviceId)));
-  return result;
+  return {Assignment::setText("Edit28", std::to_string(identity.manufacturerId)),
+          Assignment::setText("Edit29", std::to_string(identity.deviceType)),
+          Assignment::setText("Edit31", std::to_string(preamblesRequested)),
+          // ComboBox27 offers 0 .. 8: a higher address leaves it without a selection.
+          Assignment::select("ComboBox27", identity.pollingAddress),
+          Assignment::setText("Edit32", std::to_string(deviceId))};
 }
 
 Decoded decodeVariablesReply(std::span<const uint8_t> received, char decimalSeparator) {

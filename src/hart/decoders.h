@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "common/assignment.h"
 #include "hart/identity.h"
@@ -33,6 +34,11 @@ struct IdentityReply {
 // before the device identification: the four fields are emptied and the
 // identity stays `current`.
 IdentityReply decodeIdentityReply(std::span<const uint8_t> received, const DeviceIdentity& current);
+
+// What an identity read shows of `identity` and the preambles it asked
+// for: Edit28, Edit29, Edit31, ComboBox27 on its polling address (none
+// above 8) and Edit32. A row chosen in the scan shows the same.
+std::vector<Assignment> identityShown(const DeviceIdentity& identity, uint8_t preamblesRequested);
 
 // Command 3: each variable's value into its edit and the MODBUS page's
 // live-value label, its unit into its combo. Variable 1 always; variables

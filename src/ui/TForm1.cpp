@@ -25,6 +25,7 @@
 #include "serial/TComm.h"
 #include "serial/port_discovery.h"
 #include "ui/find_module.h"
+#include "ui/hart_page.h"
 #include "ui/help.h"
 #include "ui/journal_dock.h"
 #include "ui/link_arbiter.h"
@@ -64,6 +65,12 @@ const char* timeoutShown(int timeoutClass) {
       return engine::kSetupTimeoutCaption;
   }
   return nullptr;
+}
+
+// A message or question as one journal line: the saved journal keeps an
+// entry to a line.
+std::string oneLine(QString text) {
+  return text.replace(QStringLiteral("\n\n"), QStringLiteral(" ")).replace(QLatin1Char('\n'), QLatin1Char(' ')).toStdString();
 }
 
 }  // namespace
@@ -116,25 +123,39 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   wireControls();
   buildMenusAndJournal();
   buildFinderAndBanner();
+  addHartPage();
   FormCreate();
 }
 
 // A search still running ends first, while the port and the window it uses
-// are there; the journal's panel reads the journal, a member: it goes next.
+// are there; the HART page uses the link and the engine, and the journal's
+// panel reads the journal, a member: they go next.
 TForm1::~TForm1() {
   findModule_.reset();
+  link_->onAnyBlock = nullptr;
+  delete hartPage_;
   delete journalDock_;
 }
 
 void TForm1::setMessageSink(std::function<void(const QString&)> sink) { messageSink_ = std::move(sink); }
 
 void TForm1::showMessage(const QString& text) {
-  link_->journalEvent("Message: " + text.toStdString());
+  link_->journalEvent("Message: " + oneLine(text));
   if (messageSink_) {
     messageSink_(text);
     return;
   }
   QMessageBox::information(this, windowTitle(), text);
+}
+
+void TForm1::setQuestionSink(std::function<bool(const QString&)> sink) { questionSink_ = std::move(sink); }
+
+bool TForm1::askQuestion(const QString& text) {
+  const bool yes = questionSink_ ? questionSink_(text)
+                                 : QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                                                         QMessageBox::No) == QMessageBox::Yes;
+  link_->journalEvent("Question: " + oneLine(text) + (yes ? " Yes" : " No"));
+  return yes;
 }
 
 void TForm1::guard(const char* name, const std::function<void()>& body) {
@@ -235,7 +256,8 @@ void TForm1::buildMenusAndJournal() {
 void TForm1::buildFinderAndBanner() {
   SequencerTimer = new ToolkitTimer(this, "SequencerTimer", kSequencerInitialMs);
   sequencer_ = std::make_unique<engine::RequestSequencer>(*link_, *SequencerTimer);
-  connect(SequencerTimer, &QTimer::timeout, this, [this] { sequencer_->timerFired(); });
+  connect(SequencerTimer, &QTimer::timeout, this,
+          [this] { guard("SequencerTimer", [this] { sequencer_->timerFired(); }); });
 
   FindModule::Window window;
   window.root = this;
@@ -269,6 +291,19 @@ void TForm1::buildFinderAndBanner() {
   connect(portBanner_, &PortBanner::reconnectClicked, this, &TForm1::PortReconnectClick);
   connect(portBanner_, &PortBanner::deviceReturned, this,
           [this](const QString& name) { link_->journalEvent("Port " + name.toStdString() + " is present again"); });
+}
+
+// The "HART Instrument" page after "Product Selection"; its status label
+// follows every block the link receives.
+void TForm1::addHartPage() {
+  auto* pages = findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+  hartPage_ = new HartPage({*link_, *sequencer_, *engine_, *view_, [this] { return Timer3->isActive(); },
+                            [this](const QString& text) { showMessage(text); },
+                            [this](const QString& text) { return askQuestion(text); }, localeDecimalSeparator()},
+                           pages);
+  pages->insertTab(pages->indexOf(findChild<QWidget*>(QStringLiteral("TabSheet7"))) + 1, hartPage_,
+                   QStringLiteral("HART Instrument"));
+  link_->onAnyBlock = [this](std::span<const uint8_t> block) { hartPage_->showReplyStatus(block); };
 }
 
 void TForm1::saveJournal() {

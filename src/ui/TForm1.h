@@ -34,6 +34,7 @@ class LinkArbiter;
 class JournalDock;
 class FindModule;
 class PortBanner;
+class HartPage;
 struct WindowMenus;
 
 class TForm1 : public QMainWindow {
@@ -48,6 +49,11 @@ class TForm1 : public QMainWindow {
   // instead (tests record them).
   void setMessageSink(std::function<void(const QString&)> sink);
   void showMessage(const QString& text);
+  // Yes/No questions likewise: a sink set here answers them instead of the
+  // operator (tests script the answer). Each question and its answer are
+  // journaled.
+  void setQuestionSink(std::function<bool(const QString&)> sink);
+  bool askQuestion(const QString& text);
 
   // Name of the last handler that ran through the guard, e.g. "Button6Click".
   const std::string& lastHandler() const { return lastHandler_; }
@@ -57,10 +63,11 @@ class TForm1 : public QMainWindow {
   LinkArbiter& link() { return *link_; }
   journal::Journal& journal() { return journal_; }
   JournalDock& journalDock() { return *journalDock_; }
-  // The runner of the tool's own sequences (Find Module).
+  // The one runner of the tool's own sequences (Find Module, the HART page).
   engine::RequestSequencer& sequencer() { return *sequencer_; }
   FindModule& findModule() { return *findModule_; }
   PortBanner& portBanner() { return *portBanner_; }
+  HartPage& hartPage() { return *hartPage_; }
 
   // File ▸ "Save Journal…" asks for a file name here; tests answer it.
   void setSaveFileNameProvider(std::function<QString()> provider) { askSaveFileName_ = std::move(provider); }
@@ -143,6 +150,7 @@ class TForm1 : public QMainWindow {
   void wireControls();
   void buildMenusAndJournal();
   void buildFinderAndBanner();
+  void addHartPage();
   // The twelve COMn items stay; the devices present now follow them.
   void refreshPortList();
 
@@ -155,6 +163,7 @@ class TForm1 : public QMainWindow {
   journal::Journal journal_;
   std::unique_ptr<LinkArbiter> link_;
   JournalDock* journalDock_ = nullptr;
+  HartPage* hartPage_ = nullptr;
   std::function<QString()> askSaveFileName_;
   std::unique_ptr<engine::Sleeper> sleeper_;
   std::unique_ptr<engine::TransactionEngine> engine_;
@@ -166,6 +175,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<FindModule> findModule_;
   PortBanner* portBanner_ = nullptr;
   std::function<void(const QString&)> messageSink_;
+  std::function<bool(const QString&)> questionSink_;
   std::string lastHandler_;
   int fixedPortItems_ = 0;
 };

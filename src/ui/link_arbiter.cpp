@@ -166,7 +166,12 @@ void LinkArbiter::received(const uint8_t* buffer, uint16_t length) {
   journal_.received(block, {taken.wallMs - (taken.monoNs - endedNs) / kNsPerMs, endedNs});
   if (onAnyBlock) onAnyBlock(block);
   if (claimant_) {
-    if (comm_.deliveredBlockFromThisOpen()) claimant_(block);
+    // A copy: the sequence may end on this block and release the line,
+    // which must not destroy the receiver while it runs.
+    if (comm_.deliveredBlockFromThisOpen()) {
+      const auto receiver = claimant_;
+      receiver(block);
+    }
   } else if (onEngineBlock) {
     onEngineBlock(buffer, length);
   }

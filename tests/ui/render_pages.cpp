@@ -1,10 +1,12 @@
 // Shows the real window and saves each page as <folder>/<n>-<page>.png, so the
 // layout can be reviewed without clicking through it.
-// Usage: render_pages <folder> [<width>x<height>] [--port PATH]
+// Usage: render_pages <folder> [<width>x<height>] [--port PATH] [--hart-port PATH]
 //   A size other than the window's own shows how the pages behave on a
 //   smaller screen. With --port (the module simulator's, say) the port is
 //   opened first and each page's queries are run before its picture, so the
-//   fields show real decoded values.
+//   fields show real decoded values. With --hart-port (a simulator with a
+//   multidrop loop) the HART Instrument page's picture is taken on that
+//   port after a scan of 0 … 63, the first row chosen and Read All.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -12,8 +14,10 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QCheckBox>
 #include <QTabWidget>
 #include <QAction>
+#include <QTreeWidget>
 #include <QTimer>
 #include <QTreeView>
 #include <cstdio>
@@ -23,6 +27,7 @@
 #include "ui/TForm1.h"
 #include "ui/journal_dock.h"
 #include "ui/journal_model.h"
+#include "ui/hart_page.h"
 
 namespace {
 
@@ -45,6 +50,37 @@ void click(tq::ui::TForm1& form, const char* button) {
   settle(form);
 }
 
+// The HART Instrument page's loop, when given.
+QString hartPort;
+// The unpaced simulator answers within its block's 100 ms of silence; a
+// shorter window than the line's keeps its silent addresses from taking
+// over a minute.
+constexpr int kUnpacedAnswerWindowMs = 400;
+
+void waitForPage(tq::ui::TForm1& form) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (elapsed.elapsed() < 120000 && form.hartPage().requests().running()) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+}
+
+void tourHartPage(tq::ui::TForm1& form) {
+  if (hartPort.isEmpty()) return;
+  if (form.engine().portOpen()) form.findChild<QAbstractButton*>(QStringLiteral("Button1"))->click();
+  form.findChild<QComboBox*>(QStringLiteral("SPREALCOM"))->setCurrentText(hartPort);
+  form.findChild<QAbstractButton*>(QStringLiteral("Button1"))->click();
+  form.hartPage().requests().setAnswerWindowMs(kUnpacedAnswerWindowMs);
+  form.findChild<QCheckBox*>(QStringLiteral("HartScanWide"))->setChecked(true);
+  form.findChild<QAbstractButton*>(QStringLiteral("HartScanButton"))->click();
+  waitForPage(form);
+  auto* rows = form.findChild<QTreeWidget*>(QStringLiteral("HartScanView"));
+  if (rows->topLevelItemCount() > 0) rows->setCurrentItem(rows->topLevelItem(0));
+  form.hartPage().requests().setAnswerWindowMs(std::nullopt);
+  form.findChild<QAbstractButton*>(QStringLiteral("HartReadAll"))->click();
+  waitForPage(form);
+}
+
 // The requests run before each page's picture, by page object name.
 const std::map<QString, std::function<void(tq::ui::TForm1&)>> kPageTours = {
     {"TabSheet1", [](tq::ui::TForm1& f) { click(f, "Button6"); click(f, "Button23"); }},
@@ -59,6 +95,7 @@ const std::map<QString, std::function<void(tq::ui::TForm1&)>> kPageTours = {
        click(f, "Button4");
      }},
     {"TabSheet4", [](tq::ui::TForm1& f) { click(f, "Button9"); click(f, "Button3"); }},
+    {"TabSheetHart", tourHartPage},
 };
 
 // The journal shown below the Transparent Mode page after an identity read,
@@ -96,6 +133,10 @@ int main(int argc, char** argv) {
   QString port;
   if (const qsizetype at = args.indexOf(QStringLiteral("--port")); at >= 0 && at + 1 < args.size()) {
     port = args.at(at + 1);
+    args.remove(at, 2);
+  }
+  if (const qsizetype at = args.indexOf(QStringLiteral("--hart-port")); at >= 0 && at + 1 < args.size()) {
+    hartPort = args.at(at + 1);
     args.remove(at, 2);
   }
   const QString folder = args.value(0, QStringLiteral("/tmp/tq580-shots"));
@@ -140,7 +181,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < pages->count(); ++i) {
     pages->setCurrentIndex(i);
     const QString name = pages->widget(i)->objectName();
-    if (!port.isEmpty() && kPageTours.count(name)) kPageTours.at(name)(form);
+    const bool toured = name == QLatin1String("TabSheetHart") ? !hartPort.isEmpty() : !port.isEmpty();
+    if (toured && kPageTours.count(name)) kPageTours.at(name)(form);
     app.processEvents();
     const QString file = QStringLiteral("%1/%2-%3.png").arg(folder).arg(i + 1).arg(name);
     if (form.grab().save(file)) {

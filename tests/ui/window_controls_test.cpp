@@ -388,7 +388,8 @@ TEST(MainWindow, TitleSizeAndPagesInOrder) {
       {"TabSheet2", "Transparent Mode"},
       {"TabSheet3", "MODBUS Parameter Configuration"},
       {"TabSheet4", "Relay And Current Output Setting"},
-      {"TabSheet7", "Product Selection"}};
+      {"TabSheet7", "Product Selection"},
+      {"TabSheetHart", "HART Instrument"}};
   ASSERT_EQ(pages->count(), static_cast<int>(expected.size()));
   for (int i = 0; i < pages->count(); ++i) {
     EXPECT_EQ(pages->widget(i)->objectName(), expected[i].first) << "page " << i;

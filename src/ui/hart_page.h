@@ -1,0 +1,94 @@
+#pragma once
+// The "HART Instrument" page, `TabSheetHart`: the scan of the loop
+// (`HartScanButton`, `HartScanWide`, `HartScanView`), Read All
+// (`HartReadAll`, `HartPropertiesView`), the last reply's status
+// (`HartStatusLabel`) and the tag and message writes. Its exchanges run in
+// HartInstrumentRequests on a line claimed from the engine; while one runs,
+// a window-modal progress dialog names the step and cancels it, and the
+// window keeps repainting.
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "engine/transaction_engine.h"
+#include "hart/properties.h"
+#include "requests/hart_instrument_requests.h"
+
+class QDialog;
+class QLabel;
+class QProgressBar;
+class QTreeWidgetItem;
+
+namespace Ui {
+class HartPage;
+}
+
+namespace tq::ui {
+
+class LinkArbiter;
+
+class HartPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  // What the page uses of the window.
+  struct Host {
+    LinkArbiter& link;
+    engine::RequestSequencer& sequencer;  // the window's one runner; its timer's ticks reach it there
+    engine::TransactionEngine& engine;
+    engine::View& view;
+    std::function<bool()> replyAwaited;  // Timer3 runs
+    std::function<void(const QString&)> showMessage;
+    std::function<bool(const QString&)> ask;  // a Yes/No question; true: Yes
+    char decimalSeparator = '.';
+  };
+
+  HartPage(Host host, QWidget* parent = nullptr);
+  ~HartPage() override;
+
+  // HartStatusLabel follows every HART reply the link receives, from any
+  // page. Blocks without a HART reply leave it as it is.
+  void showReplyStatus(std::span<const uint8_t> block);
+
+  requests::HartInstrumentRequests& requests() { return *requests_; }
+  // Tests: ends the current step's answer window now, as if it ran out.
+  void endAnswerWindow();
+
+  // Handlers, named after their controls.
+  void HartScanButtonClick();
+  void HartReadAllClick();
+  void HartWriteTagClick();
+  void HartWriteMessageClick();
+  void HartScanViewSelect();
+
+ private:
+  class Line;
+  using Action = requests::HartInstrumentRequests::Action;
+
+  // Runs a handler; an error becomes a message, and a sequence it leaves
+  // half-done is cancelled.
+  void guard(const std::function<void()>& body);
+  void wireEvents();
+  void started(Action action);
+  void stepped(size_t index, size_t count, const std::string& label);
+  void found(const hart::UniqueIdentifier& instrument);
+  void showGroup(const requests::HartInstrumentRequests::Group& group);
+  void finished(const requests::HartInstrumentRequests::Finished& finished);
+  void ensureProgress();
+
+  std::unique_ptr<Ui::HartPage> ui_;
+  Host host_;
+  std::unique_ptr<Line> line_;
+  std::unique_ptr<requests::HartInstrumentRequests> requests_;
+  std::vector<hart::UniqueIdentifier> rows_;  // HartScanView's rows in order
+  bool filling_ = false;                      // rows change by program: no selection handler
+  Action running_ = Action::Scan;
+  QDialog* progress_ = nullptr;
+  QLabel* progressText_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+};
+
+}  // namespace tq::ui

@@ -1,0 +1,171 @@
+// The HART Instrument page's exchanges on a manual clock: which blocks
+// answer a step (the address asked, the command asked, the instrument
+// addressed) and which are passed over, and what the engine keeps.
+#include "requests/hart_instrument_requests.h"
+
+#include <gtest/gtest.h>
+
+#include "harness.h"
+#include "hart/answer_window.h"
+#include "hart/frames.h"
+
+namespace tq::requests::testing {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct FakeLink : HartInstrumentRequests::Link {
+  bool open = true;
+  bool claimed = false;
+  std::vector<Bytes> written;
+  bool write(std::span<const uint8_t> bytes) override {
+    if (!open) return false;
+    written.emplace_back(bytes.begin(), bytes.end());
+    return true;
+  }
+  bool isOpen() const override { return open; }
+  void claim() override { claimed = true; }
+  void release() override { claimed = false; }
+};
+
+// A field device's reply with five preambles: `address` is one byte (short)
+// or five (long).
+Bytes reply(const Bytes& address, uint8_t command, const Bytes& data, uint8_t first = 0, bool badCheck = false) {
+  Bytes block(5, 0xFF);
+  const size_t delimiterAt = block.size();
+  block.push_back(address.size() == 1 ? 0x06 : 0x86);
+  for (uint8_t b : address) block.push_back(b);
+  block.push_back(command);
+  block.push_back(static_cast<uint8_t>(data.size() + 2));
+  block.push_back(first);
+  block.push_back(0);
+  for (uint8_t b : data) block.push_back(b);
+  const uint8_t check = hart::checkByte(std::span(block).subspan(delimiterAt));
+  block.push_back(static_cast<uint8_t>(check ^ (badCheck ? 0x01 : 0x00)));
+  return block;
+}
+
+Bytes cut(Bytes bytes, size_t n) {
+  bytes.resize(bytes.size() - n);
+  return bytes;
+}
+
+// Command 0's data up to HART 5: manufacturer 38, type 6, id 12 34 (56 + k).
+Bytes identity(uint8_t k = 0) { return {254, 38, 6, 5, 7, 1, 1, 0x08, 0, 0x12, 0x34, static_cast<uint8_t>(0x56 + k)}; }
+const Bytes kInstrument = {0xA6, 0x06, 0x12, 0x34, 0x56};
+const Bytes kOtherInstrument = {0xA6, 0x06, 0x12, 0x34, 0x57};
+
+struct Rig : Harness {
+  FakeTimer answerTimer{clock, 1000};
+  FakeLink link;
+  RequestSequencer sequencer{link, answerTimer};
+  HartInstrumentRequests requests{engine, view, link, sequencer, [this] { return timer3.isActive(); }};
+  std::vector<int> found;
+  std::vector<HartInstrumentRequests::Group> groups;
+  std::vector<HartInstrumentRequests::Finished> finished;
+
+  Rig() {
+    clock.timers.push_back(&answerTimer);
+    answerTimer.onTick = [this] { requests.timerFired(); };
+    edit("Edit9", "6");
+    combo("ComboBox42", 2, 0);
+    combo("ComboBox30", 16, 0);
+    requests.events.onFound = [this](const hart::UniqueIdentifier& id) { found.push_back(id.pollingAddress); };
+    requests.events.onGroup = [this](const HartInstrumentRequests::Group& g) { groups.push_back(g); };
+    requests.events.onFinished = [this](const HartInstrumentRequests::Finished& f) { finished.push_back(f); };
+  }
+  void block(const Bytes& b) { requests.blockReceived(b); }
+  // The instrument of `identity()` addressed, as an identity read leaves it.
+  void addressInstrument() { hart::storeIdentity({38, 6, {0x12, 0x34, 0x56}, 0}, engine.identity()); }
+};
+
+// Which blocks end the scan's step at polling address 5 and make a row.
+struct ScanBlock {
+  const char* name;
+  Bytes block;
+  bool row;
+};
+
+std::ostream& operator<<(std::ostream& os, const ScanBlock& b) { return os << b.name; }
+
+class ScanAnswer : public ::testing::TestWithParam<ScanBlock>, public Rig {};
+
+TEST_P(ScanAnswer, OnlyAGoodReplyFromTheAddressAskedCounts) {
+  requests.scan(false);
+  clock.advance(5 * hart::kScanAnswerWindowMs);  // addresses 0 .. 4 silent
+  ASSERT_EQ(requests.currentStep(), 5u);
+  block(GetParam().block);
+  EXPECT_EQ(found, GetParam().row ? std::vector<int>{5} : std::vector<int>{});
+  // Passed over, the step waits out its window.
+  EXPECT_EQ(requests.currentStep(), GetParam().row ? 6u : 5u);
+  EXPECT_TRUE(link.claimed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scan, ScanAnswer,
+    ::testing::Values(ScanBlock{"FromTheAddressAsked", reply({0x85}, 0, identity()), true},
+                      ScanBlock{"FromAnotherAddress", reply({0x86}, 0, identity()), false},
+                      ScanBlock{"WrongCheckByte", reply({0x85}, 0, identity(), 0, true), false},
+                      ScanBlock{"AnotherCommand", reply({0x85}, 3, identity()), false},
+                      ScanBlock{"CutShort", cut(reply({0x85}, 0, identity()), 3), false}),
+    [](const ::testing::TestParamInfo<ScanBlock>& info) { return std::string(info.param.name); });
+
+// Which blocks answer Read All's command 2, the instrument addressed.
+struct ReadBlock {
+  const char* name;
+  Bytes block;
+  bool answers;
+};
+
+std::ostream& operator<<(std::ostream& os, const ReadBlock& b) { return os << b.name; }
+
+class ReadAnswer : public ::testing::TestWithParam<ReadBlock>, public Rig {};
+
+TEST_P(ReadAnswer, OnlyTheInstrumentAddressedAnsweringTheCommandAskedCounts) {
+  addressInstrument();
+  requests.readAll();
+  block(reply(kInstrument, 1, {57, 0x41, 0x48, 0, 0}));
+  ASSERT_EQ(groups.size(), 1u);
+  block(GetParam().block);
+  EXPECT_EQ(groups.size(), GetParam().answers ? 2u : 1u);
+  if (GetParam().answers) {
+    EXPECT_EQ(groups.back().command, 2);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ReadAll, ReadAnswer,
+    ::testing::Values(ReadBlock{"TheCommandAsked", reply(kInstrument, 2, Bytes(8, 0)), true},
+                      // Shown for what it is: its data is not used.
+                      ReadBlock{"WrongCheckByte", reply(kInstrument, 2, Bytes(8, 0), 0, true), true},
+                      ReadBlock{"LateReplyToTheCommandBefore", reply(kInstrument, 1, {57, 0, 0, 0, 0}), false},
+                      ReadBlock{"AnotherInstrument", reply(kOtherInstrument, 2, Bytes(8, 0)), false},
+                      ReadBlock{"AShortFrame", reply({0x80}, 2, Bytes(8, 0)), false}),
+    [](const ::testing::TestParamInfo<ReadBlock>& info) { return std::string(info.param.name); });
+
+TEST_F(ReadAnswer, WithoutAnIdentityCommandZeroGoesFirstAndAddressesTheRest) {
+  combo("ComboBox30", 16, 3);
+  combo("ComboBox27", 9, 0);
+  requests.readAll();
+  ASSERT_EQ(link.written.size(), 1u);
+  EXPECT_EQ(link.written[0], Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x83, 0x00, 0x00, 0x81}));
+  block(reply({0x83}, 0, identity()));
+  ASSERT_EQ(link.written.size(), 2u);
+  EXPECT_EQ(Bytes(link.written[1].begin() + 7, link.written[1].end() - 3), Bytes({0x82, 0xA6, 0x06, 0x12, 0x34, 0x56}));
+  EXPECT_EQ(hart::readIdentity(engine.identity()), (hart::DeviceIdentity{38, 6, {0x12, 0x34, 0x56}, 3}));
+  EXPECT_EQ(text("Edit32"), "1193046");
+  EXPECT_EQ(index("ComboBox27"), 3);
+}
+
+TEST_F(ReadAnswer, NoAnswerToCommandZeroStopsWithWhatToDo) {
+  requests.readAll();
+  clock.advance(hart::kScanAnswerWindowMs);
+  ASSERT_EQ(finished.size(), 1u);
+  EXPECT_EQ(finished[0].outcome, HartInstrumentRequests::Outcome::Stopped);
+  EXPECT_EQ(finished[0].message.rfind("No instrument answered command 0 at polling address 0 within 1300 ms.", 0), 0u);
+  EXPECT_EQ(link.written.size(), 1u);
+  EXPECT_FALSE(link.claimed);
+}
+
+}  // namespace
+}  // namespace tq::requests::testing
