@@ -397,6 +397,7 @@ void TForm1::FindModuleClick() { guard("FindModuleClick", [this] { findModule_->
 void TForm1::PortHungUp(const std::string& port) {
   const std::string why = "The serial port " + port + " hung up (adapter unplugged, device gone or far end closed).";
   findModule_->portLost(port);
+  hartPage_->portLost();
   sequencer_->fail(why);
   if (!engine_->portOpen()) return;
   const OpenedDevice& opened = link_->lastOpened();

@@ -285,10 +285,13 @@ void HartPage::showGroup(const requests::HartInstrumentRequests::Group& group) {
   header->setExpanded(true);
 }
 
+void HartPage::portLost() { quietEnd_ = requests_->running(); }
+
 void HartPage::finished(const requests::HartInstrumentRequests::Finished& f) {
   if (progress_) progress_->hide();
-  ui_->HartNote->setText(text(f.note));
-  if (!f.message.empty()) host_.showMessage(text(f.message));
+  const bool quiet = std::exchange(quietEnd_, false) && !f.message.empty();
+  ui_->HartNote->setText(text(quiet ? f.message : f.note));
+  if (!f.message.empty() && !quiet) host_.showMessage(text(f.message));
 }
 
 }  // namespace tq::ui

@@ -52,6 +52,9 @@ class HartPage : public QWidget {
   // HartStatusLabel follows every HART reply the link receives, from any
   // page. Blocks without a HART reply leave it as it is.
   void showReplyStatus(std::span<const uint8_t> block);
+  // The port hung up: a sequence it ends says so in the page's note only,
+  // as the banner above the buffers already tells the operator.
+  void portLost();
 
   requests::HartInstrumentRequests& requests() { return *requests_; }
   // Tests: ends the current step's answer window now, as if it ran out.
@@ -82,6 +85,7 @@ class HartPage : public QWidget {
   std::unique_ptr<Ui::HartPage> ui_;
   Host host_;
   std::unique_ptr<Line> line_;
+  bool quietEnd_ = false;  // the running sequence ends for a hang-up: no box
   std::unique_ptr<requests::HartInstrumentRequests> requests_;
   std::vector<hart::UniqueIdentifier> rows_;  // HartScanView's rows in order
   bool filling_ = false;                      // rows change by program: no selection handler

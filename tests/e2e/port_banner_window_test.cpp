@@ -57,6 +57,8 @@ TEST_F(PortBannerWindow, AHangUpClosesThePortWithoutABoxAndReconnectsOnceTheDevi
       {"idle, the simulator stopped", {}, nullptr, true, false},
       {"awaiting a reply", {"--no-reply", "--hangup-after", "1"}, "Button6", false, false},
       {"right after a reply", {"--hangup-after", "1"}, "Button6", false, true},
+      // The scan's end is said on its page; the banner is the only notice.
+      {"during a HART scan", {"--hangup-after", "1"}, "HartScanButton", false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -58,7 +58,7 @@ const Bytes kOtherInstrument = {0xA6, 0x06, 0x12, 0x34, 0x57};
 struct Rig : Harness {
   FakeTimer answerTimer{clock, 1000};
   FakeLink link;
-  RequestSequencer sequencer{link, answerTimer};
+  engine::RequestSequencer sequencer{link, answerTimer};
   HartInstrumentRequests requests{engine, view, link, sequencer, [this] { return timer3.isActive(); }};
   std::vector<int> found;
   std::vector<HartInstrumentRequests::Group> groups;
