@@ -29,6 +29,14 @@ std::string hexText(std::span<const uint8_t> bytes) {
   return text;
 }
 
+// Bytes around the frame (line noise, another frame) in hex, the first of
+// them only: a block of noise must not become kilobytes of text.
+constexpr size_t kAroundShownBytes = 32;
+std::string aroundText(std::span<const uint8_t> bytes) {
+  if (bytes.size() <= kAroundShownBytes) return hexText(bytes);
+  return hexText(bytes.first(kAroundShownBytes)) + " \u2026 (" + std::to_string(bytes.size()) + " bytes)";
+}
+
 std::string plural(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
 std::string delimiterText(const FrameLayout& f) {
@@ -95,7 +103,7 @@ class HartDissector {
   size_t at(size_t frameOffset) const { return f_.delimiterAt + frameOffset; }
 
   void surroundings() {
-    if (f_.preambleAt > 0) d_.add("Before the frame", 0, f_.preambleAt, hexText(block_.first(f_.preambleAt)));
+    if (f_.preambleAt > 0) d_.add("Before the frame", 0, f_.preambleAt, aroundText(block_.first(f_.preambleAt)));
     const size_t end = at(f_.received);
     if (f_.whole() && end < block_.size()) {
       after_ = {end, block_.size() - end};
@@ -212,7 +220,7 @@ class HartDissector {
       field.bad = true;
     }
     if (after_.second > 0) {
-      d_.add("After the frame", after_.first, after_.second, hexText(block_.subspan(after_.first, after_.second)));
+      d_.add("After the frame", after_.first, after_.second, aroundText(block_.subspan(after_.first, after_.second)));
     }
   }
 

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "journal/journal.h"
 #include "serial/TComm.h"
 #include "sim/launcher.h"
 #include "support/process_stats.h"
@@ -114,6 +115,15 @@ TEST_F(WindowUnderFault, ASustainedFloodNeitherStarvesTheOperatorNorGrowsTheWind
   flood.stop();
   ASSERT_TRUE(pumpUntil([&] { return bytesHandled + form->Comm1->receiveOverrunBytes() == flood.sent(); }));
   EXPECT_GT(form->Comm1->receiveOverrunBytes(), 0u);
+  // The journal has each overrun in its place among the blocks.
+  const journal::Journal& j = form->journal();
+  size_t overruns = 0;
+  for (size_t i = 1; i + 1 < j.size(); ++i) {
+    if (j.at(i).summary.rfind("Receive overrun: ", 0) != 0) continue;
+    ++overruns;
+    EXPECT_NE(j.at(i + 1).direction, journal::Direction::Event);  // raised ahead of a block
+  }
+  EXPECT_GT(overruns, 0u);
   EXPECT_TRUE(messages.empty()) << lastMessage();
   click("Button6");
   pty.write("QV:21");
