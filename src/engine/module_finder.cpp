@@ -1,6 +1,7 @@
 #include "engine/module_finder.h"
 
 #include <algorithm>
+#include <iterator>
 #include <ostream>
 #include <string_view>
 
@@ -11,14 +12,6 @@ namespace tq::engine {
 namespace {
 
 constexpr int64_t kMsPerSecond = 1000;
-
-const char* parityWord(int parityIndex) {
-  switch (parityIndex) {
-    case parity::Odd: return "odd";
-    case parity::Even: return "even";
-    default: return "none";
-  }
-}
 
 // "a", "a and b", "a, b and c".
 std::string listed(const std::vector<std::string>& items) {
@@ -40,7 +33,7 @@ std::string settingsText(const std::vector<LineTry>& tries) {
   std::vector<std::string> rates, parities;
   for (const LineTry& t : tries) {
     addOnce(rates, std::to_string(t.baud));
-    addOnce(parities, std::string(parityWord(t.parity)));
+    addOnce(parities, std::string(parityName(t.parity)));
   }
   return listed(rates) + " baud, parity " + listed(parities);
 }
@@ -91,8 +84,13 @@ bool holdsModuleAnswer(std::span<const uint8_t> block) {
   return text.find(kModuleAnswerMarker) != std::string_view::npos;
 }
 
+const char* parityName(int parityIndex) {
+  static constexpr const char* kNames[] = {"none", "odd", "even", "mark", "space"};
+  return parityIndex >= 0 && parityIndex < static_cast<int>(std::size(kNames)) ? kNames[parityIndex] : "none";
+}
+
 std::string settingText(uint32_t baud, int parityIndex) {
-  return std::to_string(baud) + " baud, parity " + parityWord(parityIndex);
+  return std::to_string(baud) + " baud, parity " + parityName(parityIndex);
 }
 
 std::string tryText(const LineTry& line) { return line.port + ", " + settingText(line.baud, line.parity); }

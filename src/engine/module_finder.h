@@ -84,6 +84,9 @@ int64_t worstCaseMs(const std::vector<LineTry>& tries);
 // Whether a block is the module's answer to the communication query.
 bool holdsModuleAnswer(std::span<const uint8_t> block);
 
+// "none", "odd", "even", "mark", "space" by the port's parity numbering
+// (the window's list holds the first three); "none" for no selection.
+const char* parityName(int parityIndex);
 // "9600 baud, parity even"; with the port: "COM4, 9600 baud, parity even".
 std::string settingText(uint32_t baud, int parityIndex);
 std::string tryText(const LineTry& line);

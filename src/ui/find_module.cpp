@@ -29,6 +29,11 @@ void showChoice(QWidget* root, const char* name, const QString& text) {
   else combo->setCurrentText(text);
 }
 
+// "COM4 at 9600 baud, parity even", as the dialog and the status line say it.
+QString settingAt(const engine::LineTry& line) {
+  return QString::fromStdString(line.port + " at " + engine::settingText(line.baud, line.parity));
+}
+
 std::optional<uint32_t> rateOf(const std::string& text) {
   const std::optional<int32_t> rate = tryParseInt(text);
   return rate && *rate > 0 ? std::optional<uint32_t>(static_cast<uint32_t>(*rate)) : std::nullopt;
@@ -139,8 +144,7 @@ void FindModule::onTry(size_t index, size_t count, const engine::LineTry& line) 
   const std::vector<engine::LineTry>& tries = finder_.tries();
   const std::vector<engine::LineTry> left(tries.begin() + static_cast<std::ptrdiff_t>(index), tries.end());
   const int64_t leftMs = engine::worstCaseMs(left);
-  dialog_->showTry(static_cast<int>(index), static_cast<int>(count),
-                   QString::fromStdString(line.port + " at " + engine::settingText(line.baud, line.parity)),
+  dialog_->showTry(static_cast<int>(index), static_cast<int>(count), settingAt(line),
                    static_cast<int>((leftMs + kMsPerSecond - 1) / kMsPerSecond));
 }
 
@@ -172,7 +176,7 @@ void FindModule::finished(const engine::ModuleFinder::Result& result) {
 }
 
 void FindModule::found(const engine::LineTry& line, const std::vector<uint8_t>& answer) {
-  const QString setting = QString::fromStdString(line.port + " at " + engine::settingText(line.baud, line.parity));
+  const QString setting = settingAt(line);
   showChoice(window_.root, "SPREALCOM", QString::fromStdString(line.port));
   showChoice(window_.root, "ComboBox11", QString::number(line.baud));
   window_.view->apply(Assignment::select("ComboBox10", line.parity));

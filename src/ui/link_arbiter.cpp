@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "engine/module_finder.h"
 #include "serial/TComm.h"
 
 namespace tq::ui {
@@ -16,11 +17,6 @@ int64_t wallMsNow() {
 }
 
 }  // namespace
-
-const char* parityName(int parityIndex) {
-  static constexpr const char* kNames[] = {"none", "odd", "even", "mark", "space"};
-  return parityIndex >= 0 && parityIndex < static_cast<int>(std::size(kNames)) ? kNames[parityIndex] : "none";
-}
 
 LinkArbiter::LinkArbiter(serial::TComm& comm, journal::Journal& journal) : comm_(comm), journal_(journal) {
   comm_.OnReceiveData = [this](serial::TComm*, const uint8_t* buffer, uint16_t length) { received(buffer, length); };
@@ -46,7 +42,7 @@ bool LinkArbiter::isOpen() const { return comm_.isOpen(); }
 const std::string& LinkArbiter::portName() const { return comm_.CommName; }
 
 std::string LinkArbiter::lineText() const {
-  return std::to_string(comm_.BaudRate()) + " baud, parity " + parityName(static_cast<int>(comm_.Parity));
+  return engine::settingText(comm_.BaudRate(), static_cast<int>(comm_.Parity));
 }
 
 void LinkArbiter::journalEvent(std::string text) { journal_.event(std::move(text), now()); }
@@ -79,7 +75,10 @@ void LinkArbiter::setBaudRate(uint32_t baud) {
 }
 
 void LinkArbiter::setParity(int index) {
-  if (claimed()) return;
+  if (!claimed()) applyParity(index);
+}
+
+void LinkArbiter::applyParity(int index) {
   // No parity selected means none rather than an out-of-range setting.
   comm_.Parity = index >= 0 && index <= static_cast<int>(serial::TParity::Space) ? static_cast<serial::TParity>(index)
                                                                                  : serial::TParity::None;
@@ -90,7 +89,10 @@ void LinkArbiter::setCommName(const std::string& name) {
 }
 
 void LinkArbiter::disableXonXoff() {
-  if (claimed()) return;
+  if (!claimed()) applyNoXonXoff();
+}
+
+void LinkArbiter::applyNoXonXoff() {
   comm_.setOutx_XonXoffFlow(false);
   comm_.setInx_XonXoffFlow(false);
 }
@@ -115,21 +117,27 @@ void LinkArbiter::openNow() {
 void LinkArbiter::openWith(const LineChoice& choice) {
   comm_.CommName = choice.port;
   comm_.setBaudRate(choice.baud);
-  comm_.Parity = choice.parity == 1 ? serial::TParity::Odd : choice.parity == 2 ? serial::TParity::Even
-                                                                                 : serial::TParity::None;
-  comm_.setOutx_XonXoffFlow(false);
-  comm_.setInx_XonXoffFlow(false);
+  applyParity(choice.parity);
+  applyNoXonXoff();
   openNow();
-  comm_.setDtrControl(choice.dtr ? serial::TDtrControl::DtrEnable : serial::TDtrControl::DtrDisable);
-  comm_.setRtsControl(choice.rts ? serial::TRtsControl::RtsEnable : serial::TRtsControl::RtsDisable);
+  applyDtr(choice.dtr);
+  applyRts(choice.rts);
 }
 
 void LinkArbiter::setDtr(bool enable) {
-  if (!claimed()) comm_.setDtrControl(enable ? serial::TDtrControl::DtrEnable : serial::TDtrControl::DtrDisable);
+  if (!claimed()) applyDtr(enable);
+}
+
+void LinkArbiter::applyDtr(bool enable) {
+  comm_.setDtrControl(enable ? serial::TDtrControl::DtrEnable : serial::TDtrControl::DtrDisable);
 }
 
 void LinkArbiter::setRts(bool enable) {
-  if (!claimed()) comm_.setRtsControl(enable ? serial::TRtsControl::RtsEnable : serial::TRtsControl::RtsDisable);
+  if (!claimed()) applyRts(enable);
+}
+
+void LinkArbiter::applyRts(bool enable) {
+  comm_.setRtsControl(enable ? serial::TRtsControl::RtsEnable : serial::TRtsControl::RtsDisable);
 }
 
 bool LinkArbiter::writeData(std::span<const uint8_t> bytes) {

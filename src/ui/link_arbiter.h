@@ -99,6 +99,11 @@ class LinkArbiter : public engine::Port, public engine::RequestSequencer::Line {
   void closeNow(const std::string& reason);
   bool send(std::span<const uint8_t> bytes);
   bool heldFromEngine(const char* what);
+  // The settings themselves, whether the engine or a sequence asked.
+  void applyParity(int parityIndex);
+  void applyDtr(bool enable);
+  void applyRts(bool enable);
+  void applyNoXonXoff();
   journal::Moment now() const;
   std::string lineText() const;
 
@@ -109,8 +114,5 @@ class LinkArbiter : public engine::Port, public engine::RequestSequencer::Line {
   std::string closeReason_;
   OpenedDevice lastOpened_;
 };
-
-// "none", "odd", "even", "mark", "space".
-const char* parityName(int parityIndex);
 
 }  // namespace tq::ui
