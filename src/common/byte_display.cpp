@@ -11,6 +11,19 @@ std::string byteDisplay(int value) {
   return {kHexDigits[value >> 4], kHexDigits[value & 0x0F], ' '};
 }
 
+std::string hexByte(uint8_t value) { return {kHexDigits[value >> 4], kHexDigits[value & 0x0F]}; }
+
+std::string hexBytes(std::span<const uint8_t> bytes) {
+  std::string out;
+  out.reserve(bytes.size() * 3);
+  for (uint8_t b : bytes) {
+    if (!out.empty()) out += ' ';
+    out += kHexDigits[b >> 4];
+    out += kHexDigits[b & 0x0F];
+  }
+  return out;
+}
+
 std::string bytesDisplay(std::span<const uint8_t> bytes) {
   std::string out;
   out.reserve(bytes.size() * 3);

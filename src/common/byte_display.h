@@ -12,4 +12,9 @@ std::string byteDisplay(int value);
 // Every byte in byteDisplay form, the blank kept after the last one too.
 std::string bytesDisplay(std::span<const uint8_t> bytes);
 
+// One byte as two upper-case hex digits ("0A"), and bytes so with one blank
+// between them ("01 03 0A"), as the journal and the HART page write them.
+std::string hexByte(uint8_t value);
+std::string hexBytes(std::span<const uint8_t> bytes);
+
 }  // namespace tq

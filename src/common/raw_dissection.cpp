@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "common/byte_display.h"
+
 namespace tq {
 
 namespace {
@@ -13,10 +15,6 @@ constexpr size_t kTitleBytes = 8;
 
 char printable(uint8_t b) { return b >= 0x20 && b < 0x7F ? static_cast<char>(b) : '.'; }
 
-void appendHex(std::string& out, uint8_t b) {
-  out += kHexDigits[b >> 4];
-  out += kHexDigits[b & 0x0F];
-}
 
 // "48 65 6C 6C 6F  Hello", the text column aligned for a short last line;
 // written into one buffer, as a block of noise makes 128 of them.
@@ -47,7 +45,7 @@ Dissection dissectRaw(std::span<const uint8_t> bytes, bool lines) {
   if (!bytes.empty()) d.title += ":";
   for (size_t i = 0; i < std::min(bytes.size(), kTitleBytes); ++i) {
     d.title += ' ';
-    appendHex(d.title, bytes[i]);
+    d.title += hexByte(bytes[i]);
   }
   if (bytes.size() > kTitleBytes) d.title += " \u2026";
 

@@ -60,4 +60,9 @@ std::string_view firstCharacters(std::string_view utf8, size_t count) {
   return utf8.substr(0, end);
 }
 
+std::string withoutTrailingBlanks(std::string text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
 }  // namespace tq

@@ -20,4 +20,7 @@ std::optional<std::string> utf8ToLatin1(std::string_view utf8, std::optional<cha
 // A malformed sequence counts as one character.
 std::string_view firstCharacters(std::string_view utf8, size_t count);
 
+// The text without the blanks that pad it at the end.
+std::string withoutTrailingBlanks(std::string text);
+
 }  // namespace tq

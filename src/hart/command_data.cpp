@@ -2,9 +2,7 @@
 
 #include <bit>
 #include <charconv>
-#include <chrono>
 #include <cmath>
-#include <cstdio>
 
 #include "common/byte_display.h"
 #include "common/float_text.h"
@@ -135,12 +133,6 @@ std::string codeText(std::string_view name, uint8_t code, bool withCodes) {
   return withCodes ? std::to_string(code) + ": " + std::string(name) : std::string(name);
 }
 
-std::string trimmedHex(std::span<const uint8_t> bytes) {
-  std::string text = bytesDisplay(bytes);
-  if (!text.empty()) text.pop_back();
-  return text;
-}
-
 // Trailing blanks (and NULs, for Latin-1 texts) are padding.
 std::string withoutPadding(std::string text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
@@ -164,11 +156,8 @@ std::string latin1Text(std::span<const uint8_t> bytes) {
 }
 
 std::string dateText(uint8_t day, uint8_t month, uint8_t yearSince1900) {
-  const int year = kFirstDateYear + yearSince1900;
-  char text[32];
-  snprintf(text, sizeof text, "%04d-%02u-%02u", year, unsigned{month}, unsigned{day});
-  const std::chrono::year_month_day date{std::chrono::year(year), std::chrono::month(month), std::chrono::day(day)};
-  return date.ok() ? text : std::string(text) + " (not a date)";
+  const TagDate date{kFirstDateYear + yearSince1900, month, day};
+  return isCalendarDay(date) ? hart::dateText(date) : hart::dateText(date) + " (not a date)";
 }
 
 // A value's unit: its name on the page; in the journal with its code too,
@@ -262,7 +251,7 @@ FieldText fieldText(const DataField& field, std::span<const uint8_t> data, char 
       break;
     case K::Flags: {
       const std::string names = bytes[0] == 0 ? "none" : joined(field.bits(bytes[0]));
-      text.value = withCodes ? byteDisplay(bytes[0]).substr(0, 2) + ": " + names : names;
+      text.value = withCodes ? hexByte(bytes[0]) + ": " + names : names;
       break;
     }
     case K::PackedText:
@@ -275,7 +264,7 @@ FieldText fieldText(const DataField& field, std::span<const uint8_t> data, char 
       text.value = dateText(bytes[0], bytes[1], bytes[2]);
       break;
     case K::Hex:
-      text.value = trimmedHex(bytes);
+      text.value = hexBytes(bytes);
       break;
   }
   return text;

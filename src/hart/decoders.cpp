@@ -80,8 +80,7 @@ IdentityReply decodeIdentityReply(std::span<const uint8_t> received, const Devic
 }
 
 std::vector<Assignment> identityShown(const DeviceIdentity& identity, uint8_t preamblesRequested) {
-  const uint32_t deviceId = uint32_t{identity.deviceId[0]} << 16 | uint32_t{identity.deviceId[1]} << 8 |
-                            identity.deviceId[2];
+  const uint32_t deviceId = deviceIdNumber(identity.deviceId);
   return {Assignment::setText("Edit28", std::to_string(identity.manufacturerId)),
           Assignment::setText("Edit29", std::to_string(identity.deviceType)),
           Assignment::setText("Edit31", std::to_string(preamblesRequested)),

@@ -4,6 +4,8 @@
 
 #include "common/byte_display.h"
 #include "hart/command_data.h"
+#include "hart/frames.h"
+#include "hart/identity.h"
 #include "hart/reply.h"
 #include "hart/status.h"
 
@@ -11,9 +13,6 @@ namespace tq::hart {
 
 namespace {
 
-constexpr uint8_t kMasterBit = 0x80;
-constexpr uint8_t kBurstModeBit = 0x40;
-constexpr uint8_t kAddressLowBits = 0x3F;  // polling address, or the manufacturer id's low six bits
 constexpr size_t kDeviceTypeAt = 1;        // within the long address
 constexpr size_t kDeviceIdAt = 2;
 constexpr size_t kDeviceIdBytes = 3;
@@ -21,26 +20,19 @@ constexpr uint8_t kFirstCommonPractice = 32;
 constexpr uint8_t kFirstDeviceSpecific = 128;
 constexpr uint8_t kLastDeviceSpecific = 253;
 
-std::string hex2(uint8_t b) { return byteDisplay(b).substr(0, 2); }
-
-std::string hexText(std::span<const uint8_t> bytes) {
-  std::string text = bytesDisplay(bytes);
-  if (!text.empty()) text.pop_back();
-  return text;
-}
 
 // Bytes around the frame (line noise, another frame) in hex, the first of
 // them only: a block of noise must not become kilobytes of text.
 constexpr size_t kAroundShownBytes = 32;
 std::string aroundText(std::span<const uint8_t> bytes) {
-  if (bytes.size() <= kAroundShownBytes) return hexText(bytes);
-  return hexText(bytes.first(kAroundShownBytes)) + " \u2026 (" + std::to_string(bytes.size()) + " bytes)";
+  if (bytes.size() <= kAroundShownBytes) return hexBytes(bytes);
+  return hexBytes(bytes.first(kAroundShownBytes)) + " \u2026 (" + std::to_string(bytes.size()) + " bytes)";
 }
 
 std::string plural(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
 std::string delimiterText(const FrameLayout& f) {
-  std::string text = hex2(f.delimiter) + (f.longAddress() ? ": long address, " : ": short address, ");
+  std::string text = hexByte(f.delimiter) + (f.longAddress() ? ": long address, " : ": short address, ");
   switch (f.type()) {
     case FrameType::Request: return text + "master to field device (STX)";
     case FrameType::Reply: return text + "field device to master (ACK)";
@@ -52,7 +44,7 @@ std::string delimiterText(const FrameLayout& f) {
 // Address byte 0: the master and burst bits, then the polling address or
 // the manufacturer id's low six bits.
 std::string addressText(uint8_t b, bool longAddress) {
-  std::string text = hex2(b) + ((b & kMasterBit) ? ": primary master" : ": secondary master");
+  std::string text = hexByte(b) + ((b & kMasterBit) ? ": primary master" : ": secondary master");
   if (b & kBurstModeBit) text += ", burst mode";
   const int low = b & kAddressLowBits;
   return text + (longAddress ? ", manufacturer id (low six bits) " : ", polling address ") + std::to_string(low);
@@ -74,9 +66,7 @@ std::string commandTitle(uint8_t command) {
 }
 
 uint32_t deviceIdOf(std::span<const uint8_t> address) {
-  uint32_t id = 0;
-  for (uint8_t b : address.subspan(kDeviceIdAt, kDeviceIdBytes)) id = id << 8 | b;
-  return id;
+  return deviceIdNumber({address[kDeviceIdAt], address[kDeviceIdAt + 1], address[kDeviceIdAt + 2]});
 }
 
 class HartDissector {
@@ -143,7 +133,7 @@ class HartDissector {
       first_ = frame_[next];
       if (*first_ & kCommunicationErrorBit) {
         const std::string errors = joined(communicationErrors(*first_));
-        DissectedField& field = d_.add("Communication error", at(next), 1, hex2(*first_) + ": " + errors);
+        DissectedField& field = d_.add("Communication error", at(next), 1, hexByte(*first_) + ": " + errors);
         field.verdict = "the instrument received the request garbled" + (errors.empty() ? "" : " (" + errors + ")");
         field.bad = true;
       } else {
@@ -154,10 +144,10 @@ class HartDissector {
     if (count >= kStatusBytes && f_.holds(next)) {
       const uint8_t status = frame_[next];
       if (*first_ & kCommunicationErrorBit) {
-        d_.add("Second status byte", at(next), 1, hex2(status) + " (no device status after a communication error)");
+        d_.add("Second status byte", at(next), 1, hexByte(status) + " (no device status after a communication error)");
       } else {
         const std::string names = status == 0 ? "none" : joined(deviceStatusBits(status));
-        d_.add("Device status", at(next), 1, hex2(status) + ": " + names);
+        d_.add("Device status", at(next), 1, hexByte(status) + ": " + names);
       }
       ++next;
     }
@@ -187,7 +177,7 @@ class HartDissector {
     }
     if (covered < bytes.size()) {
       d_.add(covered == 0 ? "Data" : "Further data", at(from + covered), bytes.size() - covered,
-             hexText(bytes.subspan(covered)));
+             hexBytes(bytes.subspan(covered)));
     }
     missingRemarks(from, bytes);
   }
@@ -211,7 +201,7 @@ class HartDissector {
   void verdict() {
     if (f_.whole()) {
       const size_t checkAt = f_.length - 1;
-      DissectedField& field = d_.add("Check byte", at(checkAt), 1, hex2(f_.checkReceived));
+      DissectedField& field = d_.add("Check byte", at(checkAt), 1, hexByte(f_.checkReceived));
       field.verdict = checkVerdict(f_);
       field.bad = !f_.checkOk();
     } else {

@@ -13,25 +13,11 @@ namespace tq::hart {
 
 namespace {
 
-constexpr uint8_t kMasterBit = 0x80;
-// The long address carries the manufacturer identification's low six bits.
-constexpr uint8_t kLongAddressManufacturerMask = 0x3F;
-
-constexpr uint8_t kCommandReadIdentity = 0;
-constexpr uint8_t kCommandReadVariables = 3;
-constexpr uint8_t kCommandWritePollingAddress = 6;
-constexpr uint8_t kCommandWriteMessage = 17;
-constexpr uint8_t kCommandWriteTagDescriptorDate = 18;
-
 constexpr const char* kPreambleField = "Preamble Length";
 constexpr const char* kCommandModeField = "HART Command Mode";
 constexpr const char* kAddressField = "HART Address";
 constexpr const char* kNewAddressField = "HART Address Configuration";
 constexpr const char* kScanAddressField = "Scan address";
-// As packed-ASCII refusals name them: "The tag cannot hold ...".
-constexpr const char* kTagField = "tag";
-constexpr const char* kDescriptorField = "descriptor";
-constexpr const char* kMessageField = "message";
 
 [[noreturn]] void refuse(std::string message) { throw InputRefused(std::move(message)); }
 
@@ -74,7 +60,7 @@ Frame longFrame(const Preamble& preamble, int commandMode, const DeviceIdentity&
            " data bytes cannot be sent; a frame carries at most " + std::to_string(kMaxDataBytes) + ".");
   }
   Frame body = {kLongRequest,
-                static_cast<uint8_t>(masterBit(commandMode) | (identity.manufacturerId & kLongAddressManufacturerMask)),
+                static_cast<uint8_t>(masterBit(commandMode) | (identity.manufacturerId & kAddressLowBits)),
                 identity.deviceType,
                 identity.deviceId[0],
                 identity.deviceId[1],
@@ -90,7 +76,7 @@ Frame shortIdentityQuery(std::string_view preambleText, int commandMode, int pol
   const Preamble preamble = convertPreamble(preambleText);
   const uint8_t master = masterBit(commandMode);
   const uint8_t address = master | selection(pollingAddress, maxAddress, addressField);
-  const uint8_t body[] = {kShortRequest, address, kCommandReadIdentity, 0};
+  const uint8_t body[] = {kShortRequest, address, command::kReadUniqueIdentifier, 0};
   return assemble(preamble, body);
 }
 
@@ -107,14 +93,14 @@ Frame identityQueryFrame(std::string_view preambleText, int commandMode, int pol
 }
 
 Frame variablesQueryFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity) {
-  return longFrame(convertPreamble(preambleText), commandMode, identity, kCommandReadVariables, {});
+  return longFrame(convertPreamble(preambleText), commandMode, identity, command::kReadDynamicVariables, {});
 }
 
 Frame pollingAddressFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
                           int newAddress) {
   const Preamble preamble = convertPreamble(preambleText);
   const uint8_t data[] = {selection(newAddress, kMaxPollingAddress, kNewAddressField)};
-  return longFrame(preamble, commandMode, identity, kCommandWritePollingAddress, data);
+  return longFrame(preamble, commandMode, identity, command::kWritePollingAddress, data);
 }
 
 Frame manualFrame(std::string_view preambleText, std::span<const uint8_t> typed) {
@@ -130,6 +116,19 @@ Frame scanQueryFrame(std::string_view preambleText, int commandMode, int polling
   return shortIdentityQuery(preambleText, commandMode, pollingAddress, kMaxScanPollingAddress, kScanAddressField);
 }
 
+std::string dateText(const TagDate& date) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+  return text;
+}
+
+bool isCalendarDay(const TagDate& date) {
+  if (date.month < 1 || date.day < 1) return false;
+  return std::chrono::year_month_day{std::chrono::year(date.year), std::chrono::month(static_cast<unsigned>(date.month)),
+                                     std::chrono::day(static_cast<unsigned>(date.day))}
+      .ok();
+}
+
 std::vector<uint8_t> tagDescriptorDateData(std::string_view tag, std::string_view descriptor, const TagDate& date) {
   std::vector<uint8_t> data = packAscii(tag, kTagChars, kTagField);
   const std::vector<uint8_t> packedDescriptor = packAscii(descriptor, kDescriptorChars, kDescriptorField);
@@ -138,14 +137,7 @@ std::vector<uint8_t> tagDescriptorDateData(std::string_view tag, std::string_vie
     refuse("The date's year " + std::to_string(date.year) + " cannot be sent: an instrument holds the years " +
            std::to_string(kFirstDateYear) + " to " + std::to_string(kLastDateYear) + ".");
   }
-  const std::chrono::year_month_day calendar{std::chrono::year(date.year),
-                                             std::chrono::month(static_cast<unsigned>(date.month)),
-                                             std::chrono::day(static_cast<unsigned>(date.day))};
-  if (date.month < 1 || date.day < 1 || !calendar.ok()) {
-    char shown[48];
-    snprintf(shown, sizeof shown, "%04d-%02d-%02d", date.year, date.month, date.day);
-    refuse("The date " + std::string(shown) + " is not a day of the calendar.");
-  }
+  if (!isCalendarDay(date)) refuse("The date " + dateText(date) + " is not a day of the calendar.");
   data.push_back(static_cast<uint8_t>(date.day));
   data.push_back(static_cast<uint8_t>(date.month));
   data.push_back(static_cast<uint8_t>(date.year - kFirstDateYear));
@@ -158,14 +150,14 @@ Frame writeTagFrame(std::string_view preambleText, int commandMode, const Device
                     std::string_view tag, std::string_view descriptor, const TagDate& date) {
   const Preamble preamble = convertPreamble(preambleText);
   const std::vector<uint8_t> data = tagDescriptorDateData(tag, descriptor, date);
-  return longFrame(preamble, commandMode, identity, kCommandWriteTagDescriptorDate, data);
+  return longFrame(preamble, commandMode, identity, command::kWriteTagDescriptorDate, data);
 }
 
 Frame writeMessageFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
                         std::string_view message) {
   const Preamble preamble = convertPreamble(preambleText);
   const std::vector<uint8_t> data = messageData(message);
-  return longFrame(preamble, commandMode, identity, kCommandWriteMessage, data);
+  return longFrame(preamble, commandMode, identity, command::kWriteMessage, data);
 }
 
 }  // namespace tq::hart

@@ -37,6 +37,24 @@ inline constexpr uint8_t kLongRequest = 0x82;   // long frame, master to field d
 inline constexpr uint8_t kShortReply = 0x06;    // short frame, field device to master
 inline constexpr uint8_t kLongReply = 0x86;     // long frame, field device to master
 
+// The first address byte: the master bit, the burst mode bit, then the
+// polling address (short frames) or the manufacturer id's low six bits
+// (long frames).
+inline constexpr uint8_t kMasterBit = 0x80;
+inline constexpr uint8_t kBurstModeBit = 0x40;
+inline constexpr uint8_t kAddressLowBits = 0x3F;
+
+// The universal commands the tool sends, by number.
+namespace command {
+inline constexpr uint8_t kReadUniqueIdentifier = 0;
+inline constexpr uint8_t kReadDynamicVariables = 3;
+inline constexpr uint8_t kWritePollingAddress = 6;
+inline constexpr uint8_t kReadMessage = 12;
+inline constexpr uint8_t kReadTagDescriptorDate = 13;
+inline constexpr uint8_t kWriteMessage = 17;
+inline constexpr uint8_t kWriteTagDescriptorDate = 18;
+}  // namespace command
+
 // `commandMode` is ComboBox42's index: 0 "Master Mode" (master bit set),
 // 1 "Secondary Master Mode".
 
@@ -74,6 +92,10 @@ Frame scanQueryFrame(std::string_view preambleText, int commandMode, int polling
 inline constexpr size_t kTagChars = 8;
 inline constexpr size_t kDescriptorChars = 16;
 inline constexpr size_t kMessageChars = 32;
+// As packed-ASCII refusals name the texts: "The tag cannot hold ...".
+inline constexpr const char* kTagField = "tag";
+inline constexpr const char* kDescriptorField = "descriptor";
+inline constexpr const char* kMessageField = "message";
 // The date of commands 13/18: day, month, year - 1900.
 inline constexpr size_t kDateBytes = 3;
 inline constexpr int kFirstDateYear = 1900;
@@ -85,6 +107,10 @@ struct TagDate {
   int day = 0;
   bool operator==(const TagDate&) const = default;
 };
+// "2026-12-09", whatever the numbers.
+std::string dateText(const TagDate& date);
+// Whether the date is a day of the calendar.
+bool isCalendarDay(const TagDate& date);
 
 // Command 18's data (21 bytes): tag and descriptor packed and padded, then
 // the date. Refused (InputRefused) for a character packed ASCII cannot

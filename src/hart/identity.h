@@ -26,6 +26,11 @@ struct DeviceIdentity {
   bool operator==(const DeviceIdentity&) const = default;
 };
 
+// The three device id bytes as the one number the window shows.
+inline uint32_t deviceIdNumber(const std::array<uint8_t, 3>& id) {
+  return uint32_t{id[0]} << 16 | uint32_t{id[1]} << 8 | id[2];
+}
+
 // `bytes` holds at least kIdentityBytes bytes.
 DeviceIdentity readIdentity(std::span<const uint8_t> bytes);
 void storeIdentity(const DeviceIdentity& identity, std::span<uint8_t> bytes);

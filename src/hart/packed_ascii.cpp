@@ -69,7 +69,7 @@ std::string packableText(std::string_view text, size_t length, std::string_view 
     const auto c = decodeUtf8(text, at);
     if (!c) {
       throw InputRefused("The " + std::string(field) + " cannot hold the byte " +
-                         byteDisplay(static_cast<unsigned char>(text[at])).substr(0, 2) +
+                         hexByte(static_cast<unsigned char>(text[at])) +
                          ": it is not a character. " + capitalised(kCarried) + ".");
     }
     uint32_t code = c->value;

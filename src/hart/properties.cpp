@@ -1,5 +1,6 @@
 #include "hart/properties.h"
 
+#include "common/text.h"
 #include "hart/command_data.h"
 #include "hart/packed_ascii.h"
 #include "hart/status.h"
@@ -8,14 +9,6 @@ namespace tq::hart {
 
 namespace {
 
-constexpr uint8_t kReadUniqueIdentifier = 0;
-constexpr uint8_t kReadMessage = 12;
-constexpr uint8_t kReadTagDescriptorDate = 13;
-constexpr uint8_t kWriteMessage = 17;
-constexpr uint8_t kWriteTagDescriptorDate = 18;
-
-constexpr uint8_t kPollingAddressMask = 0x3F;
-
 // Commands 12/17 and 13/18.
 constexpr size_t kMessageBytes = packedBytes(kMessageChars);
 constexpr size_t kTagBytes = packedBytes(kTagChars);
@@ -23,11 +16,6 @@ constexpr size_t kDescriptorBytes = packedBytes(kDescriptorChars);
 constexpr size_t kDateAt = kTagBytes + kDescriptorBytes;
 
 constexpr const char* kNotInReply = "not in the reply";
-
-std::string withoutTrailingBlanks(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
 
 bool holds(const ParsedReply& reply, std::initializer_list<uint8_t> commands, size_t bytes) {
   if (!reply.usable() || !reply.command || reply.data.size() < bytes) return false;
@@ -81,10 +69,10 @@ std::string statusText(const ParsedReply& reply) {
 
 std::optional<UniqueIdentifier> readUniqueIdentifier(const ParsedReply& reply) {
   using namespace identity_data;
-  if (!holds(reply, {kReadUniqueIdentifier}, kBytes) || reply.frame.longAddress()) return std::nullopt;
+  if (!holds(reply, {command::kReadUniqueIdentifier}, kBytes) || reply.frame.longAddress()) return std::nullopt;
   const auto& d = reply.data;
   UniqueIdentifier id;
-  id.pollingAddress = reply.address[0] & kPollingAddressMask;
+  id.pollingAddress = reply.address[0] & kAddressLowBits;
   id.manufacturerId = d[kManufacturerIdAt];
   id.deviceType = d[kDeviceTypeAt];
   id.preamblesRequested = d[kPreamblesRequestedAt];
@@ -94,7 +82,7 @@ std::optional<UniqueIdentifier> readUniqueIdentifier(const ParsedReply& reply) {
 }
 
 std::optional<TagDescriptorDate> readTagDescriptorDate(const ParsedReply& reply) {
-  if (!holds(reply, {kReadTagDescriptorDate, kWriteTagDescriptorDate}, kDateAt + kDateBytes)) return std::nullopt;
+  if (!holds(reply, {command::kReadTagDescriptorDate, command::kWriteTagDescriptorDate}, kDateAt + kDateBytes)) return std::nullopt;
   const std::span<const uint8_t> d = reply.data;
   TagDescriptorDate record;
   record.tag = withoutTrailingBlanks(unpackAscii(d.subspan(0, kTagBytes)));
@@ -104,7 +92,7 @@ std::optional<TagDescriptorDate> readTagDescriptorDate(const ParsedReply& reply)
 }
 
 std::optional<std::string> readMessage(const ParsedReply& reply) {
-  if (!holds(reply, {kReadMessage, kWriteMessage}, kMessageBytes)) return std::nullopt;
+  if (!holds(reply, {command::kReadMessage, command::kWriteMessage}, kMessageBytes)) return std::nullopt;
   return withoutTrailingBlanks(unpackAscii(std::span(reply.data).first(kMessageBytes)));
 }
 

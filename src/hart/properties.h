@@ -52,7 +52,7 @@ struct UniqueIdentifier {
   uint8_t preamblesRequested = 0;
   uint8_t universalRevision = 0;
   std::array<uint8_t, 3> deviceId{};
-  uint32_t deviceIdNumber() const { return uint32_t{deviceId[0]} << 16 | uint32_t{deviceId[1]} << 8 | deviceId[2]; }
+  uint32_t deviceIdNumber() const { return hart::deviceIdNumber(deviceId); }
   // As an identity read leaves it: this instrument at this polling address.
   DeviceIdentity identity() const { return {manufacturerId, deviceType, deviceId, pollingAddress}; }
   bool operator==(const UniqueIdentifier&) const = default;

@@ -79,8 +79,7 @@ std::string cutShortText(const FrameLayout& frame) {
 std::string checkVerdict(const FrameLayout& frame) {
   if (!frame.whole()) return {};
   if (frame.checkOk()) return "check byte OK";
-  return "check byte " + byteDisplay(frame.checkReceived).substr(0, 2) + ", expected " +
-         byteDisplay(frame.checkExpected).substr(0, 2);
+  return "check byte " + hexByte(frame.checkReceived) + ", expected " + hexByte(frame.checkExpected);
 }
 
 bool ParsedReply::communicationError() const {

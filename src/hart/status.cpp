@@ -88,14 +88,13 @@ constexpr BitNames kExtendedStatusNames = {"",
                                            "device variable alert",
                                            "maintenance required"};
 
-std::string hex2(uint8_t b) { return byteDisplay(b).substr(0, 2); }
 
 std::vector<std::string> bitNames(uint8_t value, const BitNames& names) {
   std::vector<std::string> set;
   for (int i = 0; i < 8; ++i) {
     const auto bit = static_cast<uint8_t>(0x80 >> i);
     if (!(value & bit)) continue;
-    set.push_back(names[i].empty() ? "bit " + hex2(bit) : std::string(names[i]));
+    set.push_back(names[i].empty() ? "bit " + hexByte(bit) : std::string(names[i]));
   }
   return set;
 }
@@ -130,11 +129,11 @@ std::string joined(const std::vector<std::string>& names) {
 std::string statusSummary(uint8_t first, uint8_t second) {
   if (first & kCommunicationErrorBit) {
     const auto errors = communicationErrors(first);
-    return "Communication error " + hex2(first) + ": the instrument received the request garbled" +
+    return "Communication error " + hexByte(first) + ": the instrument received the request garbled" +
            (errors.empty() ? std::string() : " (" + joined(errors) + ")");
   }
   std::string text = "Response " + std::to_string(first) + " (" + std::string(responseMeaning(first)) +
-                     "); status " + hex2(second);
+                     "); status " + hexByte(second);
   if (second != 0) text += ": " + joined(deviceStatusBits(second));
   return text;
 }

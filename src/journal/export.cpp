@@ -25,12 +25,7 @@ std::string millis(int64_t wallMs) {
   return buffer;
 }
 
-std::string hexOf(const Entry& entry) {
-  if (!entry.bytes) return {};
-  std::string hex = bytesDisplay(*entry.bytes);
-  if (!hex.empty()) hex.pop_back();  // the byte display's trailing blank
-  return hex;
-}
+std::string hexOf(const Entry& entry) { return entry.bytes ? hexBytes(*entry.bytes) : std::string(); }
 
 // A CSV field, quoted when it holds a separator, a quote or a line break.
 std::string csvField(const std::string& text) {

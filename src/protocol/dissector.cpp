@@ -5,6 +5,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "common/byte_display.h"
 #include "common/int_conversion.h"
 #include "common/text.h"
 #include "protocol/config_frames.h"
@@ -20,7 +21,6 @@ constexpr size_t kMaxAnswerGroups = 64;
 constexpr size_t kMaxValueChars = 64;
 
 constexpr std::string_view kEllipsis = "\u2026";
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 std::string_view asText(std::span<const uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -43,18 +43,6 @@ bool allPrintable(std::string_view text) { return std::all_of(text.begin(), text
 std::string shown(std::string_view text) {
   if (text.size() <= kMaxValueChars) return latin1ToUtf8(text);
   return latin1ToUtf8(text.substr(0, kMaxValueChars)) + std::string(kEllipsis);
-}
-
-std::string hexText(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() * 3);
-  for (const char c : bytes) {
-    if (!out.empty()) out += ' ';
-    const auto b = static_cast<uint8_t>(c);
-    out += kHexDigits[b >> 4];
-    out += kHexDigits[b & 0x0F];
-  }
-  return out;
 }
 
 std::string counted(size_t n, std::string_view what) {
@@ -216,7 +204,8 @@ bool setField(std::string_view text, size_t& at, const FieldLayout& field, const
     }
     at += width;
     const std::string_view bytes = text.substr(at, n);
-    DissectedField& b = d.add(std::string(field.name) + ", bytes", at, bytes.size(), hexText(bytes));
+    const std::span raw(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    DissectedField& b = d.add(std::string(field.name) + ", bytes", at, bytes.size(), hexBytes(raw));
     at += bytes.size();
     if (bytes.size() < n) {
       judge(b, cutShort(text.size(), whole));

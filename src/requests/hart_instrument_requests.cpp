@@ -1,9 +1,9 @@
 #include "requests/hart_instrument_requests.h"
 
-#include <cstdio>
 #include <memory>
 
 #include "common/errors.h"
+#include "common/text.h"
 #include "hart/answer_window.h"
 #include "hart/decoders.h"
 #include "hart/packed_ascii.h"
@@ -17,23 +17,10 @@ using engine::SequenceStep;
 using Next = engine::RequestSequencer::Next;
 using Outcome = engine::RequestSequencer::Outcome;
 using Action = HartInstrumentRequests::Action;
+namespace command = hart::command;
 
-constexpr uint8_t kReadUniqueIdentifier = 0;
-constexpr uint8_t kReadMessage = 12;
-constexpr uint8_t kReadTagDescriptorDate = 13;
-constexpr uint8_t kWriteMessage = 17;
-constexpr uint8_t kWriteTagDescriptorDate = 18;
 // What Read All reads, in this order, once the instrument's identity is known.
-constexpr uint8_t kReadAllCommands[] = {1, 2, 3, kReadMessage, kReadTagDescriptorDate, 15, 20, 48};
-
-constexpr uint8_t kPollingAddressMask = 0x3F;
-// A long address carries the manufacturer id's low six bits.
-constexpr uint8_t kLongAddressManufacturerMask = 0x3F;
-
-// As the packed-ASCII refusals name the texts.
-constexpr const char* kTagField = "tag";
-constexpr const char* kDescriptorField = "descriptor";
-constexpr const char* kMessageField = "message";
+constexpr uint8_t kReadAllCommands[] = {1, 2, 3, command::kReadMessage, command::kReadTagDescriptorDate, 15, 20, 48};
 
 std::string title(uint8_t command) {
   return "Command " + std::to_string(command) + ": " + std::string(hart::commandName(command));
@@ -49,31 +36,18 @@ std::string listed(const std::vector<int>& numbers) {
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-std::string withoutTrailingBlanks(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
-std::string dateText(const hart::TagDate& date) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
-  return text;
-}
-
 std::string instrumentText(const hart::DeviceIdentity& instrument) {
-  const uint32_t id = uint32_t{instrument.deviceId[0]} << 16 | uint32_t{instrument.deviceId[1]} << 8 |
-                      instrument.deviceId[2];
   return "the instrument at polling address " + std::to_string(instrument.pollingAddress) + " (manufacturer id " +
          std::to_string(instrument.manufacturerId) + ", device type " + std::to_string(instrument.deviceType) +
-         ", device id " + std::to_string(id) + ")";
+         ", device id " + std::to_string(hart::deviceIdNumber(instrument.deviceId)) + ")";
 }
 
 // A reply to command 0 from polling address `address` with a good check
 // byte: what the scan counts.
 bool identifiesAt(std::span<const uint8_t> block, int address) {
   const auto reply = hart::parseReply(block);
-  return reply && reply->frame.checkOk() && !reply->frame.longAddress() && reply->command == kReadUniqueIdentifier &&
-         !reply->address.empty() && (reply->address[0] & kPollingAddressMask) == address;
+  return reply && reply->frame.checkOk() && !reply->frame.longAddress() && reply->command == command::kReadUniqueIdentifier &&
+         !reply->address.empty() && (reply->address[0] & hart::kAddressLowBits) == address;
 }
 
 // A short-frame reply from `address` to command 0, as far as its address
@@ -81,8 +55,8 @@ bool identifiesAt(std::span<const uint8_t> block, int address) {
 bool shortReplyFrom(std::span<const uint8_t> block, int address) {
   const auto reply = hart::parseReply(block);
   if (!reply || reply->frame.longAddress()) return false;
-  if (!reply->address.empty() && (reply->address[0] & kPollingAddressMask) != address) return false;
-  return !reply->command || *reply->command == kReadUniqueIdentifier;
+  if (!reply->address.empty() && (reply->address[0] & hart::kAddressLowBits) != address) return false;
+  return !reply->command || *reply->command == command::kReadUniqueIdentifier;
 }
 
 // A long-frame reply from `instrument` to `command`, as far as its address
@@ -91,11 +65,11 @@ bool shortReplyFrom(std::span<const uint8_t> block, int address) {
 bool longReplyFrom(std::span<const uint8_t> block, const hart::DeviceIdentity& instrument, uint8_t command) {
   const auto reply = hart::parseReply(block);
   if (!reply || !reply->frame.longAddress()) return false;
-  const uint8_t expected[] = {static_cast<uint8_t>(instrument.manufacturerId & kLongAddressManufacturerMask),
+  const uint8_t expected[] = {static_cast<uint8_t>(instrument.manufacturerId & hart::kAddressLowBits),
                               instrument.deviceType, instrument.deviceId[0], instrument.deviceId[1],
                               instrument.deviceId[2]};
   for (size_t i = 0; i < reply->address.size() && i < std::size(expected); ++i) {
-    const uint8_t got = i == 0 ? reply->address[0] & kLongAddressManufacturerMask : reply->address[i];
+    const uint8_t got = i == 0 ? reply->address[0] & hart::kAddressLowBits : reply->address[i];
     if (got != expected[i]) return false;
   }
   return !reply->command || *reply->command == command;
@@ -287,14 +261,14 @@ void HartInstrumentRequests::readAll() {
   if (!addressed()) {
     hart::identityQueryFrame(settings.preambleText, settings.commandMode, pollingAddress);  // refuses no selection
     SequenceStep step;
-    step.label = title(kReadUniqueIdentifier) + " (polling address " + std::to_string(pollingAddress) + ")";
+    step.label = title(command::kReadUniqueIdentifier) + " (polling address " + std::to_string(pollingAddress) + ")";
     step.frame = [settings, pollingAddress] {
       return hart::identityQueryFrame(settings.preambleText, settings.commandMode, pollingAddress);
     };
     step.accepts = [pollingAddress](std::span<const uint8_t> block) { return shortReplyFrom(block, pollingAddress); };
     step.answerWindowMs = window(hart::kScanAnswerWindowMs);
     steps.push_back(std::move(step));
-    progress->commands.push_back(kReadUniqueIdentifier);
+    progress->commands.push_back(command::kReadUniqueIdentifier);
   }
   for (uint8_t command : kReadAllCommands) {
     steps.push_back(readStep(settings, command, title(command)));
@@ -316,7 +290,7 @@ void HartInstrumentRequests::readAll() {
     if (events.onGroup) events.onGroup(group(command, answered, answer, windowMs));
     const auto reply = answered ? hart::parseReply(answer) : std::nullopt;
 
-    if (command == kReadUniqueIdentifier) {
+    if (command == command::kReadUniqueIdentifier) {
       const auto id = reply ? hart::readUniqueIdentifier(*reply) : std::nullopt;
       if (!id) {
         progress->stopReason =
@@ -346,9 +320,9 @@ void HartInstrumentRequests::readAll() {
       progress->answered.push_back(command);
     }
     if (reply) {
-      if (command == kReadTagDescriptorDate) {
+      if (command == command::kReadTagDescriptorDate) {
         if (const auto record = hart::readTagDescriptorDate(*reply); record && events.onTagRead) events.onTagRead(*record);
-      } else if (command == kReadMessage) {
+      } else if (command == command::kReadMessage) {
         if (const auto message = hart::readMessage(*reply); message && events.onMessageRead) events.onMessageRead(*message);
       }
     }
@@ -423,22 +397,22 @@ HartInstrumentRequests::Write HartInstrumentRequests::prepareTagWrite(std::strin
                                                                       const hart::TagDate& date) {
   auto [w, settings] = writeTo(Action::WriteTag);
   w.frame = hart::writeTagFrame(settings.preambleText, settings.commandMode, w.instrument, tag, descriptor, date);
-  const std::string packedTag = hart::packableText(tag, hart::kTagChars, kTagField);
-  const std::string packedDescriptor = hart::packableText(descriptor, hart::kDescriptorChars, kDescriptorField);
+  const std::string packedTag = hart::packableText(tag, hart::kTagChars, hart::kTagField);
+  const std::string packedDescriptor = hart::packableText(descriptor, hart::kDescriptorChars, hart::kDescriptorField);
   w.tag = {withoutTrailingBlanks(packedTag), withoutTrailingBlanks(packedDescriptor), date};
   w.question = question(w.instrument,
                         "Tag: " + quoted(w.tag.tag) + "\nDescriptor: " + quoted(w.tag.descriptor) +
-                            "\nDate: " + dateText(date),
-                        packedTag != tag || packedDescriptor != descriptor, kWriteTagDescriptorDate);
+                            "\nDate: " + hart::dateText(date),
+                        packedTag != tag || packedDescriptor != descriptor, command::kWriteTagDescriptorDate);
   return w;
 }
 
 HartInstrumentRequests::Write HartInstrumentRequests::prepareMessageWrite(std::string_view message) {
   auto [w, settings] = writeTo(Action::WriteMessage);
   w.frame = hart::writeMessageFrame(settings.preambleText, settings.commandMode, w.instrument, message);
-  const std::string packed = hart::packableText(message, hart::kMessageChars, kMessageField);
+  const std::string packed = hart::packableText(message, hart::kMessageChars, hart::kMessageField);
   w.message = withoutTrailingBlanks(packed);
-  w.question = question(w.instrument, "Message: " + quoted(w.message), packed != message, kWriteMessage);
+  w.question = question(w.instrument, "Message: " + quoted(w.message), packed != message, command::kWriteMessage);
   return w;
 }
 
@@ -447,8 +421,8 @@ void HartInstrumentRequests::write(const Write& w) {
   // question was open.
   const Settings settings = checkedSettings();
   const bool tag = w.action == Action::WriteTag;
-  const uint8_t writeCommand = tag ? kWriteTagDescriptorDate : kWriteMessage;
-  const uint8_t readCommand = tag ? kReadTagDescriptorDate : kReadMessage;
+  const uint8_t writeCommand = tag ? command::kWriteTagDescriptorDate : command::kWriteMessage;
+  const uint8_t readCommand = tag ? command::kReadTagDescriptorDate : command::kReadMessage;
   const hart::DeviceIdentity instrument = w.instrument;
 
   SequenceStep send;
@@ -512,8 +486,8 @@ void HartInstrumentRequests::write(const Write& w) {
 std::string writeVerdict(const HartInstrumentRequests::Write& write, const std::optional<hart::ParsedReply>& writeReply,
                          const std::optional<hart::ParsedReply>& readBack, int writeWindowMs, int readWindowMs) {
   const bool tag = write.action == Action::WriteTag;
-  const uint8_t writeCommand = tag ? kWriteTagDescriptorDate : kWriteMessage;
-  const uint8_t readCommand = tag ? kReadTagDescriptorDate : kReadMessage;
+  const uint8_t writeCommand = tag ? command::kWriteTagDescriptorDate : command::kWriteMessage;
+  const uint8_t readCommand = tag ? command::kReadTagDescriptorDate : command::kReadMessage;
   const std::string what = tag ? "the tag, descriptor and date" : "the message";
   const std::string readText = "the read back (command " + std::to_string(readCommand) + ")";
 
@@ -529,7 +503,7 @@ std::string writeVerdict(const HartInstrumentRequests::Write& write, const std::
     if (tag) {
       const auto held = hart::readTagDescriptorDate(*readBack);
       const auto shown = [](const hart::TagDescriptorDate& r) {
-        return "tag " + quoted(r.tag) + ", descriptor " + quoted(r.descriptor) + " and date " + dateText(r.date);
+        return "tag " + quoted(r.tag) + ", descriptor " + quoted(r.descriptor) + " and date " + hart::dateText(r.date);
       };
       if (!held) verdict = unusable;
       else if (*held == write.tag) verdict = "The instrument now holds the " + shown(*held) + ".";

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "common/byte_display.h"
 #include "common/float_text.h"
 #include "tools/modbus_test.h"
 
@@ -77,8 +78,7 @@ std::string_view lookup(std::span<const Name> names, uint8_t code) {
   return {};
 }
 
-std::string hex2(uint8_t b) { return {kHexDigits[b >> 4], kHexDigits[b & 0x0F]}; }
-std::string hex4(uint16_t v) { return "0x" + hex2(static_cast<uint8_t>(v >> 8)) + hex2(static_cast<uint8_t>(v & 0xFF)); }
+std::string hex4(uint16_t v) { return "0x" + hexByte(static_cast<uint8_t>(v >> 8)) + hexByte(static_cast<uint8_t>(v & 0xFF)); }
 
 uint16_t word(std::span<const uint8_t> bytes, size_t at) { return static_cast<uint16_t>(bytes[at] << 8 | bytes[at + 1]); }
 
@@ -89,7 +89,7 @@ bool isKnown(uint8_t f) { return !modbusFunctionName(f).empty(); }
 
 std::string functionText(uint8_t f) {
   const std::string_view name = modbusFunctionName(f);
-  return hex2(f) + (name.empty() ? " (a function this tool does not know)" : " " + std::string(name));
+  return hexByte(f) + (name.empty() ? " (a function this tool does not know)" : " " + std::string(name));
 }
 
 std::string cutShort(size_t got, size_t expected, bool atLeast) {
@@ -219,7 +219,7 @@ std::string singleText(uint32_t bits) {
 }
 
 std::string bitsText(uint8_t b) {
-  std::string text = "0x" + hex2(b) + ":";
+  std::string text = "0x" + hexByte(b) + ":";
   for (size_t bit = 0; bit < kBitsPerByte; ++bit) text += (b >> bit) & 1 ? " 1" : " 0";
   return text;
 }
@@ -249,7 +249,7 @@ void registers(std::span<const uint8_t> frame, size_t at, size_t count, bool com
     d.add(std::move(name), p, 4, std::move(value));
   }
   if (complete && count % 2 != 0) {
-    DissectedField& odd = d.add("Last byte", at + count - 1, 1, "0x" + hex2(frame[at + count - 1]));
+    DissectedField& odd = d.add("Last byte", at + count - 1, 1, "0x" + hexByte(frame[at + count - 1]));
     odd.verdict = "an odd byte count for registers";
     odd.bad = true;
   }
@@ -294,7 +294,7 @@ Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const ui
   const bool exception = kind == Kind::Answer && (f & kExceptionFlag);
   const uint8_t base = exception ? static_cast<uint8_t>(f & ~kExceptionFlag) : f;
   DissectedField& functionField =
-      d.add("Function", 1, 1, exception ? hex2(f) + ": exception to " + functionText(base) : functionText(f));
+      d.add("Function", 1, 1, exception ? hexByte(f) + ": exception to " + functionText(base) : functionText(f));
   if (a.function && *a.function != base) judge(functionField, "the request was function " + functionText(*a.function));
   title += exception ? ": exception to " + functionText(base) : ": " + functionText(f);
   // Registers are numbered from the start address asked for, when the
@@ -310,7 +310,7 @@ Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const ui
     if (has(2, 1)) {
       const uint8_t code = bytes[2];
       const std::string_view name = modbusExceptionName(code);
-      const std::string text = hex2(code) + (name.empty() ? "" : ": " + std::string(name));
+      const std::string text = hexByte(code) + (name.empty() ? "" : ": " + std::string(name));
       judge(d.add("Exception code", 2, 1, text), "exception " + text);
     }
   } else if (kind == Kind::Answer && isRead(f)) {
@@ -374,11 +374,11 @@ Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const ui
   const auto crc = crc16Modbus(bytes.first(total - kCrcSize));
   const uint8_t got0 = bytes[total - 2];
   const uint8_t got1 = bytes[total - 1];
-  DissectedField& crcField = d.add("CRC", total - kCrcSize, kCrcSize, hex2(got0) + " " + hex2(got1));
+  DissectedField& crcField = d.add("CRC", total - kCrcSize, kCrcSize, hexByte(got0) + " " + hexByte(got1));
   if (crc[0] == got0 && crc[1] == got1) {
     crcField.verdict = "CRC OK";
   } else {
-    judge(crcField, "CRC " + hex2(got0) + " " + hex2(got1) + ", expected " + hex2(crc[0]) + " " + hex2(crc[1]));
+    judge(crcField, "CRC " + hexByte(got0) + " " + hexByte(got1) + ", expected " + hexByte(crc[0]) + " " + hexByte(crc[1]));
   }
   if (bytes.size() > total) {
     const size_t extra = bytes.size() - total;
