@@ -119,6 +119,12 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   hart_ = std::make_unique<requests::HartRequests>(*engine_, *view_, localeDecimalSeparator());
   tools_ = std::make_unique<requests::ToolRequests>(*engine_, *view_, localeDecimalSeparator());
   outputs_ = std::make_unique<requests::OutputRequests>(*engine_, *view_);
+  // The one runner of the tool's own sequences: Find Module and the HART
+  // Instrument page take turns on it.
+  SequencerTimer = new ToolkitTimer(this, "SequencerTimer", kSequencerInitialMs);
+  sequencer_ = std::make_unique<engine::RequestSequencer>(*link_, *SequencerTimer);
+  connect(SequencerTimer, &QTimer::timeout, this,
+          [this] { guard("SequencerTimer", [this] { sequencer_->timerFired(); }); });
 
   wireControls();
   buildMenusAndJournal();
@@ -254,11 +260,6 @@ void TForm1::buildMenusAndJournal() {
 }
 
 void TForm1::buildFinderAndBanner() {
-  SequencerTimer = new ToolkitTimer(this, "SequencerTimer", kSequencerInitialMs);
-  sequencer_ = std::make_unique<engine::RequestSequencer>(*link_, *SequencerTimer);
-  connect(SequencerTimer, &QTimer::timeout, this,
-          [this] { guard("SequencerTimer", [this] { sequencer_->timerFired(); }); });
-
   FindModule::Window window;
   window.root = this;
   window.view = view_.get();
