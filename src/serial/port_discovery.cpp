@@ -26,13 +26,18 @@ std::vector<std::string> entries(const fs::path& dir, const std::string& prefix 
   return out;
 }
 
+std::string instanceMark(const struct stat& st) {
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_rdev) + ":" +
+         std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec);
+}
+
 }  // namespace
 
 std::vector<std::string> listSerialDevices() {
   std::vector<std::string> out;
   std::set<std::string> covered;  // devices already offered under a by-id name
   std::error_code ec;
-  for (const std::string& link : entries("/dev/serial/by-id")) {
+  for (const std::string& link : entries(kSerialByIdDir)) {
     out.push_back(link);
     covered.insert(fs::canonical(link, ec).string());
   }
@@ -44,19 +49,6 @@ std::vector<std::string> listSerialDevices() {
   if (fs::exists(kSimulatorLink, ec)) out.push_back(kSimulatorLink);
   return out;
 }
-
-}  // namespace tq::serial
-
-namespace tq::serial {
-
-namespace {
-
-std::string instanceMark(const struct stat& st) {
-  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_rdev) + ":" +
-         std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec);
-}
-
-}  // namespace
 
 std::optional<DeviceSeen> probeDevice(const std::string& name) {
   const std::string path = devicePathFor(name);
