@@ -16,6 +16,7 @@
 #include "hart/answer_window.h"
 #include "hart/reply.h"
 #include "ui/link_arbiter.h"
+#include "ui/warning_color.h"
 #include "ui_hart_page.h"
 
 namespace tq::ui {
@@ -26,7 +27,6 @@ constexpr int kCommandRole = Qt::UserRole;
 constexpr int kProgressMinimumWidth = 420;
 constexpr int kNameColumnWidth = 175;
 constexpr int kValueColumnWidth = 215;
-const QColor kBadRowColour(0xA0, 0x10, 0x10);
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
 
@@ -279,7 +279,7 @@ void HartPage::showGroup(const requests::HartInstrumentRequests::Group& group) {
     auto* item = new QTreeWidgetItem(header, {text(row.name), text(row.value), text(row.unit)});
     item->setToolTip(1, text(row.value));
     if (row.bad) {
-      for (int column = 0; column < 3; ++column) item->setForeground(column, kBadRowColour);
+      for (int column = 0; column < 3; ++column) item->setForeground(column, warningColor());
     }
   }
   header->setExpanded(true);

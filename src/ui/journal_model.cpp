@@ -1,11 +1,9 @@
 #include "ui/journal_model.h"
 
-#include <QApplication>
-#include <QColor>
-#include <QPalette>
 #include <algorithm>
 
 #include "journal/export.h"
+#include "ui/warning_color.h"
 
 namespace tq::ui {
 
@@ -18,12 +16,6 @@ constexpr quintptr kTopLevel = 0;
 constexpr int kFollowIntervalMs = 50;
 
 QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// A fault stands out against the window's own colours, light or dark.
-QColor warningColor() {
-  const bool dark = QApplication::palette().color(QPalette::Base).lightness() < 128;
-  return dark ? QColor(0xFF, 0x7B, 0x72) : QColor(0xC0, 0x1C, 0x28);
-}
 
 }  // namespace
 
