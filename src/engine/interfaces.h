@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/assignment.h"
+#include "common/line_setting.h"
 
 namespace tq::engine {
 
@@ -30,9 +31,10 @@ class View {
 class Port {
  public:
   virtual ~Port() = default;
-  virtual void closePort() = 0;
+  // `reason` completes the journal's line ("by the operator").
+  virtual void closePort(const std::string& reason) = 0;
   virtual void setBaudRate(uint32_t baud) = 0;
-  virtual void setParity(int parityIndex) = 0;  // 0 none, 1 odd, 2 even
+  virtual void setParity(Parity parity) = 0;
   virtual void setCommName(const std::string& name) = 0;
   virtual void disableXonXoff() = 0;
   virtual void openPort() = 0;

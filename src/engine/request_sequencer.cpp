@@ -19,8 +19,8 @@ void RequestSequencer::cancel() {
   if (running_) finish(Outcome::Cancelled, {});
 }
 
-void RequestSequencer::fail(const std::string& why) {
-  if (running_) finish(Outcome::Failed, why);
+void RequestSequencer::portLost(const std::string& why) {
+  if (running_) finish(Outcome::PortLost, why);
 }
 
 void RequestSequencer::runStep() {
@@ -32,9 +32,9 @@ void RequestSequencer::runStep() {
       return;
     }
     const SequenceStep step = steps_[index_];  // a callback below may end the sequence
-    if (callbacks_.onStep) callbacks_.onStep(index_, steps_.size(), step.label);
-    if (!running_ || generation != generation_) return;
     try {
+      if (callbacks_.onStep) callbacks_.onStep(index_, steps_.size(), step.label);
+      if (!running_ || generation != generation_) return;
       if (step.prepare && !step.prepare()) {
         if (running_ && generation == generation_) stepEnded(false, {});
         continue;
@@ -46,7 +46,7 @@ void RequestSequencer::runStep() {
         return;
       }
     } catch (const std::exception& e) {
-      finish(Outcome::Failed, e.what());
+      if (running_ && generation == generation_) finish(Outcome::Failed, e.what());
       return;
     }
     waiting_ = true;
@@ -80,7 +80,13 @@ void RequestSequencer::timerFired() {
 // Hands the step's result over and moves on, or stops when told to.
 void RequestSequencer::stepEnded(bool answered, std::span<const uint8_t> answer) {
   const uint64_t generation = generation_;
-  const Next next = callbacks_.onAnswer ? callbacks_.onAnswer(index_, answered, answer) : Next::Continue;
+  Next next = Next::Continue;
+  try {
+    if (callbacks_.onAnswer) next = callbacks_.onAnswer(index_, answered, answer);
+  } catch (const std::exception& e) {
+    if (running_ && generation == generation_) finish(Outcome::Failed, e.what());
+    return;
+  }
   if (!running_ || generation != generation_) return;
   if (next == Next::Stop) {
     finish(Outcome::Stopped, {});

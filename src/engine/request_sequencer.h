@@ -40,15 +40,19 @@ class RequestSequencer {
   };
 
   enum class Next { Continue, Stop };
-  enum class Outcome { Completed, Stopped, Cancelled, Failed };
+  // Failed: a step could not be sent or an answer not taken; PortLost: the
+  // port hung up under the sequence.
+  enum class Outcome { Completed, Stopped, Cancelled, Failed, PortLost };
 
   struct Callbacks {
     // A step begins: its position, of how many, and its label.
     std::function<void(size_t index, size_t count, const std::string& label)> onStep;
     // A step ended with its answer, or with none (empty span, answered
-    // false) when its window closed or it was skipped.
+    // false) when its window closed or it was skipped. An error it throws
+    // fails the sequence with the error's message.
     std::function<Next(size_t index, bool answered, std::span<const uint8_t> answer)> onAnswer;
-    // Once, at the end; `message` says why a Failed sequence failed.
+    // Once, at the end; `message` says why a Failed or PortLost sequence
+    // ended.
     std::function<void(Outcome outcome, const std::string& message)> onFinished;
   };
 
@@ -59,8 +63,8 @@ class RequestSequencer {
   void start(std::vector<SequenceStep> steps, Callbacks callbacks);
   // Ends the sequence at once: nothing more is sent, onFinished(Cancelled).
   void cancel();
-  // The port went away under the sequence: onFinished(Failed, why).
-  void fail(const std::string& why);
+  // The port went away under the sequence: onFinished(PortLost, why).
+  void portLost(const std::string& why);
   bool running() const { return running_; }
   size_t currentStep() const { return index_; }
 

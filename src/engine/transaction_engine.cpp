@@ -72,15 +72,15 @@ void TransactionEngine::Button1Click() {
     portOpen_ = false;
     view_.apply(Assignment::setText("Button1", "Open"));
     view_.apply(Assignment::enable("Button6", false));
-    port_.closePort();
+    port_.closePort(kClosedByOperator);
     return;
   }
-  port_.closePort();
+  port_.closePort(kClosedByOperator);
   const std::string baudText = view_.text("ComboBox11");
   const int32_t baud = parseInt(baudText);
   if (baud <= 0) throw EConvertError("'" + baudText + "' is not a valid baud rate");
   port_.setBaudRate(static_cast<uint32_t>(baud));
-  port_.setParity(view_.selectedIndex("ComboBox10"));
+  port_.setParity(parityFromIndex(view_.selectedIndex("ComboBox10")));
   port_.setCommName(view_.text("SPREALCOM"));
   port_.disableXonXoff();
   port_.openPort();  // a failure ends the handler here with its message
@@ -252,16 +252,16 @@ void TransactionEngine::Timer4Timer() {
   portOpen_ = false;
   view_.apply(Assignment::setText("Button1", "Open"));
   view_.apply(Assignment::enable("Button6", false));
-  port_.closePort();
+  port_.closePort(kClosedByTimer4);
 }
 
-void TransactionEngine::portLost() {
+void TransactionEngine::portLost(const std::string& reason) {
   timer3_.stop();
   timer4_.stop();
   portOpen_ = false;
   view_.apply(Assignment::setText("Button1", "Open"));
   view_.apply(Assignment::enable("Button6", false));
-  port_.closePort();
+  port_.closePort(reason);
 }
 
 }  // namespace tq::engine

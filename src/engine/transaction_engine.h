@@ -32,6 +32,10 @@ constexpr int kReceivePauseMs = 300;
 constexpr int kQueryTimeoutMs = 3000;
 constexpr int kPortCloseDelayMs = 2000;
 
+// Why the engine closes the port, as the journal's line ends.
+inline constexpr const char* kClosedByOperator = "by the operator";
+inline constexpr const char* kClosedByTimer4 = "by Timer4, 2000 ms after the module's RS485 settings were changed";
+
 // Pending command codes: which reply is awaited.
 namespace code {
 constexpr int None = 0;
@@ -104,8 +108,9 @@ class TransactionEngine {
   // was handed to a sequence of the tool's own): the controls as after
   // Button1 closes it. No reply can come any more, so no time-out is
   // reported for the one awaited, and Timer4 has nothing left to close; a
-  // reply already received is still decoded.
-  void portLost();
+  // reply already received is still decoded. `reason` says why in the
+  // journal when the port was still open ("for Find Module").
+  void portLost(const std::string& reason = {});
 
   // The steps a request handler composes, in this order:
   //   clearDisplays();                    empty Edit8 and Memo10 first, so a

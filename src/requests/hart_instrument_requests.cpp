@@ -8,6 +8,7 @@
 #include "hart/decoders.h"
 #include "hart/packed_ascii.h"
 #include "hart/status.h"
+#include "link/link_arbiter.h"
 
 namespace tq::requests {
 
@@ -18,6 +19,9 @@ using Next = engine::RequestSequencer::Next;
 using Outcome = engine::RequestSequencer::Outcome;
 using Action = HartInstrumentRequests::Action;
 namespace command = hart::command;
+
+// Who holds the port while a sequence of the page runs, as the journal says it.
+constexpr const char* kHolder = "the HART Instrument page";
 
 // What Read All reads, in this order, once the instrument's identity is known.
 constexpr uint8_t kReadAllCommands[] = {1, 2, 3, command::kReadMessage, command::kReadTagDescriptorDate, 15, 20, 48};
@@ -77,13 +81,12 @@ bool longReplyFrom(std::span<const uint8_t> block, const hart::DeviceIdentity& i
 
 }  // namespace
 
-HartInstrumentRequests::HartInstrumentRequests(engine::TransactionEngine& engine, engine::View& view, Link& link,
-                                               engine::RequestSequencer& sequencer,
-                                               std::function<bool()> replyAwaited, char decimalSeparator)
+HartInstrumentRequests::HartInstrumentRequests(engine::TransactionEngine& engine, engine::View& view,
+                                               link::LinkArbiter& link, std::function<bool()> replyAwaited,
+                                               char decimalSeparator)
     : engine_(engine),
       view_(view),
       link_(link),
-      sequencer_(sequencer),
       replyAwaited_(std::move(replyAwaited)),
       decimalSeparator_(decimalSeparator) {}
 
@@ -134,8 +137,7 @@ HartInstrumentRequests::Group HartInstrumentRequests::group(uint8_t command, boo
 void HartInstrumentRequests::run(Action action, std::vector<SequenceStep> steps,
                                  std::function<Next(size_t, bool, std::span<const uint8_t>)> onAnswer,
                                  std::function<Finished(Outcome, const std::string&)> finish) {
-  sequencer_.cancel();  // its end releases the line before this one claims it
-  link_.claim();
+  link_.cancelRun();  // its end gives the line back before this one takes it
   if (events.onStarted) events.onStarted(action);
   engine::RequestSequencer::Callbacks callbacks;
   callbacks.onStep = [this](size_t index, size_t count, const std::string& label) {
@@ -143,14 +145,21 @@ void HartInstrumentRequests::run(Action action, std::vector<SequenceStep> steps,
   };
   callbacks.onAnswer = std::move(onAnswer);
   callbacks.onFinished = [this, action, finish = std::move(finish)](Outcome outcome, const std::string& why) {
-    link_.release();
+    running_ = false;
     Finished finished = finish(outcome, why);
     finished.action = action;
     finished.outcome = outcome;
     if (events.onFinished) events.onFinished(finished);
   };
-  sequencer_.start(std::move(steps), std::move(callbacks));
+  running_ = true;
+  link_.run({kHolder, std::move(steps), std::move(callbacks)});
 }
+
+void HartInstrumentRequests::cancel() {
+  if (running_) link_.cancelRun();
+}
+
+size_t HartInstrumentRequests::currentStep() const { return link_.currentStep(); }
 
 void HartInstrumentRequests::scan(bool wide) {
   const Settings settings = checkedSettings();
@@ -221,6 +230,7 @@ void HartInstrumentRequests::scan(bool wide) {
         f.note = "Scan cancelled at " + at + " of " + range + ": " + count + " found before" + where + "." + extra;
         break;
       case Outcome::Failed:
+      case Outcome::PortLost:
         f.note = "Scan stopped at " + at + ": " + count + " found before" + where + "." + extra;
         f.message = "The scan stopped at " + at + ": " + why;
         break;
@@ -360,6 +370,7 @@ void HartInstrumentRequests::readAll() {
         f.note = "Read All cancelled at " + at + ".";
         break;
       case Outcome::Failed:
+      case Outcome::PortLost:
         f.note = "Read All stopped at " + at + ".";
         f.message = "Read All stopped at " + at + ": " + why;
         break;
@@ -474,6 +485,7 @@ void HartInstrumentRequests::write(const Write& w) {
         f.note = f.message;
         break;
       case Outcome::Failed:
+      case Outcome::PortLost:
         f.message = "The write stopped: " + why;
         f.note = f.message;
         break;

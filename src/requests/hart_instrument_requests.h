@@ -1,10 +1,10 @@
 #pragma once
 // The exchanges of the "HART Instrument" page, without the window: the scan
 // of the loop, Read All and the two writes, each a short table of steps on
-// the one request sequencer. While one runs, the page's line is claimed
-// from the engine: the engine's pending code, time-out class, timers, send
-// area and displays are never touched, so the other pages find everything
-// as they left it.
+// the link's one request sequencer. While one runs, the link holds the line
+// for it: the engine's pending code, time-out class, timers, send area and
+// displays are never touched, so the other pages find everything as they
+// left it.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -21,6 +21,10 @@
 #include "hart/properties.h"
 #include "hart/reply.h"
 
+namespace tq::link {
+class LinkArbiter;
+}
+
 namespace tq::requests {
 
 // What the page says when it will not start (shown in a message box).
@@ -35,15 +39,6 @@ inline constexpr const char* kNoInstrumentMessage =
 
 class HartInstrumentRequests {
  public:
-  // The line as the page uses it: the arbiter in the window.
-  class Link : public engine::RequestSequencer::Line {
-   public:
-    virtual bool isOpen() const = 0;
-    // Until release(), received blocks go to blockReceived() instead of the engine.
-    virtual void claim() = 0;
-    virtual void release() = 0;
-  };
-
   enum class Action { Scan, ReadAll, WriteTag, WriteMessage };
   using Outcome = engine::RequestSequencer::Outcome;
 
@@ -83,11 +78,9 @@ class HartInstrumentRequests {
     std::string message;          // as it should read back (WriteMessage)
   };
 
-  // `sequencer`: the window's one runner of sequences, writing to `link`.
   // `replyAwaited`: an engine request's reply is still awaited (Timer3 runs).
-  HartInstrumentRequests(engine::TransactionEngine& engine, engine::View& view, Link& link,
-                         engine::RequestSequencer& sequencer, std::function<bool()> replyAwaited,
-                         char decimalSeparator = '.');
+  HartInstrumentRequests(engine::TransactionEngine& engine, engine::View& view, link::LinkArbiter& link,
+                         std::function<bool()> replyAwaited, char decimalSeparator = '.');
 
   Events events;
 
@@ -107,10 +100,10 @@ class HartInstrumentRequests {
   // Sends the write, then reads it back (13 or 12) and says whether the
   // instrument now holds it.
   void write(const Write& write);
-  void cancel() { sequencer_.cancel(); }
-  bool running() const { return sequencer_.running(); }
+  void cancel();
+  bool running() const { return running_; }
   // The step running: for the scan, the polling address being tried.
-  size_t currentStep() const { return sequencer_.currentStep(); }
+  size_t currentStep() const;
 
   // A row of the scan chosen: that instrument becomes the addressed one, as
   // an identity read leaves it (identity, Edit28/29/31/32, ComboBox27), and
@@ -118,9 +111,6 @@ class HartInstrumentRequests {
   void address(const hart::UniqueIdentifier& instrument);
   // The identity the long frames use; nullopt while none is known (all zero).
   std::optional<hart::DeviceIdentity> addressed();
-
-  void blockReceived(std::span<const uint8_t> block) { sequencer_.blockReceived(block); }
-  void timerFired() { sequencer_.timerFired(); }
 
   // Tests: every step waits this long instead of its constant.
   void setAnswerWindowMs(std::optional<int> ms) { windowOverrideMs_ = ms; }
@@ -144,8 +134,8 @@ class HartInstrumentRequests {
 
   engine::TransactionEngine& engine_;
   engine::View& view_;
-  Link& link_;
-  engine::RequestSequencer& sequencer_;
+  link::LinkArbiter& link_;
+  bool running_ = false;
   std::function<bool()> replyAwaited_;
   char decimalSeparator_;
   std::optional<int> windowOverrideMs_;

@@ -150,7 +150,7 @@ LineSettings TComm::lineSettings() const {
   LineSettings s;
   s.baudRate = baudRate_;
   s.dataBits = static_cast<int>(byteSize_) + 5;
-  s.parity = static_cast<int>(Parity);
+  s.parity = Parity;
   s.parityCheck = parityCheck_;
   s.stopBits = static_cast<int>(stopBits_);
   s.ctsFlow = outxCtsFlow_ || rtsControl_ == TRtsControl::RtsHandshake;
@@ -297,9 +297,9 @@ void TComm::releaseResources() {
 
 int64_t TComm::deliveredBlockEndedNs() const { return deliveredBlockEndedNs_; }
 
-bool TComm::deliveredBlockFromThisOpen() const {
-  return isOpen() && deliveredBlockSession_ == notifier_->session();
-}
+bool TComm::deliveredBlockFromThisOpen() const { return isOpen() && deliveredBlockSession_ == session(); }
+
+uint64_t TComm::session() const { return notifier_->session(); }
 
 int TComm::deliveredBlockAgeMs() const {
   return static_cast<int>((monotonicNs() - deliveredBlockEndedNs_) / 1'000'000);

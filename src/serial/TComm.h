@@ -49,6 +49,10 @@ class TComm : public QObject {
   // During OnReceiveData: whether the block was read since the port was
   // last opened. Blocks read before a close are still delivered after it.
   bool deliveredBlockFromThisOpen() const;
+  // Which open the port is in (or was last), counted from 1; during
+  // OnReceiveData, which open read the block.
+  uint64_t session() const;
+  uint64_t deliveredBlockSession() const { return deliveredBlockSession_; }
 
   // Blocks waiting for the owner's thread are bounded: once this many are
   // queued, further blocks are dropped whole until it catches up, and the

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "common/line_setting.h"
+
 namespace tq::serial {
 
-enum class TParity { None, Odd, Even, Mark, Space };
+using TParity = tq::Parity;
 enum class TStopBits { _1, _1_5, _2 };
 enum class TByteSize { _5, _6, _7, _8 };
 enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };

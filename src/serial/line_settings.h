@@ -3,12 +3,14 @@
 // header (the kernel's termios2 header cannot sit beside glibc's).
 #include <cstdint>
 
+#include "common/line_setting.h"
+
 namespace tq::serial {
 
 struct LineSettings {
   uint32_t baudRate = 9600;
   int dataBits = 8;          // 5..8
-  int parity = 0;            // 0 none, 1 odd, 2 even, 3 mark, 4 space
+  Parity parity = Parity::None;
   bool parityCheck = false;  // check parity of received bytes
   int stopBits = 0;          // 0 one, 1 one and a half, 2 two
   bool ctsFlow = false;      // hardware handshake on output

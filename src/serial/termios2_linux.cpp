@@ -37,13 +37,13 @@ termios2 withLineSettings(termios2 tio, const LineSettings& s) {
   tio.c_ospeed = s.baudRate;
 
   switch (s.parity) {
-    case 1: tio.c_cflag |= PARENB | PARODD; break;
-    case 2: tio.c_cflag |= PARENB; break;
-    case 3: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;  // mark
-    case 4: tio.c_cflag |= PARENB | CMSPAR; break;           // space
-    default: break;
+    case Parity::Odd: tio.c_cflag |= PARENB | PARODD; break;
+    case Parity::Even: tio.c_cflag |= PARENB; break;
+    case Parity::Mark: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case Parity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
+    case Parity::None: break;
   }
-  if (s.parityCheck && s.parity != 0) tio.c_iflag |= INPCK;
+  if (s.parityCheck && s.parity != Parity::None) tio.c_iflag |= INPCK;
   if (s.stopBits != 0) tio.c_cflag |= CSTOPB;  // 1.5 stop bits only exist with 5 data bits
   if (s.ctsFlow) tio.c_cflag |= CRTSCTS;
   if (s.xonXoffOut) tio.c_iflag |= IXON;

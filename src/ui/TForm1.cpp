@@ -18,6 +18,8 @@
 #include <QThread>
 #include <QTime>
 
+#include "link/comm_port.h"
+#include "link/link_arbiter.h"
 #include "requests/config_requests.h"
 #include "requests/hart_requests.h"
 #include "requests/tool_requests.h"
@@ -28,7 +30,6 @@
 #include "ui/hart_page.h"
 #include "ui/help.h"
 #include "ui/journal_dock.h"
-#include "ui/link_arbiter.h"
 #include "ui/pictures.h"
 #include "ui/port_banner.h"
 #include "ui/window_menus.h"
@@ -93,11 +94,18 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   Comm1->setRtsControl(serial::TRtsControl::RtsDisable);
   Comm1->setOutx_XonXoffFlow(false);
   Comm1->setInx_XonXoffFlow(false);
-  // Every frame, block and port event passes the link, which journals it.
-  link_ = std::make_unique<LinkArbiter>(*Comm1, journal_);
-  link_->onEngineBlock = [this](const uint8_t* buffer, uint16_t length) { Comm1ReceiveData(buffer, length); };
+  // Every frame, block and port event passes the link, which journals it;
+  // the tool's own sequences (Find Module, the HART page) run there too,
+  // their steps timed by SequencerTimer.
+  SequencerTimer = new ToolkitTimer(this, "SequencerTimer", kSequencerInitialMs);
+  commPort_ = std::make_unique<link::CommPort>(*Comm1);
+  link_ = std::make_unique<link::LinkArbiter>(*commPort_, journal_, *SequencerTimer);
+  link_->onEngineBlock = [this](std::span<const uint8_t> block, int ageMs) {
+    Comm1ReceiveData(block.data(), static_cast<uint16_t>(block.size()), ageMs);
+  };
   link_->onReceiveError = [this](uint32_t errors) { Comm1ReceiveError(errors); };
-  link_->onHangup = [this](const std::string& port) { PortHungUp(port); };
+  link_->addHangupListener([this](const link::LostPort& lost) { PortHungUp(lost); });
+  connect(SequencerTimer, &QTimer::timeout, this, [this] { guard("SequencerTimer", [this] { link_->timerFired(); }); });
 
   Timer2 = new ToolkitTimer(this, "Timer2", kTimer2IntervalMs);
   Timer3 = new ToolkitTimer(this, "Timer3", kTimer3InitialMs);
@@ -119,12 +127,6 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   hart_ = std::make_unique<requests::HartRequests>(*engine_, *view_, localeDecimalSeparator());
   tools_ = std::make_unique<requests::ToolRequests>(*engine_, *view_, localeDecimalSeparator());
   outputs_ = std::make_unique<requests::OutputRequests>(*engine_, *view_);
-  // The one runner of the tool's own sequences: Find Module and the HART
-  // Instrument page take turns on it.
-  SequencerTimer = new ToolkitTimer(this, "SequencerTimer", kSequencerInitialMs);
-  sequencer_ = std::make_unique<engine::RequestSequencer>(*link_, *SequencerTimer);
-  connect(SequencerTimer, &QTimer::timeout, this,
-          [this] { guard("SequencerTimer", [this] { sequencer_->timerFired(); }); });
 
   wireControls();
   buildMenusAndJournal();
@@ -264,10 +266,7 @@ void TForm1::buildFinderAndBanner() {
   window.root = this;
   window.view = view_.get();
   window.portOpen = [this] { return engine_->portOpen(); };
-  window.releasePort = [this] {
-    link_->setCloseReason("for Find Module");
-    guard("FindModuleClick", [this] { engine_->portLost(); });
-  };
+  window.releasePort = [this] { guard("FindModuleClick", [this] { engine_->portLost("for Find Module"); }); };
   window.openPort = [this] { Button1Click(); };
   window.allPorts = [this] {
     refreshPortList();
@@ -279,7 +278,7 @@ void TForm1::buildFinderAndBanner() {
   };
   window.showMessage = [this](const QString& text) { showMessage(text); };
   window.showStatus = [this](const QString& text) { statusBar()->showMessage(text); };
-  findModule_ = std::make_unique<FindModule>(std::move(window), *link_, *sequencer_);
+  findModule_ = std::make_unique<FindModule>(std::move(window), *link_);
   if (auto* button = findChild<QAbstractButton*>("FindModuleButton")) {
     connect(button, &QAbstractButton::clicked, this, &TForm1::FindModuleClick);
   }
@@ -298,7 +297,7 @@ void TForm1::buildFinderAndBanner() {
 // follows every block the link receives.
 void TForm1::addHartPage() {
   auto* pages = findChild<QTabWidget*>(QStringLiteral("PageControl1"));
-  hartPage_ = new HartPage({*link_, *sequencer_, *engine_, *view_, [this] { return Timer3->isActive(); },
+  hartPage_ = new HartPage({*link_, *engine_, *view_, [this] { return Timer3->isActive(); },
                             [this](const QString& text) { showMessage(text); },
                             [this](const QString& text) { return askQuestion(text); }, localeDecimalSeparator()},
                            pages);
@@ -358,15 +357,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::FormCreate() { guard("FormCreate", [this] { engine_->FormCreate(); }); }
 void TForm1::PageControl1Change() { guard("PageControl1Change", [this] { engine_->PageControl1Change(); }); }
 void TForm1::Button1Click() {
-  link_->setCloseReason("by the operator");
   guard("Button1Click", [this] { engine_->Button1Click(); });
   portBanner_->dismiss();
 }
 void TForm1::Button6Click() { guard("Button6Click", [this] { engine_->Button6Click(); }); }
 void TForm1::Button26Click() { guard("Button26Click", [this] { engine_->Button26Click(); }); }
-void TForm1::Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength) {
-  guard("Comm1ReceiveData",
-        [&] { engine_->Comm1ReceiveData(std::span(Buffer, BufferLength), Comm1->deliveredBlockAgeMs()); });
+void TForm1::Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength, int waitedMs) {
+  guard("Comm1ReceiveData", [&] { engine_->Comm1ReceiveData(std::span(Buffer, BufferLength), waitedMs); });
 }
 // Bytes lost on the way in are said in the status line, not in a box: a
 // box coming back for as long as a flood goes on would keep the operator
@@ -374,7 +371,7 @@ void TForm1::Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength) {
 void TForm1::Comm1ReceiveError(uint32_t EventMask) {
   if ((EventMask & serial::line_error::kReceiveQueueOverflow) == 0) return;
   const QString when = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
-  const uint64_t dropped = Comm1->receiveOverrunBytes();
+  const uint64_t dropped = link_->receiveOverrunBytes();
   statusBar()->showMessage(
       dropped > 0 ? QStringLiteral("Receive overrun at %1: %2 bytes dropped since the port was opened").arg(when).arg(dropped)
                   : QStringLiteral("Receive overrun at %1: the serial driver lost bytes").arg(when));
@@ -387,31 +384,18 @@ void TForm1::Timer3Timer() {
   });
 }
 void TForm1::Timer4Timer() {
-  link_->setCloseReason("by Timer4, 2000 ms after the module's RS485 settings were changed");
   guard("Timer4Timer", [this] { engine_->Timer4Timer(); });
 }
 
 void TForm1::FindModuleClick() { guard("FindModuleClick", [this] { findModule_->start(); }); }
 
 // No box: the banner says what happened and offers to reconnect, so a
-// pulled adapter costs the operator no click and no restart.
-void TForm1::PortHungUp(const std::string& port) {
-  const std::string why = "The serial port " + port + " hung up (adapter unplugged, device gone or far end closed).";
-  findModule_->portLost(port);
-  hartPage_->portLost();
-  sequencer_->fail(why);
+// pulled adapter costs the operator no click and no restart. A port the
+// engine did not have open (Find Module's) has its own message.
+void TForm1::PortHungUp(const link::LostPort& lost) {
   if (!engine_->portOpen()) return;
-  const OpenedDevice& opened = link_->lastOpened();
-  const bool known = opened.name == port;
-  LostPort lost{port,
-                Comm1->BaudRate(),
-                static_cast<int>(Comm1->Parity),
-                view_->checked("CheckBox1"),
-                view_->checked("CheckBox2"),
-                serial::DeviceWatch(port, known ? opened.stableName : std::string(),
-                                    known ? opened.seen : std::nullopt)};
   guard("PortHungUp", [this] { engine_->portLost(); });
-  portBanner_->showLost(std::move(lost), QTime::currentTime());
+  portBanner_->showLost(lost, QTime::currentTime());
 }
 
 // Opens the lost port again with the settings it had, as Button1 opens it.
@@ -420,7 +404,7 @@ void TForm1::PortReconnectClick() {
     portBanner_->dismiss();
     return;
   }
-  for (const Assignment& change : portBanner_->lost()->controlsToReopen()) view_->apply(change);
+  for (const Assignment& change : controlsToReopen(*portBanner_->lost())) view_->apply(change);
   guard("PortReconnectClick", [this] { engine_->Button1Click(); });
   if (engine_->portOpen()) portBanner_->dismiss();
 }

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "engine/request_sequencer.h"
 #include "engine/transaction_engine.h"
 #include "journal/journal.h"
 
@@ -17,6 +16,12 @@ class TForm1;
 
 namespace tq::serial {
 class TComm;
+}
+
+namespace tq::link {
+class CommPort;
+class LinkArbiter;
+struct LostPort;
 }
 
 namespace tq::requests {
@@ -30,7 +35,6 @@ namespace tq::ui {
 
 class ToolkitTimer;
 class WindowView;
-class LinkArbiter;
 class JournalDock;
 class FindModule;
 class PortBanner;
@@ -60,13 +64,12 @@ class TForm1 : public QMainWindow {
 
   engine::TransactionEngine& engine() { return *engine_; }
   serial::TComm* Comm1 = nullptr;
-  LinkArbiter& link() { return *link_; }
+  // The port as the window uses it: every frame, block and event, and the
+  // one way the tool's own sequences get the line.
+  link::LinkArbiter& link() { return *link_; }
   journal::Journal& journal() { return journal_; }
   JournalDock& journalDock() { return *journalDock_; }
-  // The one runner of the tool's own sequences (Find Module, the HART page).
-  engine::RequestSequencer& sequencer() { return *sequencer_; }
   FindModule& findModule() { return *findModule_; }
-  PortBanner& portBanner() { return *portBanner_; }
   HartPage& hartPage() { return *hartPage_; }
 
   // File ▸ "Save Journal…" asks for a file name here; tests answer it.
@@ -83,7 +86,8 @@ class TForm1 : public QMainWindow {
   void Button1Click();
   void Button6Click();
   void Button26Click();
-  void Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength);
+  // `waitedMs`: how long ago the block ended on the line.
+  void Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength, int waitedMs = 0);
   void Comm1ReceiveError(uint32_t EventMask);
   void Timer2Timer();
   void Timer3Timer();
@@ -91,7 +95,7 @@ class TForm1 : public QMainWindow {
   // FindModuleButton and Tools ▸ Find Module….
   void FindModuleClick();
   // The open port hung up: closed already by the link.
-  void PortHungUp(const std::string& port);
+  void PortHungUp(const link::LostPort& lost);
   void PortReconnectClick();
   // Settings.
   void Button5Click();
@@ -161,7 +165,8 @@ class TForm1 : public QMainWindow {
   ToolkitTimer* SequencerTimer = nullptr;
   std::unique_ptr<WindowView> view_;
   journal::Journal journal_;
-  std::unique_ptr<LinkArbiter> link_;
+  std::unique_ptr<link::CommPort> commPort_;
+  std::unique_ptr<link::LinkArbiter> link_;
   JournalDock* journalDock_ = nullptr;
   HartPage* hartPage_ = nullptr;
   std::function<QString()> askSaveFileName_;
@@ -171,7 +176,6 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<requests::HartRequests> hart_;
   std::unique_ptr<requests::ToolRequests> tools_;
   std::unique_ptr<requests::OutputRequests> outputs_;
-  std::unique_ptr<engine::RequestSequencer> sequencer_;
   std::unique_ptr<FindModule> findModule_;
   PortBanner* portBanner_ = nullptr;
   std::function<void(const QString&)> messageSink_;

@@ -7,17 +7,15 @@
 #include "common/int_conversion.h"
 #include "common/text.h"
 #include "engine/transaction_engine.h"
+#include "link/link_arbiter.h"
 #include "protocol/replies.h"
-#include "serial/comm_types.h"
 #include "serial/posix_device.h"
 #include "ui/finder_dialog.h"
-#include "ui/link_arbiter.h"
 
 namespace tq::ui {
 
 namespace {
 
-constexpr const char* kHolder = "Find Module";
 constexpr int kMsPerSecond = 1000;
 
 // Shows `text` in a combo box: its item when it has one, else as typed.
@@ -30,8 +28,8 @@ void showChoice(QWidget* root, const char* name, const QString& text) {
 }
 
 // "COM4 at 9600 baud, parity even", as the dialog and the status line say it.
-QString settingAt(const engine::LineTry& line) {
-  return QString::fromStdString(line.port + " at " + engine::settingText(line.baud, line.parity));
+QString settingAt(const LineSetting& line) {
+  return QString::fromStdString(line.port + " at " + settingText(line.baud, line.parity));
 }
 
 std::optional<uint32_t> rateOf(const std::string& text) {
@@ -41,48 +39,15 @@ std::optional<uint32_t> rateOf(const std::string& text) {
 
 }  // namespace
 
-// The finder's port: the arbiter's, one setting at a time, with COM_RTS and
-// COM_DTR as ticked when the search began.
-class FindModule::ArbiterPort : public engine::ModuleFinder::Port {
- public:
-  explicit ArbiterPort(LinkArbiter& link) : link_(link) {}
-  bool rts = false;
-  bool dtr = false;
+FindModule::FindModule(Window window, link::LinkArbiter& link)
+    : window_(std::move(window)), link_(link), finder_(link) {}
 
-  Opened open(const engine::LineTry& line, std::string& why) override {
-    try {
-      link_.openWith({line.port, line.baud, line.parity, dtr, rts});
-      return Opened::Yes;
-    } catch (const serial::ERateRefused& e) {
-      why = e.what();
-      return Opened::SettingRefused;
-    } catch (const std::exception& e) {
-      why = e.what();
-      return Opened::Unavailable;
-    }
-  }
-  void close() override { link_.close("by Find Module"); }
+// The window closing under a search: the port is closed, nothing is left.
+FindModule::~FindModule() { finder_.cancel(); }
 
- private:
-  LinkArbiter& link_;
-};
-
-FindModule::FindModule(Window window, LinkArbiter& link, engine::RequestSequencer& sequencer)
-    : window_(std::move(window)),
-      link_(link),
-      sequencer_(sequencer),
-      port_(std::make_unique<ArbiterPort>(link)),
-      finder_(*port_, sequencer) {}
-
-FindModule::~FindModule() {
-  // The window closing under a search: the port is closed, nothing is left.
-  finder_.cancel();
-  link_.release();
-}
-
-engine::FinderPlan FindModule::planFromControls() const {
+requests::FinderPlan FindModule::planFromControls() const {
   const engine::View& view = *window_.view;
-  engine::FinderPlan plan;
+  requests::FinderPlan plan;
   std::vector<std::string> names{view.text("SPREALCOM")};
   if (view.checked("FindAllPorts") && window_.allPorts) {
     const std::vector<std::string> all = window_.allPorts();
@@ -97,7 +62,9 @@ engine::FinderPlan FindModule::planFromControls() const {
     plan.ports.push_back(name);
   }
   plan.chosenBaud = rateOf(view.text("ComboBox11"));
-  plan.chosenParity = view.selectedIndex("ComboBox10");
+  plan.chosenParity = parityFromIndex(view.selectedIndex("ComboBox10"));
+  plan.rts = view.checked("CheckBox1");
+  plan.dtr = view.checked("CheckBox2");
   if (auto* rates = window_.root->findChild<QComboBox*>(QStringLiteral("ComboBox11"))) {
     for (int i = 0; i < rates->count(); ++i) {
       if (const auto rate = rateOf(rates->itemText(i).toStdString())) plan.listedBauds.push_back(*rate);
@@ -107,8 +74,8 @@ engine::FinderPlan FindModule::planFromControls() const {
 }
 
 void FindModule::start() {
-  if (finder_.running() || sequencer_.running()) return;
-  const engine::FinderPlan plan = planFromControls();
+  if (finder_.running() || link_.claimed()) return;
+  const requests::FinderPlan plan = planFromControls();
   if (plan.ports.empty()) {
     window_.showMessage(QStringLiteral("Choose the serial port in Serial Port: first, or tick All ports."));
     return;
@@ -116,48 +83,36 @@ void FindModule::start() {
   // The search needs the port to itself: an open one is closed first, as
   // Button1 would, and the search opens it anew at each setting.
   if (window_.portOpen()) window_.releasePort();
-  port_->rts = window_.view->checked("CheckBox1");
-  port_->dtr = window_.view->checked("CheckBox2");
 
   dialog_ = new FinderDialog(window_.root);
   connect(dialog_, &FinderDialog::cancelRequested, this, &FindModule::cancel);
-  link_.claim(kHolder, [this](std::span<const uint8_t> block) { sequencer_.blockReceived(block); });
   dialog_->show();
-  const bool started = finder_.start(
-      plan, {[this](size_t index, size_t count, const engine::LineTry& line) { onTry(index, count, line); },
-             [this](const engine::ModuleFinder::Result& result) { finished(result); }});
-  if (!started) {
-    link_.release();
-    closeDialog();
-  }
+  const bool started =
+      finder_.start(plan, {[this](size_t index, size_t count, const LineSetting& line) { onTry(index, count, line); },
+                           [this](const requests::ModuleFinder::Result& result) { finished(result); }});
+  if (!started) closeDialog();
 }
 
 void FindModule::cancel() { finder_.cancel(); }
 
-void FindModule::portLost(const std::string& port) {
-  finder_.fail("The serial port " + port +
-               " hung up during the search (adapter unplugged, device gone or far end closed).");
-}
-
-void FindModule::onTry(size_t index, size_t count, const engine::LineTry& line) {
+void FindModule::onTry(size_t index, size_t count, const LineSetting& line) {
   if (!dialog_) return;
-  const std::vector<engine::LineTry>& tries = finder_.tries();
-  const std::vector<engine::LineTry> left(tries.begin() + static_cast<std::ptrdiff_t>(index), tries.end());
-  const int64_t leftMs = engine::worstCaseMs(left);
+  const std::vector<LineSetting>& tries = finder_.tries();
+  const std::vector<LineSetting> left(tries.begin() + static_cast<std::ptrdiff_t>(index), tries.end());
+  const int64_t leftMs = requests::worstCaseMs(left);
   dialog_->showTry(static_cast<int>(index), static_cast<int>(count), settingAt(line),
                    static_cast<int>((leftMs + kMsPerSecond - 1) / kMsPerSecond));
 }
 
-void FindModule::finished(const engine::ModuleFinder::Result& result) {
-  // The port is closed already; the line goes back to the engine.
-  link_.release();
+void FindModule::finished(const requests::ModuleFinder::Result& result) {
+  // The port is closed already and the line back with the engine.
   closeDialog();
   // The rest runs once the block or tick that ended the search has been
   // handled, not inside the serial component's delivery of it.
   QMetaObject::invokeMethod(
       this,
       [this, result] {
-        using Outcome = engine::ModuleFinder::Outcome;
+        using Outcome = requests::ModuleFinder::Outcome;
         switch (result.outcome) {
           case Outcome::Found:
             found(*result.found, result.answer);
@@ -175,11 +130,11 @@ void FindModule::finished(const engine::ModuleFinder::Result& result) {
       Qt::QueuedConnection);
 }
 
-void FindModule::found(const engine::LineTry& line, const std::vector<uint8_t>& answer) {
+void FindModule::found(const LineSetting& line, const std::vector<uint8_t>& answer) {
   const QString setting = settingAt(line);
   showChoice(window_.root, "SPREALCOM", QString::fromStdString(line.port));
   showChoice(window_.root, "ComboBox11", QString::number(line.baud));
-  window_.view->apply(Assignment::select("ComboBox10", line.parity));
+  window_.view->apply(Assignment::select("ComboBox10", parityIndex(line.parity)));
   window_.openPort();
   if (!window_.portOpen()) {
     window_.showStatus(QStringLiteral("The module answered on %1, but the port could not be opened again.").arg(setting));

@@ -1,26 +1,26 @@
 #pragma once
 // Find Module in the window: reads the port, rate and parity chosen now,
-// runs the module finder on the link arbiter's port (which it holds for the
-// whole search, so nothing else reaches the line), shows its progress, and
+// runs the module finder on the link (which holds the line for it the whole
+// search, so nothing else reaches it), shows its progress, and
 // on success puts the setting found into the controls, opens the port with
 // it as Button1 does and decodes the answer as the communication query's.
 #include <QObject>
 #include <QPointer>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/interfaces.h"
-#include "engine/module_finder.h"
-#include "engine/request_sequencer.h"
+#include "requests/module_finder.h"
 #include "ui/finder_dialog.h"
 
 class QWidget;
 
-namespace tq::ui {
-
+namespace tq::link {
 class LinkArbiter;
+}
+
+namespace tq::ui {
 
 class FindModule : public QObject {
   Q_OBJECT
@@ -42,7 +42,7 @@ class FindModule : public QObject {
     std::function<void(const QString&)> showStatus;
   };
 
-  FindModule(Window window, LinkArbiter& link, engine::RequestSequencer& sequencer);
+  FindModule(Window window, link::LinkArbiter& link);
   ~FindModule() override;
 
   // FindModuleButton and Tools ▸ Find Module…; does nothing while a search runs.
@@ -50,25 +50,19 @@ class FindModule : public QObject {
   // The dialog's Cancel: nothing more is sent, the port is closed, no
   // control changes.
   void cancel();
-  // The port hung up under the search: the search ends with one message.
-  void portLost(const std::string& port);
   bool running() const { return finder_.running(); }
   FinderDialog* dialog() const { return dialog_; }
 
  private:
-  class ArbiterPort;
-
-  engine::FinderPlan planFromControls() const;
-  void onTry(size_t index, size_t count, const engine::LineTry& line);
-  void finished(const engine::ModuleFinder::Result& result);
-  void found(const engine::LineTry& line, const std::vector<uint8_t>& answer);
+  requests::FinderPlan planFromControls() const;
+  void onTry(size_t index, size_t count, const LineSetting& line);
+  void finished(const requests::ModuleFinder::Result& result);
+  void found(const LineSetting& line, const std::vector<uint8_t>& answer);
   void closeDialog();
 
   Window window_;
-  LinkArbiter& link_;
-  engine::RequestSequencer& sequencer_;
-  std::unique_ptr<ArbiterPort> port_;
-  engine::ModuleFinder finder_;
+  link::LinkArbiter& link_;
+  requests::ModuleFinder finder_;
   QPointer<FinderDialog> dialog_;
 };
 

@@ -15,7 +15,7 @@
 
 #include "hart/answer_window.h"
 #include "hart/reply.h"
-#include "ui/link_arbiter.h"
+#include "link/link_arbiter.h"
 #include "ui/warning_color.h"
 #include "ui_hart_page.h"
 
@@ -32,25 +32,6 @@ QString text(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
-// The arbiter as the page's requests use it: claimed blocks come back to
-// the requests through the page's guard.
-class HartPage::Line : public requests::HartInstrumentRequests::Link {
- public:
-  Line(LinkArbiter& arbiter, HartPage& page) : arbiter_(arbiter), page_(page) {}
-  bool write(std::span<const uint8_t> bytes) override { return arbiter_.write(bytes); }
-  bool isOpen() const override { return arbiter_.isOpen(); }
-  void claim() override {
-    arbiter_.claim("the HART Instrument page", [this](std::span<const uint8_t> block) {
-      page_.guard([this, block] { page_.requests_->blockReceived(block); });
-    });
-  }
-  void release() override { arbiter_.release(); }
-
- private:
-  LinkArbiter& arbiter_;
-  HartPage& page_;
-};
-
 HartPage::HartPage(Host host, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::HartPage>()), host_(std::move(host)) {
   ui_->setupUi(this);
@@ -59,8 +40,7 @@ HartPage::HartPage(Host host, QWidget* parent)
   ui_->HartPropertiesView->setColumnWidth(1, kValueColumnWidth);
   ui_->HartScanView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
-  line_ = std::make_unique<Line>(host_.link, *this);
-  requests_ = std::make_unique<requests::HartInstrumentRequests>(host_.engine, host_.view, *line_, host_.sequencer,
+  requests_ = std::make_unique<requests::HartInstrumentRequests>(host_.engine, host_.view, host_.link,
                                                                   host_.replyAwaited, host_.decimalSeparator);
   auto& events = requests_->events;
   events.onStarted = [this](Action action) { started(action); };
@@ -100,16 +80,14 @@ void HartPage::guard(const std::function<void()>& body) {
     body();
     return;
   } catch (const std::exception& e) {
-    if (requests_->running()) requests_->cancel();
     host_.showMessage(text(e.what()));
   } catch (...) {
-    if (requests_->running()) requests_->cancel();
     host_.showMessage(QStringLiteral("Unexpected error"));
   }
 }
 
 void HartPage::endAnswerWindow() {
-  guard([this] { requests_->timerFired(); });
+  guard([this] { host_.link.timerFired(); });
 }
 
 void HartPage::showReplyStatus(std::span<const uint8_t> block) {
@@ -285,11 +263,11 @@ void HartPage::showGroup(const requests::HartInstrumentRequests::Group& group) {
   header->setExpanded(true);
 }
 
-void HartPage::portLost() { quietEnd_ = requests_->running(); }
-
 void HartPage::finished(const requests::HartInstrumentRequests::Finished& f) {
   if (progress_) progress_->hide();
-  const bool quiet = std::exchange(quietEnd_, false) && !f.message.empty();
+  // A hang-up is told by the banner above the buffers: the page says it on
+  // its note line only.
+  const bool quiet = f.outcome == requests::HartInstrumentRequests::Outcome::PortLost && !f.message.empty();
   ui_->HartNote->setText(text(quiet ? f.message : f.note));
   if (!f.message.empty() && !quiet) host_.showMessage(text(f.message));
 }

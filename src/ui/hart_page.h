@@ -3,7 +3,7 @@
 // (`HartScanButton`, `HartScanWide`, `HartScanView`), Read All
 // (`HartReadAll`, `HartPropertiesView`), the last reply's status
 // (`HartStatusLabel`) and the tag and message writes. Its exchanges run in
-// HartInstrumentRequests on a line claimed from the engine; while one runs,
+// HartInstrumentRequests, each with the line to itself; while one runs,
 // a window-modal progress dialog names the step and cancels it, and the
 // window keeps repainting.
 #include <QWidget>
@@ -26,9 +26,11 @@ namespace Ui {
 class HartPage;
 }
 
-namespace tq::ui {
-
+namespace tq::link {
 class LinkArbiter;
+}
+
+namespace tq::ui {
 
 class HartPage : public QWidget {
   Q_OBJECT
@@ -36,8 +38,7 @@ class HartPage : public QWidget {
  public:
   // What the page uses of the window.
   struct Host {
-    LinkArbiter& link;
-    engine::RequestSequencer& sequencer;  // the window's one runner; its timer's ticks reach it there
+    link::LinkArbiter& link;
     engine::TransactionEngine& engine;
     engine::View& view;
     std::function<bool()> replyAwaited;  // Timer3 runs
@@ -52,9 +53,6 @@ class HartPage : public QWidget {
   // HartStatusLabel follows every HART reply the link receives, from any
   // page. Blocks without a HART reply leave it as it is.
   void showReplyStatus(std::span<const uint8_t> block);
-  // The port hung up: a sequence it ends says so in the page's note only,
-  // as the banner above the buffers already tells the operator.
-  void portLost();
 
   requests::HartInstrumentRequests& requests() { return *requests_; }
   // Tests: ends the current step's answer window now, as if it ran out.
@@ -68,11 +66,9 @@ class HartPage : public QWidget {
   void HartScanViewSelect();
 
  private:
-  class Line;
   using Action = requests::HartInstrumentRequests::Action;
 
-  // Runs a handler; an error becomes a message, and a sequence it leaves
-  // half-done is cancelled.
+  // Runs a handler; an error becomes a message.
   void guard(const std::function<void()>& body);
   void wireEvents();
   void started(Action action);
@@ -84,8 +80,6 @@ class HartPage : public QWidget {
 
   std::unique_ptr<Ui::HartPage> ui_;
   Host host_;
-  std::unique_ptr<Line> line_;
-  bool quietEnd_ = false;  // the running sequence ends for a hang-up: no box
   std::unique_ptr<requests::HartInstrumentRequests> requests_;
   std::vector<hart::UniqueIdentifier> rows_;  // HartScanView's rows in order
   bool filling_ = false;                      // rows change by program: no selection handler

@@ -7,12 +7,12 @@
 
 namespace tq::ui {
 
-std::vector<Assignment> LostPort::controlsToReopen() const {
-  return {Assignment::setText("SPREALCOM", watch.reopenName()),
-          Assignment::setText("ComboBox11", std::to_string(baud)),
-          Assignment::select("ComboBox10", parity),
-          Assignment::check("CheckBox1", rts),
-          Assignment::check("CheckBox2", dtr)};
+std::vector<Assignment> controlsToReopen(const link::LostPort& lost) {
+  return {Assignment::setText("SPREALCOM", lost.watch.reopenName()),
+          Assignment::setText("ComboBox11", std::to_string(lost.line.baud)),
+          Assignment::select("ComboBox10", parityIndex(lost.line.parity)),
+          Assignment::check("CheckBox1", lost.line.rts),
+          Assignment::check("CheckBox2", lost.line.dtr)};
 }
 
 PortBanner::PortBanner(QWidget* parent) : QFrame(parent) {
@@ -36,7 +36,7 @@ PortBanner::PortBanner(QWidget* parent) : QFrame(parent) {
   hide();
 }
 
-void PortBanner::showLost(LostPort lost, const QTime& at) {
+void PortBanner::showLost(link::LostPort lost, const QTime& at) {
   lost_ = std::move(lost);
   at_ = at;
   showText();
@@ -55,13 +55,13 @@ void PortBanner::poll() {
   const bool wasBack = lost_->watch.back();
   if (lost_->watch.poll() == wasBack) return;
   showText();
-  if (!wasBack) emit deviceReturned(QString::fromStdString(lost_->name));
+  if (!wasBack) emit deviceReturned(QString::fromStdString(lost_->line.port));
 }
 
 void PortBanner::showText() {
   if (!lost_) return;
   QString text = QStringLiteral("Serial port %1 disconnected at %2.")
-                     .arg(QString::fromStdString(lost_->name), at_.toString(QStringLiteral("HH:mm:ss")));
+                     .arg(QString::fromStdString(lost_->line.port), at_.toString(QStringLiteral("HH:mm:ss")));
   if (lost_->watch.back()) text += QStringLiteral(" It is back: Reconnect opens it again with the same settings.");
   text_->setText(text);
 }

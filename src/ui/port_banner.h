@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/assignment.h"
-#include "serial/port_discovery.h"
+#include "link/link_arbiter.h"
 
 class QLabel;
 class QPushButton;
@@ -19,19 +19,9 @@ class QTimer;
 
 namespace tq::ui {
 
-// The port that was lost and the settings it was open with.
-struct LostPort {
-  std::string name;  // as it was opened
-  uint32_t baud = 9600;
-  int parity = 0;  // 0 none, 1 odd, 2 even
-  bool rts = false;
-  bool dtr = false;
-  serial::DeviceWatch watch;
-
-  // The controls Button1 opens the port from, set back to these settings
-  // and to the name the device can be opened by now.
-  std::vector<Assignment> controlsToReopen() const;
-};
+// The controls Button1 opens the port from, set back to the settings the
+// lost port had and to the name its device can be opened by now.
+std::vector<Assignment> controlsToReopen(const link::LostPort& lost);
 
 class PortBanner : public QFrame {
   Q_OBJECT
@@ -42,11 +32,10 @@ class PortBanner : public QFrame {
 
   explicit PortBanner(QWidget* parent);
 
-  void showLost(LostPort lost, const QTime& at);
+  void showLost(link::LostPort lost, const QTime& at);
   // Hidden, and the device no longer watched.
   void dismiss();
-  const std::optional<LostPort>& lost() const { return lost_; }
-  bool deviceBack() const { return lost_ && lost_->watch.back(); }
+  const std::optional<link::LostPort>& lost() const { return lost_; }
   // Looks for the device now; the watch timer calls it.
   void poll();
 
@@ -61,7 +50,7 @@ class PortBanner : public QFrame {
   QLabel* text_ = nullptr;
   QPushButton* reconnect_ = nullptr;
   QTimer* watch_ = nullptr;
-  std::optional<LostPort> lost_;
+  std::optional<link::LostPort> lost_;
   QTime at_;
 };
 

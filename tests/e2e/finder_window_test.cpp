@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/module_finder.h"
+#include "requests/module_finder.h"
 #include "serial/TComm.h"
 #include "sim/launcher.h"
 #include "support/process_stats.h"
 #include "ui/find_module.h"
 #include "ui/finder_dialog.h"
-#include "ui/link_arbiter.h"
+#include "link/link_arbiter.h"
 #include "window_driver.h"
 
 namespace tq::ui {
@@ -53,7 +53,6 @@ class FinderWindow : public WindowTest {
   // awaited reply.
   void expectNothingPending() {
     EXPECT_FALSE(finder().running());
-    EXPECT_FALSE(form->sequencer().running());
     EXPECT_FALSE(form->link().claimed());
     EXPECT_FALSE(timer("SequencerTimer")->isActive());
     EXPECT_FALSE(timer("Timer3")->isActive());
@@ -143,11 +142,11 @@ TEST_F(FinderWindow, OnASilentLineEverySettingIsTriedOnceAndOneMessageSaysWhatWa
   ticker.start(10);
   ASSERT_TRUE(pumpUntil([&] { return !messages.empty(); }, 30'000));
   ticker.stop();
-  const std::vector<engine::LineTry> tries =
-      engine::finderTries({{module.linkPath()}, 9600, 0, {1200, 2400, 4800, 9600, 19200, 38400, 57600, 15200}});
+  const std::vector<LineSetting> tries = requests::finderTries(
+      {{module.linkPath()}, 9600, Parity::None, {1200, 2400, 4800, 9600, 19200, 38400, 57600, 15200}});
   std::printf("[ measured ] silent line: %lld ms for %zu settings; the answer windows add up to %lld ms; "
               "the window's events waited at most %lld ms\n",
-              static_cast<long long>(took.elapsed()), tries.size(), static_cast<long long>(engine::worstCaseMs(tries)),
+              static_cast<long long>(took.elapsed()), tries.size(), static_cast<long long>(requests::worstCaseMs(tries)),
               static_cast<long long>(longestGapMs));
   pumpFor(200);
   ASSERT_EQ(messages.size(), 1u);

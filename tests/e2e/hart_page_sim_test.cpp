@@ -14,7 +14,7 @@
 #include "common/byte_display.h"
 #include "sim/launcher.h"
 #include "ui/hart_page.h"
-#include "ui/link_arbiter.h"
+#include "link/link_arbiter.h"
 #include "window_driver.h"
 
 namespace tq::ui {

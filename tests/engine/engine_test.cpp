@@ -343,7 +343,7 @@ TEST(OpenClose, OpensWithTheChosenSettingsThenSetsTheModemLines) {
     EXPECT_EQ(h.port.calls, (std::vector<std::string>{"close", "baud", "parity", "name", "xonxoff", "open",
                                                        c.dtr ? "dtr+" : "dtr-", c.rts ? "rts+" : "rts-"}));
     EXPECT_EQ(h.port.baud, c.expectedBaud);
-    EXPECT_EQ(h.port.parity, c.parity);
+    EXPECT_EQ(h.port.parity, parityFromIndex(c.parity));
     EXPECT_EQ(h.port.name, "/dev/ttyUSB0");
     EXPECT_TRUE(h.engine.portOpen());
     EXPECT_EQ(h.text("Button1"), "Close");

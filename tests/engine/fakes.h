@@ -121,21 +121,23 @@ class FakePort : public Port {
  public:
   std::vector<std::string> calls;
   std::vector<std::string> written;
+  std::vector<std::string> closeReasons;
   std::string openError;  // when set, openPort throws it
   uint32_t baud = 0;
-  int parity = -2;
+  Parity parity = Parity::Space;  // none set yet
   std::string name;
   bool open = false;
 
-  void closePort() override {
+  void closePort(const std::string& reason) override {
     calls.push_back("close");
+    closeReasons.push_back(reason);
     open = false;
   }
   void setBaudRate(uint32_t b) override {
     calls.push_back("baud");
     baud = b;
   }
-  void setParity(int p) override {
+  void setParity(Parity p) override {
     calls.push_back("parity");
     parity = p;
   }

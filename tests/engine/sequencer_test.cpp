@@ -104,7 +104,7 @@ TEST_F(Sequencer, StopCancelAndFailureEndAtOnceWithNothingMoreSent) {
   const Case cases[] = {
       {"stop at the first answer", [](Rig& t) { t.block("a"); }, Outcome::Stopped, 1},
       {"cancel while waiting", [](Rig& t) { t.sequencer.cancel(); }, Outcome::Cancelled, 1},
-      {"port lost", [](Rig& t) { t.sequencer.fail("gone"); }, Outcome::Failed, 1},
+      {"port lost", [](Rig& t) { t.sequencer.portLost("gone"); }, Outcome::PortLost, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -131,6 +131,17 @@ TEST_F(Sequencer, ASkippedStepSendsNothingAndARefusedOneEndsTheSequence) {
   EXPECT_EQ(outcomes, std::vector<Outcome>{Outcome::Failed});
   EXPECT_EQ(failure, "Preamble Length: out of range");
   EXPECT_EQ(line.written.size(), 1u);
+}
+
+TEST_F(Sequencer, AnAnswerThatCannotBeTakenFailsTheSequenceWithItsMessage) {
+  auto callbacks = record();
+  callbacks.onAnswer = [](size_t, bool, std::span<const uint8_t>) -> Next { throw std::runtime_error("Data eeore!"); };
+  sequencer.start({step("A", "a"), step("B", "b")}, callbacks);
+  block("a");  // thrown inside the delivery of a block: it must not escape to the event loop
+  EXPECT_EQ(outcomes, std::vector<Outcome>{Outcome::Failed});
+  EXPECT_EQ(failure, "Data eeore!");
+  EXPECT_EQ(line.written, std::vector<std::string>{"A"});
+  EXPECT_FALSE(timer.isActive());
 }
 
 TEST_F(Sequencer, AClosedPortFailsTheSequenceInsteadOfWaitingOnSilence) {

@@ -8,25 +8,13 @@
 #include "harness.h"
 #include "hart/answer_window.h"
 #include "hart/frames.h"
+#include "link/link_arbiter.h"
+#include "support/fake_link_port.h"
 
 namespace tq::requests::testing {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-struct FakeLink : HartInstrumentRequests::Link {
-  bool open = true;
-  bool claimed = false;
-  std::vector<Bytes> written;
-  bool write(std::span<const uint8_t> bytes) override {
-    if (!open) return false;
-    written.emplace_back(bytes.begin(), bytes.end());
-    return true;
-  }
-  bool isOpen() const override { return open; }
-  void claim() override { claimed = true; }
-  void release() override { claimed = false; }
-};
 
 // A field device's reply with five preambles: `address` is one byte (short)
 // or five (long).
@@ -57,16 +45,18 @@ const Bytes kOtherInstrument = {0xA6, 0x06, 0x12, 0x34, 0x57};
 
 struct Rig : Harness {
   FakeTimer answerTimer{clock, 1000};
-  FakeLink link;
-  engine::RequestSequencer sequencer{link, answerTimer};
-  HartInstrumentRequests requests{engine, view, link, sequencer, [this] { return timer3.isActive(); }};
+  tq::testing::FakeLinkPort linkPort;
+  journal::Journal journal;
+  link::LinkArbiter link{linkPort, journal, answerTimer};
+  HartInstrumentRequests requests{engine, view, link, [this] { return timer3.isActive(); }};
   std::vector<int> found;
   std::vector<HartInstrumentRequests::Group> groups;
   std::vector<HartInstrumentRequests::Finished> finished;
 
   Rig() {
     clock.timers.push_back(&answerTimer);
-    answerTimer.onTick = [this] { requests.timerFired(); };
+    answerTimer.onTick = [this] { link.timerFired(); };
+    link.openWith({"COM4"});
     edit("Edit9", "6");
     combo("ComboBox42", 2, 0);
     combo("ComboBox30", 16, 0);
@@ -74,7 +64,13 @@ struct Rig : Harness {
     requests.events.onGroup = [this](const HartInstrumentRequests::Group& g) { groups.push_back(g); };
     requests.events.onFinished = [this](const HartInstrumentRequests::Finished& f) { finished.push_back(f); };
   }
-  void block(const Bytes& b) { requests.blockReceived(b); }
+  void block(const Bytes& b) { linkPort.deliver(std::string(b.begin(), b.end())); }
+  // The frames sent, in order.
+  std::vector<Bytes> written() const {
+    std::vector<Bytes> out;
+    for (const std::string& w : linkPort.written) out.emplace_back(w.begin(), w.end());
+    return out;
+  }
   // The instrument of `identity()` addressed, as an identity read leaves it.
   void addressInstrument() { hart::storeIdentity({38, 6, {0x12, 0x34, 0x56}, 0}, engine.identity()); }
 };
@@ -98,7 +94,7 @@ TEST_P(ScanAnswer, OnlyAGoodReplyFromTheAddressAskedCounts) {
   EXPECT_EQ(found, GetParam().row ? std::vector<int>{5} : std::vector<int>{});
   // Passed over, the step waits out its window.
   EXPECT_EQ(requests.currentStep(), GetParam().row ? 6u : 5u);
-  EXPECT_TRUE(link.claimed);
+  EXPECT_TRUE(link.claimed());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -147,11 +143,12 @@ TEST_F(ReadAnswer, WithoutAnIdentityCommandZeroGoesFirstAndAddressesTheRest) {
   combo("ComboBox30", 16, 3);
   combo("ComboBox27", 9, 0);
   requests.readAll();
-  ASSERT_EQ(link.written.size(), 1u);
-  EXPECT_EQ(link.written[0], Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x83, 0x00, 0x00, 0x81}));
+  ASSERT_EQ(written().size(), 1u);
+  EXPECT_EQ(written()[0], Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x83, 0x00, 0x00, 0x81}));
   block(reply({0x83}, 0, identity()));
-  ASSERT_EQ(link.written.size(), 2u);
-  EXPECT_EQ(Bytes(link.written[1].begin() + 7, link.written[1].end() - 3), Bytes({0x82, 0xA6, 0x06, 0x12, 0x34, 0x56}));
+  ASSERT_EQ(written().size(), 2u);
+  const Bytes second = written()[1];
+  EXPECT_EQ(Bytes(second.begin() + 7, second.end() - 3), Bytes({0x82, 0xA6, 0x06, 0x12, 0x34, 0x56}));
   EXPECT_EQ(hart::readIdentity(engine.identity()), (hart::DeviceIdentity{38, 6, {0x12, 0x34, 0x56}, 3}));
   EXPECT_EQ(text("Edit32"), "1193046");
   EXPECT_EQ(index("ComboBox27"), 3);
@@ -163,8 +160,8 @@ TEST_F(ReadAnswer, NoAnswerToCommandZeroStopsWithWhatToDo) {
   ASSERT_EQ(finished.size(), 1u);
   EXPECT_EQ(finished[0].outcome, HartInstrumentRequests::Outcome::Stopped);
   EXPECT_EQ(finished[0].message.rfind("No instrument answered command 0 at polling address 0 within 1300 ms.", 0), 0u);
-  EXPECT_EQ(link.written.size(), 1u);
-  EXPECT_FALSE(link.claimed);
+  EXPECT_EQ(written().size(), 1u);
+  EXPECT_FALSE(link.claimed());
 }
 
 }  // namespace

@@ -59,11 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
     Settings, TermiosMapping,
     ::testing::Values(
         // Parity: none, odd, even, mark, space; checked on input only when asked and there is one.
-        MappingCase{"ParityNone", with([](auto& s) { s.parity = 0; s.parityCheck = true; }), kParityBits, 0, INPCK, 0},
-        MappingCase{"ParityOdd", with([](auto& s) { s.parity = 1; s.parityCheck = true; }), kParityBits, PARENB | PARODD, INPCK, INPCK},
-        MappingCase{"ParityEven", with([](auto& s) { s.parity = 2; s.parityCheck = true; }), kParityBits, PARENB, INPCK, INPCK},
-        MappingCase{"ParityMark", with([](auto& s) { s.parity = 3; }), kParityBits, PARENB | CMSPAR | PARODD, INPCK, 0},
-        MappingCase{"ParitySpace", with([](auto& s) { s.parity = 4; }), kParityBits, PARENB | CMSPAR, INPCK, 0},
+        MappingCase{"ParityNone", with([](auto& s) { s.parity = Parity::None; s.parityCheck = true; }), kParityBits, 0, INPCK, 0},
+        MappingCase{"ParityOdd", with([](auto& s) { s.parity = Parity::Odd; s.parityCheck = true; }), kParityBits, PARENB | PARODD, INPCK, INPCK},
+        MappingCase{"ParityEven", with([](auto& s) { s.parity = Parity::Even; s.parityCheck = true; }), kParityBits, PARENB, INPCK, INPCK},
+        MappingCase{"ParityMark", with([](auto& s) { s.parity = Parity::Mark; }), kParityBits, PARENB | CMSPAR | PARODD, INPCK, 0},
+        MappingCase{"ParitySpace", with([](auto& s) { s.parity = Parity::Space; }), kParityBits, PARENB | CMSPAR, INPCK, 0},
         // Data bits.
         MappingCase{"FiveDataBits", with([](auto& s) { s.dataBits = 5; }), CSIZE, CS5, 0, 0},
         MappingCase{"SixDataBits", with([](auto& s) { s.dataBits = 6; }), CSIZE, CS6, 0, 0},

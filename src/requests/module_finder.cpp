@@ -1,17 +1,24 @@
-#include "engine/module_finder.h"
+#include "requests/module_finder.h"
 
 #include <algorithm>
 #include <iterator>
 #include <ostream>
 #include <string_view>
 
+#include "link/link_arbiter.h"
 #include "protocol/config_frames.h"
+#include "serial/comm_types.h"
 
-namespace tq::engine {
+namespace tq::requests {
+
+using engine::RequestSequencer;
+using engine::SequenceStep;
 
 namespace {
 
 constexpr int64_t kMsPerSecond = 1000;
+constexpr const char* kHolder = "Find Module";
+constexpr const char* kClosedBy = "by Find Module";
 
 // "a", "a and b", "a, b and c".
 std::string listed(const std::vector<std::string>& items) {
@@ -29,9 +36,9 @@ void addOnce(std::vector<T>& to, const T& value) {
 }
 
 // "9600, 19200 and 38400 baud, parity none, even and odd".
-std::string settingsText(const std::vector<LineTry>& tries) {
+std::string settingsText(const std::vector<LineSetting>& tries) {
   std::vector<std::string> rates, parities;
-  for (const LineTry& t : tries) {
+  for (const LineSetting& t : tries) {
     addOnce(rates, std::to_string(t.baud));
     addOnce(parities, std::string(parityName(t.parity)));
   }
@@ -40,7 +47,7 @@ std::string settingsText(const std::vector<LineTry>& tries) {
 
 }  // namespace
 
-std::vector<LineTry> finderTries(const FinderPlan& plan) {
+std::vector<LineSetting> finderTries(const FinderPlan& plan) {
   std::vector<uint32_t> rates(kFinderRates.begin(), kFinderRates.end());
   for (uint32_t r : plan.listedBauds) {
     if (r > 0) addOnce(rates, r);
@@ -49,18 +56,18 @@ std::vector<LineTry> finderTries(const FinderPlan& plan) {
   // A rate typed into the baud entry is in no list: its other parities
   // come last.
   if (chosen) addOnce(rates, *chosen);
-  const int chosenParity =
-      plan.chosenParity == parity::Odd || plan.chosenParity == parity::Even ? plan.chosenParity : parity::None;
+  const Parity chosenParity =
+      plan.chosenParity == Parity::Odd || plan.chosenParity == Parity::Even ? plan.chosenParity : Parity::None;
 
   std::vector<std::string> ports;
   for (const std::string& p : plan.ports) {
     if (!p.empty()) addOnce(ports, p);
   }
-  std::vector<LineTry> tries;
+  std::vector<LineSetting> tries;
   for (const std::string& port : ports) {
-    if (chosen) tries.push_back({port, *chosen, chosenParity});
+    if (chosen) tries.push_back({port, *chosen, chosenParity, plan.rts, plan.dtr});
     for (uint32_t rate : rates) {
-      for (int p : kFinderParities) addOnce(tries, LineTry{port, rate, p});
+      for (Parity p : kFinderParities) addOnce(tries, LineSetting{port, rate, p, plan.rts, plan.dtr});
     }
   }
   return tries;
@@ -73,9 +80,9 @@ int answerWindowMs(uint32_t baud) {
   return std::max(kMinAnswerWindowMs, kModuleAnswerMs + kBlockSilenceMs + kDeliveryMarginMs + frameMs);
 }
 
-int64_t worstCaseMs(const std::vector<LineTry>& tries) {
+int64_t worstCaseMs(const std::vector<LineSetting>& tries) {
   int64_t total = 0;
-  for (const LineTry& t : tries) total += answerWindowMs(t.baud);
+  for (const LineSetting& t : tries) total += answerWindowMs(t.baud);
   return total;
 }
 
@@ -84,18 +91,7 @@ bool holdsModuleAnswer(std::span<const uint8_t> block) {
   return text.find(kModuleAnswerMarker) != std::string_view::npos;
 }
 
-const char* parityName(int parityIndex) {
-  static constexpr const char* kNames[] = {"none", "odd", "even", "mark", "space"};
-  return parityIndex >= 0 && parityIndex < static_cast<int>(std::size(kNames)) ? kNames[parityIndex] : "none";
-}
-
-std::string settingText(uint32_t baud, int parityIndex) {
-  return std::to_string(baud) + " baud, parity " + parityName(parityIndex);
-}
-
-std::string tryText(const LineTry& line) { return line.port + ", " + settingText(line.baud, line.parity); }
-
-void PrintTo(const LineTry& line, std::ostream* out) { *out << tryText(line); }
+void PrintTo(const LineSetting& line, std::ostream* out) { *out << line.text(); }
 
 FinderLog::PortLog& FinderLog::port(const std::string& name) {
   addOnce(order, name);
@@ -135,8 +131,8 @@ std::string nothingAnsweredMessage(const FinderLog& log) {
 }
 
 bool ModuleFinder::start(const FinderPlan& plan, Callbacks callbacks) {
-  if (running_ || sequencer_.running()) return false;
-  std::vector<LineTry> tries = finderTries(plan);
+  if (running_ || link_.claimed()) return false;
+  std::vector<LineSetting> tries = finderTries(plan);
   if (tries.empty()) return false;
   tries_ = std::move(tries);
   callbacks_ = std::move(callbacks);
@@ -149,59 +145,54 @@ bool ModuleFinder::start(const FinderPlan& plan, Callbacks callbacks) {
   steps.reserve(tries_.size());
   for (size_t i = 0; i < tries_.size(); ++i) {
     SequenceStep step;
-    step.label = tryText(tries_[i]);
+    step.label = tries_[i].text();
     step.prepare = [this, i] { return prepare(i); };
     step.frame = [] { return protocol::commQueryFrame(); };
     step.accepts = holdsModuleAnswer;
     step.answerWindowMs = answerWindowMs(tries_[i].baud);
     steps.push_back(std::move(step));
   }
-  sequencer_.start(std::move(steps),
-                   {[this](size_t index, size_t count, const std::string&) {
-                      if (callbacks_.onTry) callbacks_.onTry(index, count, tries_[index]);
-                    },
-                    [this](size_t index, bool answered, std::span<const uint8_t> answer) {
-                      if (!answered) return RequestSequencer::Next::Continue;
-                      answeredAt_ = index;
-                      answer_.assign(answer.begin(), answer.end());
-                      return RequestSequencer::Next::Stop;
-                    },
-                    [this](RequestSequencer::Outcome outcome, const std::string& why) { finished(outcome, why); }});
+  link_.run({kHolder,
+             std::move(steps),
+             {[this](size_t index, size_t count, const std::string&) {
+                if (callbacks_.onTry) callbacks_.onTry(index, count, tries_[index]);
+              },
+              [this](size_t index, bool answered, std::span<const uint8_t> answer) {
+                if (!answered) return RequestSequencer::Next::Continue;
+                answeredAt_ = index;
+                answer_.assign(answer.begin(), answer.end());
+                return RequestSequencer::Next::Stop;
+              },
+              [this](RequestSequencer::Outcome outcome, const std::string& why) { finished(outcome, why); }}});
   return true;
 }
 
 // Each try opens the port afresh at its setting; a port that cannot be
 // opened at all is not asked again, a setting it refuses is passed over.
 bool ModuleFinder::prepare(size_t index) {
-  const LineTry& line = tries_[index];
-  port_.close();
+  const LineSetting& line = tries_[index];
+  link_.close(kClosedBy);
   FinderLog::PortLog& seen = log_.port(line.port);
   if (!seen.unavailable.empty()) return false;
-  std::string why;
-  switch (port_.open(line, why)) {
-    case Port::Opened::Yes:
-      seen.heard.push_back(line);
-      return true;
-    case Port::Opened::SettingRefused:
-      seen.refused.push_back(line);
-      return false;
-    case Port::Opened::Unavailable:
-      seen.unavailable = why.empty() ? "it could not be opened" : why;
-      return false;
+  try {
+    link_.openWith(line);
+  } catch (const serial::ERateRefused&) {
+    seen.refused.push_back(line);
+    return false;
+  } catch (const std::exception& e) {
+    seen.unavailable = *e.what() ? e.what() : "it could not be opened";
+    return false;
   }
-  return false;
+  seen.heard.push_back(line);
+  return true;
 }
 
 void ModuleFinder::cancel() {
-  if (running_) sequencer_.cancel();
-}
-
-void ModuleFinder::fail(const std::string& why) {
-  if (running_) sequencer_.fail(why);
+  if (running_) link_.cancelRun();
 }
 
 void ModuleFinder::finished(RequestSequencer::Outcome outcome, const std::string& why) {
-  port_.close();
+  link_.close(kClosedBy);
   running_ = false;
   Result result;
   switch (outcome) {
@@ -221,6 +212,11 @@ void ModuleFinder::finished(RequestSequencer::Outcome outcome, const std::string
       result.outcome = Outcome::Failed;
       result.message = why;
       break;
+    case RequestSequencer::Outcome::PortLost:
+      result.outcome = Outcome::Failed;
+      result.message = "The serial port " + tries_[link_.currentStep()].port +
+                       " hung up during the search (adapter unplugged, device gone or far end closed).";
+      break;
   }
   // Taken out first: the callback may start the next search.
   Callbacks callbacks = std::move(callbacks_);
@@ -228,4 +224,4 @@ void ModuleFinder::finished(RequestSequencer::Outcome outcome, const std::string
   if (callbacks.onFinished) callbacks.onFinished(result);
 }
 
-}  // namespace tq::engine
+}  // namespace tq::requests

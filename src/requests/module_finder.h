@@ -2,9 +2,9 @@
 // Finding the module when nobody remembers its serial settings: the
 // communication query "QQQ#QV#" tried at every rate and parity the tool
 // offers, likeliest first, on one port or on several, one setting at a time
-// on the request sequencer. The first answer holding "QV:" ends the search.
-// Nothing here knows the window: the port is opened and closed through a
-// small interface, so tests drive the whole search with a fake one.
+// as one run on the link, which opens the port afresh at each setting. The
+// first answer holding "QV:" ends the search. Nothing here knows the
+// window: tests drive the whole search through the link on a fake port.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -15,23 +15,21 @@
 #include <string>
 #include <vector>
 
+#include "common/line_setting.h"
 #include "engine/request_sequencer.h"
 
-namespace tq::engine {
+namespace tq::link {
+class LinkArbiter;
+}
 
-// Parity as the window's parity list numbers it.
-namespace parity {
-constexpr int None = 0;
-constexpr int Odd = 1;
-constexpr int Even = 2;
-}  // namespace parity
+namespace tq::requests {
 
 // After the setting chosen now, the rates in the order modules are found at
 // most often: the factory 9600 first, the slow rates near the end, and the
 // baud list's own "15200" last.
 inline constexpr std::array<uint32_t, 9> kFinderRates = {9600, 19200, 38400, 57600, 115200, 4800, 2400, 1200, 15200};
 // At each rate: none, even, odd.
-inline constexpr std::array<int, 3> kFinderParities = {parity::None, parity::Even, parity::Odd};
+inline constexpr std::array<Parity, 3> kFinderParities = {Parity::None, Parity::Even, Parity::Odd};
 
 // How long one try waits for the answer. The module answers at once, or
 // 100 ms late with its communication delay on; the serial link hands a block
@@ -49,14 +47,7 @@ inline constexpr int kBitsPerCharWithParity = 11;
 // What an answer to the communication query holds.
 inline constexpr const char* kModuleAnswerMarker = "QV:";
 
-// One setting tried: a port, a rate and a parity (0 none, 1 odd, 2 even).
-struct LineTry {
-  std::string port;
-  uint32_t baud = 0;
-  int parity = parity::None;
-  bool operator==(const LineTry&) const = default;
-};
-void PrintTo(const LineTry& line, std::ostream* out);
+void PrintTo(const LineSetting& line, std::ostream* out);
 
 // What the search starts from, as the window's controls give it.
 struct FinderPlan {
@@ -64,38 +55,34 @@ struct FinderPlan {
   std::vector<std::string> ports;
   // The rate and parity chosen now; no rate when the baud entry is not one.
   std::optional<uint32_t> chosenBaud;
-  int chosenParity = parity::None;
+  Parity chosenParity = Parity::None;
   // The rates of the baud list, so a rate only the list offers is tried too.
   std::vector<uint32_t> listedBauds;
+  // COM_RTS and COM_DTR as ticked: every try opens with them.
+  bool rts = false;
+  bool dtr = false;
 };
 
 // Every setting the search tries, in order, none twice: per port, the chosen
 // rate and parity, then each rate of kFinderRates, then those only the list
 // has, then a typed rate that no list has, each with the parities none,
 // even, odd.
-std::vector<LineTry> finderTries(const FinderPlan& plan);
+std::vector<LineSetting> finderTries(const FinderPlan& plan);
 
 // The answer window of one try at `baud`, in ms.
 int answerWindowMs(uint32_t baud);
 
 // The longest a search over `tries` waits on the line: every window in full.
-int64_t worstCaseMs(const std::vector<LineTry>& tries);
+int64_t worstCaseMs(const std::vector<LineSetting>& tries);
 
 // Whether a block is the module's answer to the communication query.
 bool holdsModuleAnswer(std::span<const uint8_t> block);
 
-// "none", "odd", "even", "mark", "space" by the port's parity numbering
-// (the window's list holds the first three); "none" for no selection.
-const char* parityName(int parityIndex);
-// "9600 baud, parity even"; with the port: "COM4, 9600 baud, parity even".
-std::string settingText(uint32_t baud, int parityIndex);
-std::string tryText(const LineTry& line);
-
 // What the search met on each port, for the message when nothing answered.
 struct FinderLog {
   struct PortLog {
-    std::vector<LineTry> heard;    // opened, queried, nothing answered
-    std::vector<LineTry> refused;  // the port refused the setting
+    std::vector<LineSetting> heard;    // opened, queried, nothing answered
+    std::vector<LineSetting> refused;  // the port refused the setting
     std::string unavailable;       // why the port could not be opened at all
   };
   std::vector<std::string> order;  // ports in the order first met
@@ -109,56 +96,41 @@ std::string nothingAnsweredMessage(const FinderLog& log);
 
 class ModuleFinder {
  public:
-  // The port as the finder uses it: one setting at a time.
-  class Port {
-   public:
-    enum class Opened { Yes, SettingRefused, Unavailable };
-    virtual ~Port() = default;
-    // Opens `line`; on failure `why` says why (the port's own message).
-    virtual Opened open(const LineTry& line, std::string& why) = 0;
-    // Closes whatever the finder opened; nothing when closed.
-    virtual void close() = 0;
-  };
-
   enum class Outcome { Found, NothingAnswered, Cancelled, Failed };
   struct Result {
     Outcome outcome = Outcome::NothingAnswered;
-    std::optional<LineTry> found;
+    std::optional<LineSetting> found;
     std::vector<uint8_t> answer;  // the block that answered
     std::string message;          // NothingAnswered: what to show; Failed: why
   };
   struct Callbacks {
     // A try begins: its position (from 0), of how many.
-    std::function<void(size_t index, size_t count, const LineTry& line)> onTry;
+    std::function<void(size_t index, size_t count, const LineSetting& line)> onTry;
     // Once, with the port already closed again.
     std::function<void(const Result& result)> onFinished;
   };
 
-  // The sequencer's line must write to the port `port` opens.
-  ModuleFinder(Port& port, RequestSequencer& sequencer) : port_(port), sequencer_(sequencer) {}
+  explicit ModuleFinder(link::LinkArbiter& link) : link_(link) {}
 
   // Starts the search over finderTries(plan). False (nothing started) when
-  // there is nothing to try or the sequencer runs something else.
+  // there is nothing to try or another sequence holds the line.
   bool start(const FinderPlan& plan, Callbacks callbacks);
   // Ends the search at once: nothing more is sent, the port is closed.
   void cancel();
-  // The port went away under the search (it hung up): the search fails.
-  void fail(const std::string& why);
   bool running() const { return running_; }
-  const std::vector<LineTry>& tries() const { return tries_; }
+  const std::vector<LineSetting>& tries() const { return tries_; }
 
  private:
   bool prepare(size_t index);
-  void finished(RequestSequencer::Outcome outcome, const std::string& why);
+  void finished(engine::RequestSequencer::Outcome outcome, const std::string& why);
 
-  Port& port_;
-  RequestSequencer& sequencer_;
+  link::LinkArbiter& link_;
   Callbacks callbacks_;
-  std::vector<LineTry> tries_;
+  std::vector<LineSetting> tries_;
   FinderLog log_;
   bool running_ = false;
   std::optional<size_t> answeredAt_;
   std::vector<uint8_t> answer_;
 };
 
-}  // namespace tq::engine
+}  // namespace tq::requests

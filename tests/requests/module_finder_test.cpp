@@ -1,20 +1,23 @@
-// The module finder on a fake port and a manual clock: the settings it tries
-// and in which order, where it stops, what it skips, and what it leaves
-// behind when cancelled or when nothing answers.
-#include "engine/module_finder.h"
+// The module finder through the link on a fake port and a manual clock:
+// the settings it tries and in which order, where it stops, what it skips,
+// and what it leaves behind when cancelled or when nothing answers.
+#include "requests/module_finder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
 
-#include "fakes.h"
+#include "engine/fakes.h"
+#include "link/link_arbiter.h"
+#include "support/fake_link_port.h"
 
-namespace tq::engine::testing {
+namespace tq::requests {
 namespace {
 
+using engine::testing::FakeTimer;
+using engine::testing::ManualClock;
 using Outcome = ModuleFinder::Outcome;
-using Opened = ModuleFinder::Port::Opened;
 
 constexpr const char* kQuery = "QQQ#QV#";
 constexpr const char* kAnswer = "QV:21#";
@@ -24,39 +27,29 @@ constexpr int kAnswerAfterMs = 110;
 
 // A port with a module behind it that hears only its own setting. At its
 // rate but another parity the answer comes back as garbage, as on a line.
-class FakeModulePort : public ModuleFinder::Port, public RequestSequencer::Line {
+class FakeModulePort : public testing::FakeLinkPort {
  public:
-  std::optional<LineTry> module;
-  std::set<uint32_t> refusedRates;
-  std::map<std::string, std::string> unavailablePorts;  // port -> why
+  std::optional<LineSetting> module;
 
-  std::optional<LineTry> opened;
-  std::vector<LineTry> opens;      // every open asked for, refused or not
-  std::vector<std::string> writes;
-  std::vector<LineTry> writtenAt;
+  std::optional<LineSetting> opened;
+  std::vector<LineSetting> opens;  // every open asked for, refused or not
+  std::vector<LineSetting> writtenAt;
   std::optional<std::string> reply;  // due kAnswerAfterMs after the last write
 
-  Opened open(const LineTry& line, std::string& why) override {
+  void open() override {
     EXPECT_FALSE(opened) << "opened twice without a close";
+    const LineSetting line{name(), baudRate(), parity(), rts(), dtr()};
     opens.push_back(line);
-    if (auto it = unavailablePorts.find(line.port); it != unavailablePorts.end()) {
-      why = it->second;
-      return Opened::Unavailable;
-    }
-    if (refusedRates.count(line.baud)) {
-      why = "Baud rate " + std::to_string(line.baud) + " is not supported by this serial port";
-      return Opened::SettingRefused;
-    }
+    FakeLinkPort::open();  // throws for a refused rate or an unavailable port
     opened = line;
-    return Opened::Yes;
   }
   void close() override {
+    FakeLinkPort::close();
     opened.reset();
     reply.reset();
   }
   bool write(std::span<const uint8_t> bytes) override {
-    if (!opened) return false;
-    writes.emplace_back(bytes.begin(), bytes.end());
+    if (!FakeLinkPort::write(bytes)) return false;
     writtenAt.push_back(*opened);
     if (module && module->port == opened->port && module->baud == opened->baud) {
       reply = module->parity == opened->parity ? std::string(kAnswer) : std::string("\xB1\xFE\x0D\xA7", 4);
@@ -68,11 +61,11 @@ class FakeModulePort : public ModuleFinder::Port, public RequestSequencer::Line 
 struct Rig {
   Rig() {
     clock.timers.push_back(&timer);
-    timer.onTick = [this] { sequencer.timerFired(); };
+    timer.onTick = [this] { link.timerFired(); };
   }
 
   bool start(const FinderPlan& plan) {
-    return finder.start(plan, {[this](size_t i, size_t n, const LineTry& t) { progress.push_back({i, n, t}); },
+    return finder.start(plan, {[this](size_t i, size_t n, const LineSetting& t) { progress.push_back({i, n, t}); },
                                [this](const ModuleFinder::Result& r) { results.push_back(r); }});
   }
   // Runs the clock until the search ends or the try numbered `stopAtTry`
@@ -85,39 +78,40 @@ struct Rig {
       }
       const std::string block = *std::exchange(port.reply, std::nullopt);
       clock.advance(kAnswerAfterMs);
-      sequencer.blockReceived(std::vector<uint8_t>(block.begin(), block.end()));
+      port.deliver(block);
     }
   }
-  std::vector<LineTry> triedInOrder() const {
-    std::vector<LineTry> out;
+  std::vector<LineSetting> triedInOrder() const {
+    std::vector<LineSetting> out;
     for (const auto& p : progress) out.push_back(p.line);
     return out;
   }
 
   struct Progress {
     size_t index, count;
-    LineTry line;
+    LineSetting line;
   };
   ManualClock clock;
   FakeTimer timer{clock, 1000};
   FakeModulePort port;
-  RequestSequencer sequencer{port, timer};
-  ModuleFinder finder{port, sequencer};
+  journal::Journal journal;
+  link::LinkArbiter link{port, journal, timer};
+  ModuleFinder finder{link};
   std::vector<Progress> progress;
   std::vector<ModuleFinder::Result> results;
 };
 
-FinderPlan plan(std::vector<std::string> ports, std::optional<uint32_t> baud, int parityIndex) {
-  return {std::move(ports), baud, parityIndex, {1200, 2400, 4800, 9600, 19200, 38400, 57600, 15200}};
+FinderPlan plan(std::vector<std::string> ports, std::optional<uint32_t> baud, Parity parity) {
+  return {std::move(ports), baud, parity, {1200, 2400, 4800, 9600, 19200, 38400, 57600, 15200}};
 }
 
-LineTry at(uint32_t baud, int parityIndex, const std::string& port = "COM4") { return {port, baud, parityIndex}; }
+LineSetting at(uint32_t baud, Parity parity, const std::string& port = "COM4") { return {port, baud, parity}; }
 
 // The order every search follows after the chosen setting.
-std::vector<LineTry> fixedOrder(const std::string& port) {
-  std::vector<LineTry> out;
+std::vector<LineSetting> fixedOrder(const std::string& port) {
+  std::vector<LineSetting> out;
   for (uint32_t rate : kFinderRates) {
-    for (int p : {parity::None, parity::Even, parity::Odd}) out.push_back({port, rate, p});
+    for (Parity p : {Parity::None, Parity::Even, Parity::Odd}) out.push_back({port, rate, p});
   }
   return out;
 }
@@ -126,34 +120,34 @@ TEST(FinderOrder, TheChosenSettingFirstThenEveryRateAndParityOnceInTheFixedOrder
   struct Case {
     const char* name;
     FinderPlan plan;
-    std::vector<LineTry> expected;
+    std::vector<LineSetting> expected;
   };
-  auto chosenThenFixed = [](LineTry chosen) {
-    std::vector<LineTry> out{chosen};
-    for (const LineTry& t : fixedOrder(chosen.port)) {
+  auto chosenThenFixed = [](LineSetting chosen) {
+    std::vector<LineSetting> out{chosen};
+    for (const LineSetting& t : fixedOrder(chosen.port)) {
       if (!(t == chosen)) out.push_back(t);
     }
     return out;
   };
-  std::vector<LineTry> typedRate = chosenThenFixed(at(14400, parity::Odd));
-  typedRate.push_back(at(14400, parity::None));
-  typedRate.push_back(at(14400, parity::Even));
-  std::vector<LineTry> listOnly = fixedOrder("COM4");
-  for (int p : {parity::None, parity::Even, parity::Odd}) listOnly.push_back(at(250000, p));
-  std::vector<LineTry> twoPorts = fixedOrder("/dev/ttyUSB0");
-  for (const LineTry& t : fixedOrder("COM4")) twoPorts.push_back(t);
+  std::vector<LineSetting> typedRate = chosenThenFixed(at(14400, Parity::Odd));
+  typedRate.push_back(at(14400, Parity::None));
+  typedRate.push_back(at(14400, Parity::Even));
+  std::vector<LineSetting> listOnly = fixedOrder("COM4");
+  for (Parity p : {Parity::None, Parity::Even, Parity::Odd}) listOnly.push_back(at(250000, p));
+  std::vector<LineSetting> twoPorts = fixedOrder("/dev/ttyUSB0");
+  for (const LineSetting& t : fixedOrder("COM4")) twoPorts.push_back(t);
 
   const Case cases[] = {
-      {"the factory setting chosen", plan({"COM4"}, 9600, parity::None), fixedOrder("COM4")},
-      {"another setting chosen", plan({"COM4"}, 38400, parity::Even), chosenThenFixed(at(38400, parity::Even))},
-      {"a typed rate outside the list", plan({"COM4"}, 14400, parity::Odd), typedRate},
-      {"no rate in the baud entry", plan({"COM4"}, std::nullopt, parity::Even), fixedOrder("COM4")},
-      {"no parity selected", plan({"COM4"}, 9600, -1), fixedOrder("COM4")},
+      {"the factory setting chosen", plan({"COM4"}, 9600, Parity::None), fixedOrder("COM4")},
+      {"another setting chosen", plan({"COM4"}, 38400, Parity::Even), chosenThenFixed(at(38400, Parity::Even))},
+      {"a typed rate outside the list", plan({"COM4"}, 14400, Parity::Odd), typedRate},
+      {"no rate in the baud entry", plan({"COM4"}, std::nullopt, Parity::Even), fixedOrder("COM4")},
+      {"mark parity chosen", plan({"COM4"}, 9600, Parity::Mark), fixedOrder("COM4")},
       {"a listed rate outside the fixed order",
-       FinderPlan{{"COM4"}, 9600, parity::None, {9600, 250000, 1200}}, listOnly},
+       FinderPlan{{"COM4"}, 9600, Parity::None, {9600, 250000, 1200}}, listOnly},
       {"all ports, each once, the chosen first",
-       plan({"/dev/ttyUSB0", "COM4", "/dev/ttyUSB0"}, 9600, parity::None), twoPorts},
-      {"no port", plan({}, 9600, parity::None), {}},
+       plan({"/dev/ttyUSB0", "COM4", "/dev/ttyUSB0"}, 9600, Parity::None), twoPorts},
+      {"no port", plan({}, 9600, Parity::None), {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -173,12 +167,12 @@ TEST(FinderWindow, EachTryWaitsForTheAnswerAndItsCharactersButNeverLessThan300Ms
 
 TEST(FinderSearch, ASilentLineIsAskedOnceAtEverySettingInOrderAndEachWindowIsWaitedInFull) {
   Rig rig;
-  const FinderPlan p = plan({"COM4"}, 38400, parity::Even);
+  const FinderPlan p = plan({"COM4"}, 38400, Parity::Even);
   ASSERT_TRUE(rig.start(p));
   rig.run();
   EXPECT_EQ(rig.port.opens, finderTries(p));
   EXPECT_EQ(rig.port.writtenAt, finderTries(p));
-  EXPECT_TRUE(std::all_of(rig.port.writes.begin(), rig.port.writes.end(), [](const std::string& w) { return w == kQuery; }));
+  EXPECT_TRUE(std::all_of(rig.port.written.begin(), rig.port.written.end(), [](const std::string& w) { return w == kQuery; }));
   EXPECT_EQ(rig.triedInOrder(), finderTries(p));
   EXPECT_EQ(rig.clock.now, worstCaseMs(finderTries(p)));
   ASSERT_EQ(rig.results.size(), 1u);
@@ -189,19 +183,19 @@ TEST(FinderSearch, ASilentLineIsAskedOnceAtEverySettingInOrderAndEachWindowIsWai
 
 TEST(FinderSearch, AModuleHeardAtOneSettingOnlyIsFoundThereAndNothingMoreIsSent) {
   struct Case {
-    LineTry module;
-    LineTry chosen;
+    LineSetting module;
+    LineSetting chosen;
   };
   const Case cases[] = {
-      {at(9600, parity::None), at(9600, parity::None)},
-      {at(9600, parity::Odd), at(9600, parity::None)},
-      {at(38400, parity::Even), at(9600, parity::None)},
-      {at(1200, parity::Odd), at(19200, parity::Even)},
-      {at(15200, parity::None), at(9600, parity::Odd)},
-      {at(19200, parity::Even), at(19200, parity::Even)},
+      {at(9600, Parity::None), at(9600, Parity::None)},
+      {at(9600, Parity::Odd), at(9600, Parity::None)},
+      {at(38400, Parity::Even), at(9600, Parity::None)},
+      {at(1200, Parity::Odd), at(19200, Parity::Even)},
+      {at(15200, Parity::None), at(9600, Parity::Odd)},
+      {at(19200, Parity::Even), at(19200, Parity::Even)},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(tryText(c.module));
+    SCOPED_TRACE(c.module.text());
     Rig rig;
     rig.port.module = c.module;
     const FinderPlan p = plan({"COM4"}, c.chosen.baud, c.chosen.parity);
@@ -213,9 +207,9 @@ TEST(FinderSearch, AModuleHeardAtOneSettingOnlyIsFoundThereAndNothingMoreIsSent)
     EXPECT_EQ(r.found, c.module);
     EXPECT_EQ(std::string(r.answer.begin(), r.answer.end()), kAnswer);
     // Every setting before the module's was asked once, none after it.
-    const std::vector<LineTry> all = finderTries(p);
+    const std::vector<LineSetting> all = finderTries(p);
     const auto foundAt = std::find(all.begin(), all.end(), c.module);
-    EXPECT_EQ(rig.port.writtenAt, std::vector<LineTry>(all.begin(), foundAt + 1));
+    EXPECT_EQ(rig.port.writtenAt, std::vector<LineSetting>(all.begin(), foundAt + 1));
     EXPECT_FALSE(rig.port.opened);
     EXPECT_FALSE(rig.timer.isActive());
   }
@@ -225,17 +219,17 @@ TEST(FinderSearch, ASettingThePortRefusesIsPassedOverAndAPortThatWillNotOpenIsNo
   Rig rig;
   rig.port.refusedRates = {19200, 115200};
   rig.port.unavailablePorts["COM1"] = "Error opening serial port";
-  rig.port.module = at(4800, parity::Even, "/dev/ttyUSB0");
-  ASSERT_TRUE(rig.start(plan({"COM1", "/dev/ttyUSB0"}, 9600, parity::None)));
+  rig.port.module = at(4800, Parity::Even, "/dev/ttyUSB0");
+  ASSERT_TRUE(rig.start(plan({"COM1", "/dev/ttyUSB0"}, 9600, Parity::None)));
   rig.run();
   ASSERT_EQ(rig.results.size(), 1u);
-  EXPECT_EQ(rig.results[0].found, at(4800, parity::Even, "/dev/ttyUSB0"));
+  EXPECT_EQ(rig.results[0].found, at(4800, Parity::Even, "/dev/ttyUSB0"));
   const auto opensOf = [&](const std::string& port) {
-    return std::count_if(rig.port.opens.begin(), rig.port.opens.end(), [&](const LineTry& t) { return t.port == port; });
+    return std::count_if(rig.port.opens.begin(), rig.port.opens.end(), [&](const LineSetting& t) { return t.port == port; });
   };
   EXPECT_EQ(opensOf("COM1"), 1);
-  for (const LineTry& t : rig.port.writtenAt) {
-    EXPECT_TRUE(t.baud != 19200 && t.baud != 115200) << tryText(t);
+  for (const LineSetting& t : rig.port.writtenAt) {
+    EXPECT_TRUE(t.baud != 19200 && t.baud != 115200) << t.text();
   }
   // 9600, 19200 (refused), 38400, 57600, 115200 (refused), then 4800 none
   // and even: the refused ones cost no window.
@@ -245,12 +239,12 @@ TEST(FinderSearch, ASettingThePortRefusesIsPassedOverAndAPortThatWillNotOpenIsNo
 
 TEST(FinderSearch, CancelledHalfWayItSendsNothingMoreAndClosesThePort) {
   Rig rig;
-  rig.port.module = at(1200, parity::Odd);  // would be found late
-  ASSERT_TRUE(rig.start(plan({"COM4"}, 9600, parity::None)));
+  rig.port.module = at(1200, Parity::Odd);  // would be found late
+  ASSERT_TRUE(rig.start(plan({"COM4"}, 9600, Parity::None)));
   rig.run(13);
   ASSERT_TRUE(rig.finder.running());
   ASSERT_TRUE(rig.port.opened);
-  const size_t sent = rig.port.writes.size();
+  const size_t sent = rig.port.written.size();
   rig.finder.cancel();
   ASSERT_EQ(rig.results.size(), 1u);
   EXPECT_EQ(rig.results[0].outcome, Outcome::Cancelled);
@@ -258,10 +252,10 @@ TEST(FinderSearch, CancelledHalfWayItSendsNothingMoreAndClosesThePort) {
   EXPECT_FALSE(rig.port.opened);
   EXPECT_FALSE(rig.timer.isActive());
   rig.clock.advance(60'000);
-  EXPECT_EQ(rig.port.writes.size(), sent);
+  EXPECT_EQ(rig.port.written.size(), sent);
   EXPECT_EQ(rig.results.size(), 1u);
   // A new search can start at once.
-  EXPECT_TRUE(rig.start(plan({"COM4"}, 9600, parity::None)));
+  EXPECT_TRUE(rig.start(plan({"COM4"}, 9600, Parity::None)));
 }
 
 TEST(FinderMessage, NothingAnsweredSaysWhatWasTriedOnEachPortAndWhatToCheck) {
@@ -293,7 +287,7 @@ TEST(FinderMessage, NothingAnsweredSaysWhatWasTriedOnEachPortAndWhatToCheck) {
     SCOPED_TRACE(c.name);
     Rig rig;
     c.setUp(rig.port);
-    ASSERT_TRUE(rig.start(plan(c.ports, 9600, parity::None)));
+    ASSERT_TRUE(rig.start(plan(c.ports, 9600, Parity::None)));
     rig.run();
     ASSERT_EQ(rig.results.size(), 1u);
     EXPECT_EQ(rig.results[0].outcome, Outcome::NothingAnswered);
@@ -304,4 +298,4 @@ TEST(FinderMessage, NothingAnsweredSaysWhatWasTriedOnEachPortAndWhatToCheck) {
 }
 
 }  // namespace
-}  // namespace tq::engine::testing
+}  // namespace tq::requests

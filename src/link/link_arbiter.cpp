@@ -1,0 +1,193 @@
+#include "link/link_arbiter.h"
+
+#include <chrono>
+
+#include "serial/comm_types.h"
+#include "serial/comm_threads.h"
+#include "serial/posix_device.h"
+
+namespace tq::link {
+
+namespace {
+
+constexpr int64_t kNsPerMs = 1'000'000;
+
+journal::Moment systemNow() {
+  const int64_t wallMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  return {wallMs, serial::monotonicNs()};
+}
+
+}  // namespace
+
+LinkArbiter::LinkArbiter(link::Port& port, journal::Journal& journal, engine::Timer& sequenceTimer)
+    : port_(port), journal_(journal), sequencer_(*this, sequenceTimer), clock_(systemNow) {
+  port_.listen(this);
+}
+
+LinkArbiter::~LinkArbiter() { port_.listen(nullptr); }
+
+journal::Moment LinkArbiter::now() const { return clock_(); }
+
+LineSetting LinkArbiter::setting() const {
+  return {port_.name(), port_.baudRate(), port_.parity(), port_.rts(), port_.dtr()};
+}
+
+void LinkArbiter::journalEvent(std::string text) { journal_.event(std::move(text), now()); }
+
+void LinkArbiter::addHangupListener(std::function<void(const LostPort&)> listener) {
+  hangupListeners_.push_back(std::move(listener));
+}
+
+bool LinkArbiter::heldFromEngine(const char* what) {
+  if (!claimed()) return false;
+  journalEvent(std::string(what) + " refused: " + holder_ + " holds the port");
+  return true;
+}
+
+void LinkArbiter::closePort(const std::string& reason) {
+  if (!port_.isOpen() || heldFromEngine("Close")) return;
+  closeNow(reason);
+}
+
+void LinkArbiter::close(const std::string& reason) { closeNow(reason); }
+
+void LinkArbiter::closeNow(const std::string& reason) {
+  if (!port_.isOpen()) return;
+  port_.close();
+  journalEvent("Port " + port_.name() + " closed" + (reason.empty() ? "" : " " + reason));
+}
+
+void LinkArbiter::setBaudRate(uint32_t baud) {
+  if (!claimed()) port_.setBaudRate(baud);
+}
+
+void LinkArbiter::setParity(Parity parity) {
+  if (!claimed()) port_.setParity(parity);
+}
+
+void LinkArbiter::setCommName(const std::string& name) {
+  if (!claimed()) port_.setName(name);
+}
+
+void LinkArbiter::disableXonXoff() {
+  if (!claimed()) port_.setXonXoff(false);
+}
+
+void LinkArbiter::setDtr(bool enable) {
+  if (!claimed()) port_.setDtr(enable);
+}
+
+void LinkArbiter::setRts(bool enable) {
+  if (!claimed()) port_.setRts(enable);
+}
+
+void LinkArbiter::openPort() {
+  if (heldFromEngine("Open")) throw serial::ECommsError("The serial port is in use by " + holder_ + ".");
+  openNow();
+}
+
+void LinkArbiter::openNow() {
+  const std::string line = settingText(port_.baudRate(), port_.parity());
+  try {
+    port_.open();
+  } catch (const serial::ECommsError& e) {
+    journalEvent("Port " + port_.name() + " not opened (" + line + "): " + e.what());
+    throw;
+  }
+  journal_.portOpened("Port " + port_.name() + " opened, " + line, now());
+  lost_.reset();
+  // Found now: once an adapter is pulled its by-id name is gone too.
+  lastOpened_ = {port_.name(), serial::stableNameFor(port_.name()), serial::probeDevice(port_.name())};
+}
+
+// The same steps as the engine's open, in the same order: the modem lines
+// once the port is open.
+void LinkArbiter::openWith(const LineSetting& line) {
+  port_.setName(line.port);
+  port_.setBaudRate(line.baud);
+  port_.setParity(line.parity);
+  port_.setXonXoff(false);
+  openNow();
+  port_.setDtr(line.dtr);
+  port_.setRts(line.rts);
+}
+
+bool LinkArbiter::writeData(std::span<const uint8_t> bytes) {
+  if (claimed()) {
+    if (!bytes.empty()) {
+      journalEvent("Not sent, " + holder_ + " holds the port: " +
+                   journal::dissectBlock(journal::Direction::Sent, bytes, {}).summary());
+    }
+    return false;
+  }
+  return send(bytes);
+}
+
+bool LinkArbiter::send(std::span<const uint8_t> bytes) {
+  const journal::Moment at = now();
+  if (!port_.write(bytes)) {
+    if (!bytes.empty()) {
+      journal_.event("Not sent, the port is closed: " +
+                         journal::dissectBlock(journal::Direction::Sent, bytes, {}, journal::Detail::Summary).summary(),
+                     at);
+    }
+    return false;
+  }
+  journal_.sent(bytes, at);
+  return true;
+}
+
+void LinkArbiter::blockArrived(std::span<const uint8_t> block, int64_t endedNs, uint64_t session) {
+  // Stamped when the receive thread ended the block, not when it was taken
+  // here: the answer time is the line's, not the window's.
+  const journal::Moment taken = now();
+  const int64_t ageMs = (taken.monoNs - endedNs) / kNsPerMs;
+  journal_.received(block, {taken.wallMs - ageMs, endedNs});
+  if (onAnyBlock) onAnyBlock(block);
+  if (claimed()) {
+    // A block of an earlier open (a late answer to an earlier setting) is
+    // journaled only.
+    if (port_.isOpen() && session == port_.session()) sequencer_.blockReceived(block);
+  } else if (onEngineBlock) {
+    onEngineBlock(block, static_cast<int>(ageMs));
+  }
+}
+
+void LinkArbiter::receiveError(uint32_t errors) {
+  if (errors & serial::line_error::kReceiveQueueOverflow) {
+    journalEvent("Receive overrun: " + std::to_string(port_.receiveOverrunBytes()) +
+                 " bytes dropped since the port was opened");
+  }
+  if (onReceiveError) onReceiveError(errors);
+}
+
+void LinkArbiter::hungUp(uint64_t session) {
+  // A hang-up of an open closed since would close the port open now.
+  if (!port_.isOpen() || session != port_.session()) return;
+  const LineSetting line = setting();
+  port_.close();
+  journalEvent("Port " + line.port + " closed: the device hung up (adapter unplugged, device gone or far end closed)");
+  const bool known = lastOpened_.name == line.port;
+  lost_.emplace(LostPort{line, serial::DeviceWatch(line.port, known ? lastOpened_.stableName : std::string(),
+                                                   known ? lastOpened_.seen : std::nullopt)});
+  sequencer_.portLost("The serial port " + line.port +
+                      " hung up (adapter unplugged, device gone or far end closed).");
+  // A copy: a listener may open the port again, which forgets the loss.
+  const LostPort lost = *lost_;
+  for (const auto& listener : hangupListeners_) listener(lost);
+}
+
+bool LinkArbiter::run(ExclusiveRun run) {
+  if (claimed()) return false;
+  holder_ = std::move(run.holder);
+  sequencer_.start(std::move(run.steps), std::move(run.callbacks));
+  return true;
+}
+
+void LinkArbiter::cancelRun() { sequencer_.cancel(); }
+
+void LinkArbiter::timerFired() { sequencer_.timerFired(); }
+
+}  // namespace tq::link
