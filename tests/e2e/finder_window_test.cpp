@@ -33,7 +33,7 @@ class FinderWindow : public WindowTest {
     FinderDialog warmUp(form.get());
     warmUp.showTry(0, 27, "COM4 at 9600 baud, parity none", 9);
     warmUp.show();
-    pumpFor(100);
+    warmUp.grab();  // paints now, so the pool's threads are started now
   }
 
   void choosePort(const std::string& path) {
@@ -148,7 +148,9 @@ TEST_F(FinderWindow, OnASilentLineEverySettingIsTriedOnceAndOneMessageSaysWhatWa
               "the window's events waited at most %lld ms\n",
               static_cast<long long>(took.elapsed()), tries.size(), static_cast<long long>(requests::worstCaseMs(tries)),
               static_cast<long long>(longestGapMs));
-  pumpFor(200);
+  // Nothing is left that could say more (no sequence, claim or timer,
+  // checked below) but what is queued already.
+  QCoreApplication::processEvents();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind("No module answered the communication query \"QQQ#QV#\".", 0), 0u) << messages[0];
   EXPECT_NE(messages[0].find(module.linkPath() + ": 9600, 19200, 38400, 57600, 115200, 4800, 2400, 1200 and 15200 baud"),
@@ -178,7 +180,9 @@ TEST_F(FinderWindow, CancelledHalfWayNothingChangesAndThePortIsClosed) {
       << step->text().toStdString();
   finder().dialog()->findChild<QPushButton*>("FinderCancel")->click();
   EXPECT_FALSE(finder().running());
-  pumpFor(1000);  // longer than any answer window: nothing more goes out
+  // Nothing is left that could send (no sequence, claim or timer, checked
+  // below) but what is queued already.
+  QCoreApplication::processEvents();
   EXPECT_EQ(sentSince(journalBefore).size(), 3u);
   EXPECT_TRUE(messages.empty()) << lastMessage();
   EXPECT_EQ(control<QComboBox>(*form, "SPREALCOM")->currentText().toStdString(), module.linkPath());
@@ -199,7 +203,7 @@ TEST_F(FinderWindow, APortThatHangsUpUnderTheSearchEndsItWithOneMessageAndNoBann
   choosePort(module.linkPath());
   click("FindModuleButton");
   ASSERT_TRUE(pumpUntil([&] { return !messages.empty(); }, 10'000));
-  pumpFor(200);
+  QCoreApplication::processEvents();  // as above: only what is queued can follow
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind("Find Module stopped: The serial port " + module.linkPath() + " hung up", 0), 0u)
       << messages[0];
