@@ -354,6 +354,7 @@ TEST(OpenClose, OpensWithTheChosenSettingsThenSetsTheModemLines) {
     EXPECT_EQ(h.text("Button1"), "Open");
     EXPECT_FALSE(h.view.get("Button6").enabled);
     EXPECT_EQ(h.port.calls.back(), "close");
+    EXPECT_EQ(h.port.closeReasons.back(), kClosedByOperator);
   }
 }
 
@@ -396,6 +397,7 @@ TEST(OpenClose, Timer4ClosesThePortWhenItFires) {
   h.clock.advance(1);
   EXPECT_FALSE(h.engine.portOpen());
   EXPECT_FALSE(h.port.open);
+  EXPECT_EQ(h.port.closeReasons.back(), kClosedByTimer4);
   EXPECT_EQ(h.text("Button1"), "Open");
   EXPECT_FALSE(h.view.get("Button6").enabled);
   EXPECT_FALSE(h.timer4.isActive());
