@@ -5,6 +5,7 @@
 // bytes alone; nothing here knows about the window.
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tq {
@@ -44,5 +45,18 @@ struct Dissection {
     return fault ? title + " \u2014 " + fault->verdict : title;
   }
 };
+
+// Marks `field` with `verdict`: a fault unless `bad` says otherwise.
+inline void judge(DissectedField& field, std::string verdict, bool bad = true) {
+  field.verdict = std::move(verdict);
+  field.bad = bad;
+}
+
+// "frame ends after 5 of 8 bytes"; "of at least 8" where the frame's length
+// is not known yet.
+inline std::string cutShort(size_t got, size_t expected, bool atLeast = false) {
+  return "frame ends after " + std::to_string(got) + " of " + (atLeast ? "at least " : "") +
+         std::to_string(expected) + " bytes";
+}
 
 }  // namespace tq

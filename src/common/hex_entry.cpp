@@ -31,4 +31,22 @@ std::vector<uint8_t> parseHexEntry(std::string_view text, size_t maxBytes) {
   return bytes;
 }
 
+std::optional<std::vector<uint8_t>> searchBytes(std::string_view text) {
+  std::vector<uint8_t> bytes;
+  int high = -1;
+  for (const char c : text) {
+    if (c == ' ') continue;
+    const int digit = upperHexDigit(c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c);
+    if (digit < 0) return std::nullopt;
+    if (high < 0) {
+      high = digit;
+    } else {
+      bytes.push_back(static_cast<uint8_t>(high * 16 + digit));
+      high = -1;
+    }
+  }
+  if (high >= 0 || bytes.empty()) return std::nullopt;
+  return bytes;
+}
+
 }  // namespace tq

@@ -2,6 +2,7 @@
 // Bytes typed as hex pairs separated by single blanks ("01 03 00 00"), as the
 // custom HART read commands and the manual HART command take them.
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -21,5 +22,10 @@ int upperHexDigit(char c);
 // InputRefused("NO SPACK"), also for fewer than two characters. Digits are
 // '0'-'9' and upper-case 'A'-'F': else InputRefused("Data eeore!").
 std::vector<uint8_t> parseHexEntry(std::string_view text, size_t maxBytes);
+
+// A search text read as bytes: hex pairs in either case, blanks anywhere
+// ("0d0a", "0D 0A", "0 D0A"). Nothing unless it is an even number, at least
+// two, of hex digits and blanks only: then it is searched for as text.
+std::optional<std::vector<uint8_t>> searchBytes(std::string_view text);
 
 }  // namespace tq

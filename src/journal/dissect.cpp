@@ -18,8 +18,6 @@ namespace {
 
 // An event's text in the title, bounded.
 constexpr size_t kMaxEventTitle = 200;
-constexpr uint8_t kExceptionFlag = 0x80;
-constexpr size_t kMaxNoiseBeforeAnswer = 4;
 constexpr uint8_t kUtf8Continuation = 0x80;
 constexpr uint8_t kUtf8ContinuationMask = 0xC0;
 
@@ -51,22 +49,6 @@ Dissection sent(std::span<const uint8_t> bytes, Detail detail) {
   return dissectRaw(bytes, detail == Detail::Full);
 }
 
-// The answer to the MODBUS request: from its slave, to its function (or an
-// exception to it), or too short to tell.
-bool answersRequest(std::span<const uint8_t> bytes, std::span<const uint8_t> request) {
-  if (bytes.empty() || bytes[0] != request[0]) return false;
-  return bytes.size() < 2 || (bytes[1] & ~kExceptionFlag) == request[1];
-}
-
-// Where the answer starts: at once, or after a few bytes of noise such as an
-// RS485 line turning round leaves; npos when it is not there.
-size_t answerStart(std::span<const uint8_t> bytes, std::span<const uint8_t> request) {
-  for (size_t at = 0; at < std::min(bytes.size(), kMaxNoiseBeforeAnswer + 1); ++at) {
-    if (answersRequest(bytes.subspan(at), request)) return at;
-  }
-  return std::string_view::npos;
-}
-
 // `d` dissected from `bytes` after their first `skipped`, its fields put
 // back where they stand in the block, behind `first`.
 Dissection behind(DissectedField first, Dissection d, size_t skipped) {
@@ -88,7 +70,8 @@ Dissection received(std::span<const uint8_t> bytes, std::span<const uint8_t> las
       if (auto d = protocol::dissectConfigReply(bytes)) return *std::move(d);
       break;
     case Context::Modbus:
-      if (const size_t at = answerStart(bytes, lastSent); at != std::string_view::npos) {
+      if (const auto found = tools::modbusAnswerStart(bytes, lastSent)) {
+        const size_t at = *found;
         Dissection d = tools::dissectModbusAnswer(bytes.subspan(at), lastSent);
         if (at == 0) return d;
         const std::string noise = std::to_string(at) + (at == 1 ? " byte" : " bytes") + " before the answer";

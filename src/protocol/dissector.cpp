@@ -51,16 +51,6 @@ std::string counted(size_t n, std::string_view what) {
 
 std::string quoted(char c) { return "'" + latin1ToUtf8(std::string_view(&c, 1)) + "'"; }
 
-void judge(DissectedField& field, std::string verdict, bool bad = true) {
-  field.verdict = std::move(verdict);
-  field.bad = bad;
-}
-
-std::string cutShort(size_t got, size_t expected, bool atLeast = false) {
-  return "frame ends after " + std::to_string(got) + " of " + (atLeast ? "at least " : "") +
-         std::to_string(expected) + " bytes";
-}
-
 // The bytes after a frame's '#', which the module would take for the start
 // of another frame.
 void trailing(std::string_view text, size_t end, Dissection& d) {

@@ -92,11 +92,6 @@ std::string functionText(uint8_t f) {
   return hexByte(f) + (name.empty() ? " (a function this tool does not know)" : " " + std::string(name));
 }
 
-std::string cutShort(size_t got, size_t expected, bool atLeast) {
-  return "frame ends after " + std::to_string(got) + " of " + (atLeast ? "at least " : "") +
-         std::to_string(expected) + " bytes";
-}
-
 enum class Kind { Request, Answer };
 
 // The frame's whole length from what it holds so far, or the least it can
@@ -266,11 +261,6 @@ void bits(std::span<const uint8_t> frame, size_t at, size_t count, uint8_t f, in
   }
 }
 
-void judge(DissectedField& field, std::string verdict) {
-  field.verdict = std::move(verdict);
-  field.bad = true;
-}
-
 Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const uint8_t> request) {
   Dissection d;
   d.protocol = Protocol::Modbus;
@@ -411,5 +401,18 @@ Dissection dissectModbusAnswer(std::span<const uint8_t> bytes, std::span<const u
 
 bool isModbusRequest(std::span<const uint8_t> bytes) { return wholeFrameChecks(Kind::Request, bytes); }
 bool isModbusAnswer(std::span<const uint8_t> bytes) { return wholeFrameChecks(Kind::Answer, bytes); }
+
+std::optional<size_t> modbusAnswerStart(std::span<const uint8_t> bytes, std::span<const uint8_t> request) {
+  constexpr size_t kMaxNoiseBeforeAnswer = 4;
+  if (request.size() < 2) return std::nullopt;
+  auto answers = [&](std::span<const uint8_t> from) {
+    if (from.empty() || from[0] != request[0]) return false;
+    return from.size() < 2 || (from[1] & ~kExceptionFlag) == request[1];
+  };
+  for (size_t at = 0; at < std::min(bytes.size(), kMaxNoiseBeforeAnswer + 1); ++at) {
+    if (answers(bytes.subspan(at))) return at;
+  }
+  return std::nullopt;
+}
 
 }  // namespace tq::tools

@@ -2,7 +2,9 @@
 // The exchange journal's view of MODBUS RTU: a request and its answer taken
 // apart field by field, the CRC checked, a frame cut short said as such.
 // Any bytes are safe: nothing is read beyond the span and nothing throws.
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -33,5 +35,11 @@ Dissection dissectModbusAnswer(std::span<const uint8_t> bytes, std::span<const u
 // bytes without knowing what was sent.
 bool isModbusRequest(std::span<const uint8_t> bytes);
 bool isModbusAnswer(std::span<const uint8_t> bytes);
+
+// Where the answer to `request` starts in `bytes`: at once, or after a few
+// bytes of noise such as an RS485 line turning round leaves. An answer is
+// from the request's slave and to its function (or an exception to it), or
+// too short to tell. Nothing when it is not there or `request` is empty.
+std::optional<size_t> modbusAnswerStart(std::span<const uint8_t> bytes, std::span<const uint8_t> request);
 
 }  // namespace tq::tools

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/hex_entry.h"
 #include "journal/export.h"
 #include "ui/warning_color.h"
 
@@ -221,16 +222,9 @@ void JournalFilter::setChoice(int choice) {
 
 void JournalFilter::setSearch(const QString& text) {
   search_ = text.trimmed();
-  searchBytes_.clear();
-  QString hex = search_;
-  hex.remove(QLatin1Char(' '));
-  bool isHex = !hex.isEmpty() && hex.size() % 2 == 0;
-  for (int i = 0; isHex && i < hex.size(); i += 2) {
-    bool ok = false;
-    searchBytes_.push_back(static_cast<uint8_t>(hex.mid(i, 2).toUInt(&ok, 16)));
-    isHex = ok;
-  }
-  if (!isHex) searchBytes_.clear();
+  const QByteArray latin1 = search_.toLatin1();  // a character beyond Latin-1 is no hex digit
+  searchBytes_ = searchBytes(std::string_view(latin1.constData(), static_cast<size_t>(latin1.size())))
+                     .value_or(std::vector<uint8_t>{});
   invalidateRowsFilter();
 }
 
