@@ -4,12 +4,15 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QScrollBar>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QLineEdit>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -32,6 +35,7 @@
 #include "ui/journal_dock.h"
 #include "ui/pictures.h"
 #include "ui/port_banner.h"
+#include "ui/window_memory.h"
 #include "ui/window_menus.h"
 #include "ui/toolkit_timer.h"
 #include "ui/window_view.h"
@@ -306,12 +310,34 @@ void TForm1::addHartPage() {
   link_->onAnyBlock = [this](std::span<const uint8_t> block) { hartPage_->showReplyStatus(block); };
 }
 
+void TForm1::remember(std::unique_ptr<WindowMemory> memory) {
+  memory_ = std::move(memory);
+  memory_->restore(*this, [this](const std::string& line) { link_->journalEvent(line); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (memory_) memory_->save(*this);
+  QMainWindow::closeEvent(event);
+}
+
 void TForm1::saveJournal() {
-  const QString path = askSaveFileName_ ? askSaveFileName_()
-                                        : QFileDialog::getSaveFileName(this, QStringLiteral("Save Journal"), QString(),
-                                                                       QStringLiteral("Text (*.txt);;CSV (*.csv)"));
+  QString path;
+  if (askSaveFileName_) {
+    path = askSaveFileName_();
+  } else {
+    const QString text = QStringLiteral("Text (*.txt)");
+    const QString csv = QStringLiteral("CSV (*.csv)");
+    QString type = text;
+    path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Journal"),
+                                        memory_ ? memory_->folder(QStringLiteral("journal")) : QString(),
+                                        text + QStringLiteral(";;") + csv, &type);
+    // The type chosen names the file when the name has no extension of its own.
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += type == csv ? ".csv" : ".txt";
+  }
   if (path.isEmpty()) return;
-  const QString reason = journalDock_->saveTo(path);
+  if (memory_) memory_->chosen(QStringLiteral("journal"), path);
+  const QString reason = journalDock_->saveTo(path, {TQ_VERSION, link_->setting().text() + (link_->isOpen() ? ", open" : ", closed"),
+                                                     QDateTime::currentMSecsSinceEpoch()});
   if (!reason.isEmpty()) {
     showMessage(QStringLiteral("The journal could not be saved to %1: %2. The journal is kept.").arg(path, reason));
   }
