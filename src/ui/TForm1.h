@@ -10,6 +10,8 @@
 #include "engine/transaction_engine.h"
 #include "journal/journal.h"
 
+class QLabel;
+
 namespace Ui {
 class TForm1;
 }
@@ -160,6 +162,8 @@ class TForm1 : public QMainWindow {
   void buildMenusAndJournal();
   void buildFinderAndBanner();
   void addHartPage();
+  // PortStateLabel: the port, its line setting, open or closed.
+  void showPortState();
   // The twelve COMn items stay; the devices present now follow them.
   void refreshPortList();
 
@@ -188,6 +192,7 @@ class TForm1 : public QMainWindow {
   std::function<bool(const QString&)> questionSink_;
   std::string lastHandler_;
   int fixedPortItems_ = 0;
+  QLabel* portState_ = nullptr;
 };
 
 }  // namespace tq::ui
