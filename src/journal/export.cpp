@@ -94,6 +94,7 @@ std::string entryText(const Journal& journal, const Entry& entry) {
       << directionMark(entry.direction) << '\t' << (entry.bytes ? std::to_string(entry.byteCount()) : "") << '\t'
       << entry.summary << '\n';
   if (entry.bytes) {
+    out << kIndent << "Bytes: " << bytesDisplay(*entry.bytes) << '\n';
     const Dissection d = journal.dissect(entry);
     for (const DissectedField& f : d.fields) {
       out << kIndent << f.name;
@@ -107,7 +108,11 @@ std::string entryText(const Journal& journal, const Entry& entry) {
   return out.str();
 }
 
-void writeText(const Journal& journal, std::ostream& out) {
+void writeText(const Journal& journal, std::ostream& out, const SavedFrom& from) {
+  out << "TQ580-N exchange journal\n"
+      << "Tool version: " << from.toolVersion << '\n'
+      << "Port: " << from.port << '\n'
+      << "Saved: " << dateAndTime(from.savedAtMs) << "\n\n";
   out << "Time\t+ms\tDir\tBytes\tSummary\n";
   if (journal.dropped() > 0) out << droppedText(journal.dropped()) << '\n';
   for (size_t i = 0; i < journal.size(); ++i) out << entryText(journal, journal.at(i));

@@ -23,11 +23,20 @@ std::string byteRange(const DissectedField& field);
 // "1234 older entries dropped".
 std::string droppedText(uint64_t dropped);
 
-// One entry as a line of the view, and its dissection indented below it.
+// One entry as a line of the view, then its bytes in hex as the send
+// buffer shows them ("51 51 51 23 ") and its dissection, indented below it.
 std::string entryText(const Journal& journal, const Entry& entry);
 
-// The whole journal, not only what a filter shows.
-void writeText(const Journal& journal, std::ostream& out);
+// What a saved text journal starts with: the tool, the port and its line
+// setting, and when it was saved.
+struct SavedFrom {
+  std::string toolVersion;  // "1.0"
+  std::string port;         // "COM4, 9600 baud, parity none, open"
+  int64_t savedAtMs = 0;    // wall clock
+};
+
+// The whole journal, not only what a filter shows, under its heading.
+void writeText(const Journal& journal, std::ostream& out, const SavedFrom& from);
 // time, ms since the port opened, response ms, direction, byte count, hex,
 // summary; one line per entry after a header line.
 void writeCsv(const Journal& journal, std::ostream& out);

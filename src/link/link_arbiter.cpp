@@ -57,6 +57,7 @@ void LinkArbiter::closeNow(const std::string& reason) {
   if (!port_.isOpen()) return;
   port_.close();
   journalEvent("Port " + port_.name() + " closed" + (reason.empty() ? "" : " " + reason));
+  if (onOpenChanged) onOpenChanged();
 }
 
 void LinkArbiter::setBaudRate(uint32_t baud) {
@@ -100,6 +101,7 @@ void LinkArbiter::openNow() {
   lost_.reset();
   // Found now: once an adapter is pulled its by-id name is gone too.
   lastOpened_ = {port_.name(), serial::stableNameFor(port_.name()), serial::probeDevice(port_.name())};
+  if (onOpenChanged) onOpenChanged();
 }
 
 // The same steps as the engine's open, in the same order: the modem lines
@@ -169,6 +171,7 @@ void LinkArbiter::hungUp(uint64_t session) {
   const LineSetting line = setting();
   port_.close();
   journalEvent("Port " + line.port + " closed: the device hung up (adapter unplugged, device gone or far end closed)");
+  if (onOpenChanged) onOpenChanged();
   const bool known = lastOpened_.name == line.port;
   lost_.emplace(LostPort{line, serial::DeviceWatch(line.port, known ? lastOpened_.stableName : std::string(),
                                                    known ? lastOpened_.seen : std::nullopt)});

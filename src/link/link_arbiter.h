@@ -57,6 +57,8 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   std::function<void(std::span<const uint8_t> block, int ageMs)> onEngineBlock;
   // Every block received, run or not, after the journal took it.
   std::function<void(std::span<const uint8_t> block)> onAnyBlock;
+  // The port opened or closed, for whatever reason.
+  std::function<void()> onOpenChanged;
   // Bytes were dropped on the way in, or other line errors; their flags.
   std::function<void(uint32_t errors)> onReceiveError;
   // The device hung up: the port is closed, the lost port recorded and a

@@ -2,6 +2,8 @@
 // Decoders of the module's parameter replies: the received text in, the
 // control changes out (and, where a field was not a number, the message to
 // show after them). None of them reads beyond the text it is given.
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "common/assignment.h"
@@ -29,5 +31,10 @@ Decoded decodeOutputSettingsReply(std::string_view text);
 
 // "QX3" marker and the groups "AVAL:", "BVAL:": the outputs' present values.
 Decoded decodeOutputValuesReply(std::string_view text);
+
+// The first refusal in the module's answer to a setting, as the operator
+// reads it: "ADR: ERR,RANGE" for "ADR:ERR,RANGE#", "the frame: ERR:UNKNOWN"
+// for "ERR:UNKNOWN#"; nothing when every group took.
+std::optional<std::string> settingRefusal(std::string_view answer);
 
 }  // namespace tq::protocol

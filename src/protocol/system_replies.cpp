@@ -70,4 +70,20 @@ Decoded decodeSystemReply(std::string_view text) {
   return out;
 }
 
+std::optional<std::string> settingRefusal(std::string_view answer) {
+  constexpr std::string_view kRefused = "ERR";
+  while (!answer.empty()) {
+    const size_t end = std::min(answer.find('#'), answer.size());
+    const std::string_view group = answer.substr(0, end);
+    answer.remove_prefix(std::min(end + 1, answer.size()));
+    const size_t colon = group.find(':');
+    if (colon == std::string_view::npos) continue;
+    const std::string_view word = group.substr(0, colon);
+    const std::string_view rest = group.substr(colon + 1);
+    if (word == kRefused) return "the frame: " + std::string(group);
+    if (rest.starts_with(kRefused)) return std::string(word) + ": " + std::string(rest);
+  }
+  return std::nullopt;
+}
+
 }  // namespace tq::protocol

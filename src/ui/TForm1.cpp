@@ -4,12 +4,15 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QScrollBar>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QLineEdit>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -20,6 +23,7 @@
 
 #include "link/comm_port.h"
 #include "link/link_arbiter.h"
+#include "protocol/replies.h"
 #include "requests/config_requests.h"
 #include "requests/hart_requests.h"
 #include "requests/tool_requests.h"
@@ -32,6 +36,7 @@
 #include "ui/journal_dock.h"
 #include "ui/pictures.h"
 #include "ui/port_banner.h"
+#include "ui/window_memory.h"
 #include "ui/window_menus.h"
 #include "ui/toolkit_timer.h"
 #include "ui/window_view.h"
@@ -44,6 +49,8 @@ namespace {
 constexpr int kTimer2IntervalMs = 300;
 constexpr int kTimer3InitialMs = 1000;
 constexpr int kTimer4InitialMs = 1000;
+// A refusal named in the status bar is cut here: a noisy answer is no longer.
+constexpr size_t kShownRefusalMax = 60;
 // Each step of a sequence sets its own answer window.
 constexpr int kSequencerInitialMs = 1000;
 
@@ -104,6 +111,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
     Comm1ReceiveData(block.data(), static_cast<uint16_t>(block.size()), ageMs);
   };
   link_->onReceiveError = [this](uint32_t errors) { Comm1ReceiveError(errors); };
+  link_->onOpenChanged = [this] { showPortState(); };
   link_->addHangupListener([this](const link::LostPort& lost) { PortHungUp(lost); });
   connect(SequencerTimer, &QTimer::timeout, this, [this] { guard("SequencerTimer", [this] { link_->timerFired(); }); });
 
@@ -127,6 +135,11 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   hart_ = std::make_unique<requests::HartRequests>(*engine_, *view_, localeDecimalSeparator());
   tools_ = std::make_unique<requests::ToolRequests>(*engine_, *view_, localeDecimalSeparator());
   outputs_ = std::make_unique<requests::OutputRequests>(*engine_, *view_);
+
+  portState_ = new QLabel(this);
+  portState_->setObjectName(QStringLiteral("PortStateLabel"));
+  statusBar()->addPermanentWidget(portState_);
+  showPortState();
 
   wireControls();
   buildMenusAndJournal();
@@ -306,12 +319,44 @@ void TForm1::addHartPage() {
   link_->onAnyBlock = [this](std::span<const uint8_t> block) { hartPage_->showReplyStatus(block); };
 }
 
+// "Open · COM4, 9600 baud, parity none" at the status bar's right end.
+void TForm1::showPortState() {
+  if (!link_->isOpen() && link_->lastOpened().name.empty()) {
+    portState_->setText(QStringLiteral("Port closed"));
+    return;
+  }
+  portState_->setText((link_->isOpen() ? QStringLiteral("Open \u00b7 ") : QStringLiteral("Closed \u00b7 ")) +
+                      QString::fromStdString(link_->setting().text()));
+}
+
+void TForm1::remember(std::unique_ptr<WindowMemory> memory) {
+  memory_ = std::move(memory);
+  memory_->restore(*this, [this](const std::string& line) { link_->journalEvent(line); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (memory_) memory_->save(*this);
+  QMainWindow::closeEvent(event);
+}
+
 void TForm1::saveJournal() {
-  const QString path = askSaveFileName_ ? askSaveFileName_()
-                                        : QFileDialog::getSaveFileName(this, QStringLiteral("Save Journal"), QString(),
-                                                                       QStringLiteral("Text (*.txt);;CSV (*.csv)"));
+  QString path;
+  if (askSaveFileName_) {
+    path = askSaveFileName_();
+  } else {
+    const QString text = QStringLiteral("Text (*.txt)");
+    const QString csv = QStringLiteral("CSV (*.csv)");
+    QString type = text;
+    path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Journal"),
+                                        memory_ ? memory_->folder(QStringLiteral("journal")) : QString(),
+                                        text + QStringLiteral(";;") + csv, &type);
+    // The type chosen names the file when the name has no extension of its own.
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += type == csv ? ".csv" : ".txt";
+  }
   if (path.isEmpty()) return;
-  const QString reason = journalDock_->saveTo(path);
+  if (memory_) memory_->chosen(QStringLiteral("journal"), path);
+  const QString reason = journalDock_->saveTo(path, {TQ_VERSION, link_->setting().text() + (link_->isOpen() ? ", open" : ", closed"),
+                                                     QDateTime::currentMSecsSinceEpoch()});
   if (!reason.isEmpty()) {
     showMessage(QStringLiteral("The journal could not be saved to %1: %2. The journal is kept.").arg(path, reason));
   }
@@ -363,7 +408,19 @@ void TForm1::Button1Click() {
 void TForm1::Button6Click() { guard("Button6Click", [this] { engine_->Button6Click(); }); }
 void TForm1::Button26Click() { guard("Button26Click", [this] { engine_->Button26Click(); }); }
 void TForm1::Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength, int waitedMs) {
+  const bool settingAnswer = engine_->pendingCode() == engine::code::Setting;
   guard("Comm1ReceiveData", [&] { engine_->Comm1ReceiveData(std::span(Buffer, BufferLength), waitedMs); });
+  if (!settingAnswer) return;
+  // Memo10 shows the answer as always; a refusal is also said where it is
+  // seen at a glance, until a setting takes.
+  const QString refusedPrefix = QStringLiteral("The module refused ");
+  const auto refusal = protocol::settingRefusal(std::string_view(reinterpret_cast<const char*>(Buffer), BufferLength));
+  if (refusal) {
+    const std::string shown = refusal->substr(0, kShownRefusalMax);
+    statusBar()->showMessage(refusedPrefix + QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
+  } else if (statusBar()->currentMessage().startsWith(refusedPrefix)) {
+    statusBar()->clearMessage();
+  }
 }
 // Bytes lost on the way in are said in the status line, not in a box: a
 // box coming back for as long as a flood goes on would keep the operator

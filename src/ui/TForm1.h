@@ -10,6 +10,8 @@
 #include "engine/transaction_engine.h"
 #include "journal/journal.h"
 
+class QLabel;
+
 namespace Ui {
 class TForm1;
 }
@@ -39,6 +41,7 @@ class JournalDock;
 class FindModule;
 class PortBanner;
 class HartPage;
+class WindowMemory;
 struct WindowMenus;
 
 class TForm1 : public QMainWindow {
@@ -74,6 +77,9 @@ class TForm1 : public QMainWindow {
 
   // File ▸ "Save Journal…" asks for a file name here; tests answer it.
   void setSaveFileNameProvider(std::function<QString()> provider) { askSaveFileName_ = std::move(provider); }
+  // Sets the window as the last run left it and remembers it again at
+  // close (the tool itself; tests start as on a first run).
+  void remember(std::unique_ptr<WindowMemory> memory);
 
   // The menu bar's actions.
   void saveJournal();
@@ -147,6 +153,7 @@ class TForm1 : public QMainWindow {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   // Runs one handler; conversion, comms and any other error becomes a message.
@@ -155,6 +162,8 @@ class TForm1 : public QMainWindow {
   void buildMenusAndJournal();
   void buildFinderAndBanner();
   void addHartPage();
+  // PortStateLabel: the port, its line setting, open or closed.
+  void showPortState();
   // The twelve COMn items stay; the devices present now follow them.
   void refreshPortList();
 
@@ -170,6 +179,7 @@ class TForm1 : public QMainWindow {
   JournalDock* journalDock_ = nullptr;
   HartPage* hartPage_ = nullptr;
   std::function<QString()> askSaveFileName_;
+  std::unique_ptr<WindowMemory> memory_;
   std::unique_ptr<engine::Sleeper> sleeper_;
   std::unique_ptr<engine::TransactionEngine> engine_;
   std::unique_ptr<requests::ConfigRequests> config_;
@@ -182,6 +192,7 @@ class TForm1 : public QMainWindow {
   std::function<bool(const QString&)> questionSink_;
   std::string lastHandler_;
   int fixedPortItems_ = 0;
+  QLabel* portState_ = nullptr;
 };
 
 }  // namespace tq::ui

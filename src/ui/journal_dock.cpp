@@ -123,12 +123,12 @@ void JournalDock::copySelection() const {
   if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
 }
 
-QString JournalDock::saveTo(const QString& path) const {
+QString JournalDock::saveTo(const QString& path, const journal::SavedFrom& from) const {
   std::ostringstream out;
   if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
     journal::writeCsv(journal_, out);
   } else {
-    journal::writeText(journal_, out);
+    journal::writeText(journal_, out, from);
   }
   const std::string bytes = out.str();
   QSaveFile file(path);

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <map>
 
@@ -50,6 +51,18 @@ TEST_F(ConfigPagesWithSimulator, SystemSettingsWrittenAreReadBack) {
   EXPECT_EQ(text("Edit6"), "025");
   EXPECT_TRUE(messages.empty()) << messages.front();
   EXPECT_GT(pauses, 0);
+}
+
+TEST_F(ConfigPagesWithSimulator, ASettingTheModuleRefusesIsNamedInTheStatusBarAsWellAsInTheMemo) {
+  openPort(module.path());
+  type("Edit14", "0");  // no slave has address 0
+  click("Button29");
+  ASSERT_TRUE(pumpUntil([&] { return form->engine().pendingCode() == 0; }));
+  EXPECT_EQ(memo().toStdString(), "ADR:ERR,RANGE#");
+  EXPECT_EQ(form->statusBar()->currentMessage().toStdString(), "The module refused ADR: ERR,RANGE");
+  type("Edit14", "17");
+  set("Button29");
+  EXPECT_TRUE(form->statusBar()->currentMessage().isEmpty()) << "a setting that took ends the refusal's notice";
 }
 
 TEST_F(ConfigPagesWithSimulator, TheRs485LineSettingClosesThePortAndIsReadBackAfterReopening) {

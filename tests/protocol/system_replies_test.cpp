@@ -66,5 +66,25 @@ TEST(CommQueryReply, OffersADeviceForEachUnitTheModuleReports) {
   }
 }
 
+TEST(SettingRefusal, TheFirstGroupTheModuleRefusedIsNamed) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"ADR:OK#", nullptr},
+      {"ADR:ERR,RANGE#", "ADR: ERR,RANGE"},
+      {"BA1:OK#ADR:ERR,RANGE#MD:ERR#", "ADR: ERR,RANGE"},
+      {"ERR:UNKNOWN#", "the frame: ERR:UNKNOWN"},
+      {"ADR:ERR", "ADR: ERR"},  // cut before its '#'
+      {"no colon ERR#", nullptr},
+      {"", nullptr},
+  };
+  for (const auto& [answer, named] : cases) {
+    SCOPED_TRACE(answer);
+    const std::optional<std::string> refusal = settingRefusal(answer);
+    EXPECT_EQ(refusal.has_value(), named != nullptr);
+    if (refusal && named) {
+      EXPECT_EQ(*refusal, named);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tq::protocol
