@@ -4,7 +4,7 @@
 #include "common/text.h"
 #include "protocol/config_frames.h"
 #include "protocol/replies.h"
-#include "requests/line_text.h"
+#include "common/line_text.h"
 
 namespace tq::requests {
 

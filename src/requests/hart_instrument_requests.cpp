@@ -54,8 +54,10 @@ bool identifiesAt(std::span<const uint8_t> block, int address) {
          !reply->address.empty() && (reply->address[0] & hart::kAddressLowBits) == address;
 }
 
-// A short-frame reply from `address` to command 0, as far as its address
-// and command arrived, whatever its check byte: shown for what it is.
+}  // namespace
+
+std::span<const uint8_t> readAllCommands() { return kReadAllCommands; }
+
 bool shortReplyFrom(std::span<const uint8_t> block, int address) {
   const auto reply = hart::parseReply(block);
   if (!reply || reply->frame.longAddress()) return false;
@@ -63,9 +65,6 @@ bool shortReplyFrom(std::span<const uint8_t> block, int address) {
   return !reply->command || *reply->command == command::kReadUniqueIdentifier;
 }
 
-// A long-frame reply from `instrument` to `command`, as far as its address
-// and command arrived, whatever its check byte. A late reply to an earlier
-// command is passed over.
 bool longReplyFrom(std::span<const uint8_t> block, const hart::DeviceIdentity& instrument, uint8_t command) {
   const auto reply = hart::parseReply(block);
   if (!reply || !reply->frame.longAddress()) return false;
@@ -78,8 +77,6 @@ bool longReplyFrom(std::span<const uint8_t> block, const hart::DeviceIdentity& i
   }
   return !reply->command || *reply->command == command;
 }
-
-}  // namespace
 
 HartInstrumentRequests::HartInstrumentRequests(engine::TransactionEngine& engine, engine::View& view,
                                                link::LinkArbiter& link, std::function<bool()> replyAwaited,

@@ -115,6 +115,10 @@ class HartInstrumentRequests {
   // Tests: every step waits this long instead of its constant.
   void setAnswerWindowMs(std::optional<int> ms) { windowOverrideMs_ = ms; }
 
+  // A command's rows as the page shows them (Read Module fills the page
+  // with the same).
+  Group group(uint8_t command, bool answered, std::span<const uint8_t> answer, int windowMs) const;
+
  private:
   struct Settings {
     std::string preambleText;
@@ -129,7 +133,6 @@ class HartInstrumentRequests {
   void run(Action action, std::vector<engine::SequenceStep> steps,
            std::function<engine::RequestSequencer::Next(size_t, bool, std::span<const uint8_t>)> onAnswer,
            std::function<Finished(Outcome, const std::string&)> finish);
-  Group group(uint8_t command, bool answered, std::span<const uint8_t> answer, int windowMs) const;
   void storeIdentity(const hart::DeviceIdentity& identity, uint8_t preamblesRequested);
 
   engine::TransactionEngine& engine_;
@@ -140,6 +143,17 @@ class HartInstrumentRequests {
   char decimalSeparator_;
   std::optional<int> windowOverrideMs_;
 };
+
+// What Read All reads, in this order, once the instrument's identity is known.
+std::span<const uint8_t> readAllCommands();
+
+// A short-frame reply from `address` to command 0, as far as its address
+// and command arrived, whatever its check byte: shown for what it is.
+bool shortReplyFrom(std::span<const uint8_t> block, int address);
+// A long-frame reply from `instrument` to `command`, as far as its address
+// and command arrived, whatever its check byte. A late reply to an earlier
+// command is passed over.
+bool longReplyFrom(std::span<const uint8_t> block, const hart::DeviceIdentity& instrument, uint8_t command);
 
 // The write's outcome as the operator reads it: whether the instrument now
 // holds what was written (from the read back), then how it answered the

@@ -2,7 +2,7 @@
 
 #include "hart/decoders.h"
 #include "hart/frames.h"
-#include "requests/line_text.h"
+#include "common/line_text.h"
 
 namespace tq::requests {
 

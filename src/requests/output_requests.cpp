@@ -1,7 +1,7 @@
 #include "requests/output_requests.h"
 
 #include "protocol/replies.h"
-#include "requests/line_text.h"
+#include "common/line_text.h"
 
 namespace tq::requests {
 

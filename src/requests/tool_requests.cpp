@@ -1,7 +1,7 @@
 #include "requests/tool_requests.h"
 
 #include "common/int_conversion.h"
-#include "requests/line_text.h"
+#include "common/line_text.h"
 #include "tools/ieee754_calculator.h"
 #include "tools/modbus_test.h"
 

@@ -36,6 +36,8 @@
 #include "ui/journal_dock.h"
 #include "ui/pictures.h"
 #include "ui/port_banner.h"
+#include "ui/profiles.h"
+#include "ui/read_module.h"
 #include "ui/window_memory.h"
 #include "ui/window_menus.h"
 #include "ui/toolkit_timer.h"
@@ -145,6 +147,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   buildMenusAndJournal();
   buildFinderAndBanner();
   addHartPage();
+  buildRecord();
   FormCreate();
 }
 
@@ -153,6 +156,8 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
 // panel reads the journal, a member: they go next.
 TForm1::~TForm1() {
   findModule_.reset();
+  profiles_.reset();
+  readModule_.reset();
   link_->onAnyBlock = nullptr;
   delete hartPage_;
   delete journalDock_;
@@ -270,6 +275,11 @@ void TForm1::buildMenusAndJournal() {
   });
   connect(menus.saveJournal, &QAction::triggered, this, &TForm1::saveJournal);
   connect(menus.findModule, &QAction::triggered, this, &TForm1::FindModuleClick);
+  connect(menus.readModule, &QAction::triggered, this, &TForm1::ReadModuleClick);
+  connect(menus.saveProfile, &QAction::triggered, this, [this] { guard("SaveProfile", [this] { profiles_->save(); }); });
+  connect(menus.compareProfile, &QAction::triggered, this,
+          [this] { guard("CompareProfile", [this] { profiles_->compare(); }); });
+  connect(menus.applyProfile, &QAction::triggered, this, [this] { guard("ApplyProfile", [this] { profiles_->apply(); }); });
   connect(menus.userGuide, &QAction::triggered, this, &TForm1::showUserGuide);
   connect(menus.about, &QAction::triggered, this, &TForm1::showAbout);
 }
@@ -339,6 +349,26 @@ void TForm1::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
+void TForm1::buildRecord() {
+  readModule_ = std::make_unique<ReadModule>(ReadModule::Host{
+      this, *link_, *view_, hartPage_->requests(), record_, [this] { return Timer3->isActive(); },
+      [this](const QString& text) { showMessage(text); },
+      [this](const QString& text) { statusBar()->showMessage(text); }});
+  readModule_->onFinished = [this](const requests::ModuleReader::Finished& f) {
+    readSinceOpen_ = f.outcome == requests::ModuleReader::Outcome::Completed;
+  };
+  profiles_ = std::make_unique<Profiles>(Profiles::Host{
+      this, *link_, *engine_, *readModule_, record_, [this] { return readSinceOpen_; },
+      [this](const QString& title, const QString& filter) {
+        return askSaveFileName_ ? askSaveFileName_() : QFileDialog::getSaveFileName(this, title, QString(), filter);
+      },
+      [this](const QString& title, const QString& filter) {
+        return askOpenFileName_ ? askOpenFileName_() : QFileDialog::getOpenFileName(this, title, QString(), filter);
+      },
+      [this](const QString& text) { return askQuestion(text); }, [this](const QString& text) { showMessage(text); },
+      [this](const QString& text) { statusBar()->showMessage(text); }});
+}
+
 void TForm1::saveJournal() {
   QString path;
   if (askSaveFileName_) {
@@ -402,6 +432,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::FormCreate() { guard("FormCreate", [this] { engine_->FormCreate(); }); }
 void TForm1::PageControl1Change() { guard("PageControl1Change", [this] { engine_->PageControl1Change(); }); }
 void TForm1::Button1Click() {
+  readSinceOpen_ = false;  // another open, or none: what was read may not be this module's
   guard("Button1Click", [this] { engine_->Button1Click(); });
   portBanner_->dismiss();
 }
@@ -445,11 +476,13 @@ void TForm1::Timer4Timer() {
 }
 
 void TForm1::FindModuleClick() { guard("FindModuleClick", [this] { findModule_->start(); }); }
+void TForm1::ReadModuleClick() { guard("ReadModuleClick", [this] { readModule_->start(); }); }
 
 // No box: the banner says what happened and offers to reconnect, so a
 // pulled adapter costs the operator no click and no restart. A port the
 // engine did not have open (Find Module's) has its own message.
 void TForm1::PortHungUp(const link::LostPort& lost) {
+  readSinceOpen_ = false;
   if (!engine_->portOpen()) return;
   guard("PortHungUp", [this] { engine_->portLost(); });
   portBanner_->showLost(lost, QTime::currentTime());

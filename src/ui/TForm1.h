@@ -9,6 +9,7 @@
 
 #include "engine/transaction_engine.h"
 #include "journal/journal.h"
+#include "record/module_record.h"
 
 class QLabel;
 
@@ -42,6 +43,8 @@ class FindModule;
 class PortBanner;
 class HartPage;
 class WindowMemory;
+class ReadModule;
+class Profiles;
 struct WindowMenus;
 
 class TForm1 : public QMainWindow {
@@ -74,6 +77,12 @@ class TForm1 : public QMainWindow {
   JournalDock& journalDock() { return *journalDock_; }
   FindModule& findModule() { return *findModule_; }
   HartPage& hartPage() { return *hartPage_; }
+  // Everything Read Module read last, under the record's keys.
+  const record::ModuleRecord& moduleRecord() const { return record_; }
+  ReadModule& readModule() { return *readModule_; }
+  Profiles& profiles() { return *profiles_; }
+  // The profile actions ask for a file to open here; tests answer it.
+  void setOpenFileNameProvider(std::function<QString()> provider) { askOpenFileName_ = std::move(provider); }
 
   // File ▸ "Save Journal…" asks for a file name here; tests answer it.
   void setSaveFileNameProvider(std::function<QString()> provider) { askSaveFileName_ = std::move(provider); }
@@ -100,6 +109,8 @@ class TForm1 : public QMainWindow {
   void Timer4Timer();
   // FindModuleButton and Tools ▸ Find Module….
   void FindModuleClick();
+  // Tools ▸ Read Module.
+  void ReadModuleClick();
   // The open port hung up: closed already by the link.
   void PortHungUp(const link::LostPort& lost);
   void PortReconnectClick();
@@ -164,6 +175,7 @@ class TForm1 : public QMainWindow {
   void addHartPage();
   // PortStateLabel: the port, its line setting, open or closed.
   void showPortState();
+  void buildRecord();
   // The twelve COMn items stay; the devices present now follow them.
   void refreshPortList();
 
@@ -187,6 +199,12 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<requests::ToolRequests> tools_;
   std::unique_ptr<requests::OutputRequests> outputs_;
   std::unique_ptr<FindModule> findModule_;
+  record::ModuleRecord record_;
+  std::unique_ptr<ReadModule> readModule_;
+  std::unique_ptr<Profiles> profiles_;
+  // A Read Module ended since the port was last opened or closed.
+  bool readSinceOpen_ = false;
+  std::function<QString()> askOpenFileName_;
   PortBanner* portBanner_ = nullptr;
   std::function<void(const QString&)> messageSink_;
   std::function<bool(const QString&)> questionSink_;

@@ -31,9 +31,13 @@ WindowMenus buildWindowMenus(QMainWindow& window) {
   m.tools = menu(window, "menuTools", QStringLiteral("Tools"));
   m.help = menu(window, "menuHelp", QStringLiteral("Help"));
   m.saveJournal = action(m.file, "actionSaveJournal", QStringLiteral("Save Journal\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S));
+  m.saveProfile = action(m.file, "actionSaveProfile", QStringLiteral("Save Profile\u2026"));
   m.journal = action(m.view, "actionJournal", QStringLiteral("Journal"), QKeySequence(Qt::Key_F12));
   m.journal->setCheckable(true);
   m.findModule = action(m.tools, "actionFindModule", QStringLiteral("Find Module\u2026"));
+  m.readModule = action(m.tools, "actionReadModule", QStringLiteral("Read Module"), QKeySequence(Qt::CTRL | Qt::Key_R));
+  m.compareProfile = action(m.tools, "actionCompareProfile", QStringLiteral("Compare With Profile\u2026"));
+  m.applyProfile = action(m.tools, "actionApplyProfile", QStringLiteral("Apply Profile\u2026"));
   m.userGuide = action(m.help, "actionUserGuide", QStringLiteral("User Guide"), QKeySequence(Qt::Key_F1));
   m.about = action(m.help, "actionAbout", QStringLiteral("About"));
   return m;

@@ -13,8 +13,12 @@ struct WindowMenus {
   QMenu* tools;  // menuTools
   QMenu* help;   // menuHelp
   QAction* saveJournal;  // actionSaveJournal, Ctrl+S
+  QAction* saveProfile;  // actionSaveProfile
   QAction* journal;      // actionJournal, F12, checkable
   QAction* findModule;   // actionFindModule
+  QAction* readModule;   // actionReadModule, Ctrl+R
+  QAction* compareProfile;  // actionCompareProfile
+  QAction* applyProfile;    // actionApplyProfile
   QAction* userGuide;    // actionUserGuide, F1
   QAction* about;        // actionAbout
 };

@@ -1,10 +1,10 @@
-#include "requests/line_text.h"
+#include "common/line_text.h"
 
 #include "common/errors.h"
 #include "common/hex_entry.h"
 #include "common/text.h"
 
-namespace tq::requests {
+namespace tq {
 
 namespace {
 
@@ -25,4 +25,4 @@ std::vector<uint8_t> typedHexEntry(std::string_view utf8, size_t maxBytes) {
   return parseHexEntry(typedEntry(utf8), maxBytes);
 }
 
-}  // namespace tq::requests
+}  // namespace tq

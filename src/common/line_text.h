@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tq::requests {
+namespace tq {
 
 // The text as Latin-1 bytes; a character that has no byte is refused with a
 // message naming the field.
@@ -20,4 +20,4 @@ std::string typedEntry(std::string_view utf8);
 // byte is reported as any other bad digit or separator is.
 std::vector<uint8_t> typedHexEntry(std::string_view utf8, size_t maxBytes);
 
-}  // namespace tq::requests
+}  // namespace tq
