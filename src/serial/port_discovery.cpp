@@ -99,4 +99,9 @@ std::string DeviceWatch::reopenName() const {
   return byId && (!asOpened || asOpened->device != byId->device) ? stableName_ : name_;
 }
 
+std::optional<std::string> startingPort(const std::vector<std::string>& devices) {
+  if (devices.size() == 1 && devices.front() == kSimulatorLink) return devices.front();
+  return std::nullopt;
+}
+
 }  // namespace tq::serial

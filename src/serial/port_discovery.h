@@ -16,6 +16,10 @@ inline constexpr const char* kSerialByIdDir = "/dev/serial/by-id";
 // simulator's port when it runs. COMn names cover the built-in ports.
 std::vector<std::string> listSerialDevices();
 
+// The port to start with when none was chosen before: the simulator's, when
+// it is the only device present (`devices` as listSerialDevices gives them).
+std::optional<std::string> startingPort(const std::vector<std::string>& devices);
+
 // A serial device as the file system shows it now: the device a name leads
 // to (links followed), and a mark that changes whenever the device or a
 // link to it is made anew (an adapter plugged in again, a simulator

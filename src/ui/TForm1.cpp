@@ -342,6 +342,12 @@ void TForm1::showPortState() {
 void TForm1::remember(std::unique_ptr<WindowMemory> memory) {
   memory_ = std::move(memory);
   memory_->restore(*this, [this](const std::string& line) { link_->journalEvent(line); });
+  // On a first run with only the simulator present, its port is the one to open.
+  auto* ports = findChild<QComboBox*>("SPREALCOM");
+  if (memory_->remembersPort() || !ports) return;
+  if (const auto port = serial::startingPort(serial::listSerialDevices())) {
+    ports->setCurrentText(QString::fromStdString(*port));
+  }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -33,6 +33,8 @@ class WindowMemory {
   void restore(QMainWindow& window, const std::function<void(const std::string&)>& journalEvent);
   // Remembers the window as it is now.
   void save(const QMainWindow& window);
+  // A port was remembered and restored.
+  bool remembersPort() const { return remembered_.port.has_value(); }
 
   // The folder a file dialog named `dialog` ("journal", "report") starts in:
   // where it was last, else the home folder.

@@ -72,6 +72,19 @@ TEST(DeviceWatch, TheDeviceIsBackOnlyOnceItWasGoneOrIsAnotherInstance) {
   }
 }
 
+TEST(StartingPort, TheSimulatorOnlyWhenNothingElseIsPresent) {
+  const std::pair<std::vector<std::string>, bool> cases[] = {
+      {{}, false},
+      {{kSimulatorLink}, true},
+      {{"/dev/ttyUSB0", kSimulatorLink}, false},  // an adapter is there: the operator chooses
+      {{"/dev/ttyUSB0"}, false},
+  };
+  for (const auto& [devices, simulator] : cases) {
+    EXPECT_EQ(startingPort(devices), simulator ? std::optional<std::string>(kSimulatorLink) : std::nullopt)
+        << devices.size();
+  }
+}
+
 TEST(DeviceProbe, TheByIdNameIsTheLinkThatLeadsToTheSameDevice) {
   const fs::path dir = fs::temp_directory_path() / ("tq-byid-" + std::to_string(::getpid()));
   fs::create_directories(dir / "by-id");
