@@ -312,6 +312,7 @@ void TForm1::buildFinderAndBanner() {
     column->insertWidget(column->indexOf(findChild<QWidget*>("bufferArea")), portBanner_);
   }
   connect(portBanner_, &PortBanner::reconnectClicked, this, &TForm1::PortReconnectClick);
+  connect(portBanner_, &PortBanner::reopenClicked, this, &TForm1::PortReopenClick);
   connect(portBanner_, &PortBanner::deviceReturned, this,
           [this](const QString& name) { link_->journalEvent("Port " + name.toStdString() + " is present again"); });
 }
@@ -453,6 +454,7 @@ void TForm1::Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength, int 
   const QString refusedPrefix = QStringLiteral("The module refused ");
   const auto refusal = protocol::settingRefusal(std::string_view(reinterpret_cast<const char*>(Buffer), BufferLength));
   if (refusal) {
+    lineChange_.reset();
     const std::string shown = refusal->substr(0, kShownRefusalMax);
     statusBar()->showMessage(refusedPrefix + QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
   } else if (statusBar()->currentMessage().startsWith(refusedPrefix)) {
@@ -478,7 +480,11 @@ void TForm1::Timer3Timer() {
   });
 }
 void TForm1::Timer4Timer() {
+  const bool wasOpen = link_->isOpen();
   guard("Timer4Timer", [this] { engine_->Timer4Timer(); });
+  // The close was silent: the banner says why, and offers the new settings.
+  if (wasOpen && !link_->isOpen() && lineChange_) portBanner_->showLineChanged(*lineChange_);
+  lineChange_.reset();
 }
 
 void TForm1::FindModuleClick() { guard("FindModuleClick", [this] { findModule_->start(); }); }
@@ -505,10 +511,35 @@ void TForm1::PortReconnectClick() {
   if (engine_->portOpen()) portBanner_->dismiss();
 }
 
+void TForm1::PortReopenClick() {
+  if (!portBanner_->lineChanged() || engine_->portOpen()) {
+    portBanner_->dismiss();
+    return;
+  }
+  for (const Assignment& change : controlsForLine(*portBanner_->lineChanged())) view_->apply(change);
+  readSinceOpen_ = false;
+  guard("PortReopenClick", [this] { engine_->Button1Click(); });
+  if (engine_->portOpen()) portBanner_->dismiss();
+}
+
+// The RS485 line setting: what the module will talk at once Timer4 closed
+// the port, unless it refuses.
+void TForm1::Button5Click() {
+  guard("Button5Click", [this] { config_->Button5Click(); });
+  lineChange_.reset();
+  auto* rates = findChild<QComboBox*>("ComboBox2");
+  auto* parities = findChild<QComboBox*>("ComboBox4");
+  const bool sent = engine_->portOpen() && engine_->pendingCode() == engine::code::Setting;
+  if (!sent || !rates || !parities) return;
+  LineSetting line = link_->setting();
+  line.baud = rates->currentText().toUInt();
+  line.parity = parityFromIndex(parities->currentIndex());
+  lineChange_ = line;
+}
+
 // Handlers of the pages, each run by its page's requests.
 #define TQ_HANDLER(name, requests) \
   void TForm1::name() { guard(#name, [this] { requests->name(); }); }
-TQ_HANDLER(Button5Click, config_)
 TQ_HANDLER(Button24Click, config_)
 TQ_HANDLER(Button29Click, config_)
 TQ_HANDLER(Button15Click, config_)

@@ -114,6 +114,9 @@ class TForm1 : public QMainWindow {
   // The open port hung up: closed already by the link.
   void PortHungUp(const link::LostPort& lost);
   void PortReconnectClick();
+  // PortReopenAtNewSetting: the window's rate and parity set to the
+  // module's new ones, and the port opened again.
+  void PortReopenClick();
   // Settings.
   void Button5Click();
   void Button24Click();
@@ -204,6 +207,9 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<Profiles> profiles_;
   // A Read Module ended since the port was last opened or closed.
   bool readSinceOpen_ = false;
+  // The RS485 line setting last sent and not refused, until Timer4 closes
+  // the port for it.
+  std::optional<LineSetting> lineChange_;
   std::function<QString()> askOpenFileName_;
   PortBanner* portBanner_ = nullptr;
   std::function<void(const QString&)> messageSink_;

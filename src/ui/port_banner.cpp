@@ -15,6 +15,11 @@ std::vector<Assignment> controlsToReopen(const link::LostPort& lost) {
           Assignment::check("CheckBox2", lost.line.dtr)};
 }
 
+std::vector<Assignment> controlsForLine(const LineSetting& line) {
+  return {Assignment::setText("ComboBox11", std::to_string(line.baud)),
+          Assignment::select("ComboBox10", parityIndex(line.parity))};
+}
+
 PortBanner::PortBanner(QWidget* parent) : QFrame(parent) {
   setObjectName(QStringLiteral("PortBanner"));
   setFrameShape(QFrame::StyledPanel);
@@ -27,8 +32,12 @@ PortBanner::PortBanner(QWidget* parent) : QFrame(parent) {
   reconnect_ = new QPushButton(QStringLiteral("Reconnect"), this);
   reconnect_->setObjectName(QStringLiteral("PortReconnect"));
   layout->addWidget(text_, 1);
+  reopen_ = new QPushButton(QStringLiteral("Open At New Settings"), this);
+  reopen_->setObjectName(QStringLiteral("PortReopenAtNewSetting"));
   layout->addWidget(reconnect_);
+  layout->addWidget(reopen_);
   connect(reconnect_, &QPushButton::clicked, this, &PortBanner::reconnectClicked);
+  connect(reopen_, &QPushButton::clicked, this, &PortBanner::reopenClicked);
   watch_ = new QTimer(this);
   watch_->setObjectName(QStringLiteral("PortWatch"));
   watch_->setInterval(kWatchIntervalMs);
@@ -37,16 +46,31 @@ PortBanner::PortBanner(QWidget* parent) : QFrame(parent) {
 }
 
 void PortBanner::showLost(link::LostPort lost, const QTime& at) {
+  moved_.reset();
   lost_ = std::move(lost);
   at_ = at;
   showText();
+  reconnect_->show();
+  reopen_->hide();
   show();
   watch_->start();
+}
+
+void PortBanner::showLineChanged(LineSetting line) {
+  watch_->stop();
+  lost_.reset();
+  text_->setText(QStringLiteral("Port closed: the module now talks at %1.")
+                     .arg(QString::fromStdString(settingText(line.baud, line.parity))));
+  moved_ = std::move(line);
+  reconnect_->hide();
+  reopen_->show();
+  show();
 }
 
 void PortBanner::dismiss() {
   watch_->stop();
   lost_.reset();
+  moved_.reset();
   hide();
 }
 

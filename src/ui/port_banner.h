@@ -4,6 +4,8 @@
 // since when, whether the device is back, and a Reconnect that opens it
 // again with the settings it had. While it shows it looks for the device
 // twice a second; it never opens the port or sends anything by itself.
+// It also says when the port closed because the module took new RS485 line
+// settings, with a button that opens it again at those.
 #include <QFrame>
 #include <QTime>
 #include <optional>
@@ -22,6 +24,8 @@ namespace tq::ui {
 // The controls Button1 opens the port from, set back to the settings the
 // lost port had and to the name its device can be opened by now.
 std::vector<Assignment> controlsToReopen(const link::LostPort& lost);
+// The window's rate and parity set to the module's new line settings.
+std::vector<Assignment> controlsForLine(const LineSetting& line);
 
 class PortBanner : public QFrame {
   Q_OBJECT
@@ -33,6 +37,9 @@ class PortBanner : public QFrame {
   explicit PortBanner(QWidget* parent);
 
   void showLost(link::LostPort lost, const QTime& at);
+  // The port closed after the module was given `line`'s rate and parity.
+  void showLineChanged(LineSetting line);
+  const std::optional<LineSetting>& lineChanged() const { return moved_; }
   // Hidden, and the device no longer watched.
   void dismiss();
   const std::optional<link::LostPort>& lost() const { return lost_; }
@@ -41,6 +48,8 @@ class PortBanner : public QFrame {
 
  signals:
   void reconnectClicked();
+  // PortReopenAtNewSetting: open again at the module's new line settings.
+  void reopenClicked();
   // The device came back (once each time it does).
   void deviceReturned(const QString& name);
 
@@ -49,8 +58,10 @@ class PortBanner : public QFrame {
 
   QLabel* text_ = nullptr;
   QPushButton* reconnect_ = nullptr;
+  QPushButton* reopen_ = nullptr;
   QTimer* watch_ = nullptr;
   std::optional<link::LostPort> lost_;
+  std::optional<LineSetting> moved_;
   QTime at_;
 };
 

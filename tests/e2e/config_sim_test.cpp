@@ -79,8 +79,18 @@ TEST_F(ConfigPagesWithSimulator, TheRs485LineSettingClosesThePortAndIsReadBackAf
   ASSERT_TRUE(pumpUntil([&] { return !form->engine().portOpen(); }));
   EXPECT_EQ(control<QPushButton>(*form, "Button1")->text(), "Open");
   EXPECT_FALSE(control<QPushButton>(*form, "Button6")->isEnabled());
+  // The banner says why the port closed, and opens it at the module's new settings.
+  auto* banner = form->findChild<QWidget*>("PortBanner");
+  ASSERT_TRUE(banner->isVisibleTo(form.get()));
+  EXPECT_EQ(control<QLabel>(*form, "PortBannerText")->text().toStdString(),
+            "Port closed: the module now talks at 19200 baud, parity even.");
+  EXPECT_FALSE(form->findChild<QWidget*>("PortReconnect")->isVisibleTo(form.get()));
+  click("PortReopenAtNewSetting");
+  EXPECT_TRUE(form->engine().portOpen());
+  EXPECT_EQ(control<QComboBox>(*form, "ComboBox11")->currentText(), "19200");
+  EXPECT_EQ(index("ComboBox10"), 2);
+  EXPECT_FALSE(banner->isVisibleTo(form.get()));
 
-  openPort(module.path());
   choose("ComboBox2", 0);
   choose("ComboBox4", 0);
   query("Button23", "QX1");
