@@ -1,5 +1,8 @@
 #include "common/byte_display.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace tq {
 
 namespace {
@@ -29,6 +32,12 @@ std::string bytesDisplay(std::span<const uint8_t> bytes) {
   out.reserve(bytes.size() * 3);
   for (uint8_t b : bytes) out += byteDisplay(b);
   return out;
+}
+
+std::string numberWithHex(uint32_t value, size_t bytes) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%0*X", static_cast<int>(2 * std::min<size_t>(bytes, 4)), value);
+  return std::to_string(value) + " (" + hex + ")";
 }
 
 }  // namespace tq

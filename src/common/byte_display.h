@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -16,5 +17,9 @@ std::string bytesDisplay(std::span<const uint8_t> bytes);
 // between them ("01 03 0A"), as the journal and the HART page write them.
 std::string hexByte(uint8_t value);
 std::string hexBytes(std::span<const uint8_t> bytes);
+
+// A number of `bytes` bytes in decimal with its hex beside it, as the HART
+// page shows ids: "38 (0x26)", "1193046 (0x123456)".
+std::string numberWithHex(uint32_t value, size_t bytes);
 
 }  // namespace tq

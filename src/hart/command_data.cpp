@@ -1,8 +1,10 @@
 #include "hart/command_data.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "common/byte_display.h"
 #include "common/float_text.h"
@@ -42,12 +44,38 @@ constexpr CodeName kLoopCurrentMode[] = {{0, "disabled"}, {1, "enabled"}};
 constexpr CodeName kSpecialUnits[] = {{250, "not used"}, {251, "none"}, {252, "unknown"}, {253, "special"}};
 
 constexpr size_t kSingleBytes = 4;
+// A loop current to the microampere.
+constexpr int kMilliampDecimals = 3;
+
+// The symbol of a unit whose name in the unit list is an abbreviation,
+// shown beside it on the HART page ("CuMtr_hr (m³/h)").
+constexpr struct {
+  uint8_t code;
+  const char* symbol;
+} kUnitSymbols[] = {
+    {1, "inH\u2082O"}, {2, "inHg"}, {3, "ftH\u2082O"}, {4, "mmH\u2082O"}, {12, "kPa"}, {14, "atm"},
+    {34, "\u00b0R"}, {35, "K"}, {15, "ft\u00b3/min"}, {16, "gal/min"}, {17, "L/min"}, {19, "m\u00b3/h"},
+    {24, "L/s"}, {26, "ft\u00b3/s"}, {28, "m\u00b3/s"}, {131, "m\u00b3/min"}, {136, "gal/h"}, {138, "L/h"},
+    {20, "ft/s"}, {21, "m/s"}, {114, "in/s"}, {115, "in/min"}, {116, "ft/min"}, {120, "m/h"}, {41, "L"},
+    {43, "m\u00b3"}, {111, "yd\u00b3"}, {112, "ft\u00b3"}, {113, "in\u00b3"}, {124, "bbl (liquid)"}, {45, "m"},
+    {60, "g"}, {62, "t"}, {125, "oz"}, {70, "g/s"}, {71, "g/min"}, {72, "g/h"}, {73, "kg/s"}, {74, "kg/min"},
+    {77, "t/min"}, {78, "t/h"}, {80, "lb/s"}, {81, "lb/min"}, {82, "lb/h"}, {91, "g/cm\u00b3"},
+    {92, "kg/m\u00b3"}, {93, "lb/gal"}, {94, "lb/ft\u00b3"}, {95, "g/mL"}, {96, "kg/L"}, {97, "g/L"}, {54, "cSt"},
+    {55, "cP"}, {69, "N\u00b7m"}, {89, "Dth"}, {126, "ft\u00b7lbf"}, {128, "kWh"}, {164, "MJ"}, {165, "Btu"},
+};
+
+const char* unitSymbol(uint8_t code) {
+  for (const auto& u : kUnitSymbols) {
+    if (u.code == code) return u.symbol;
+  }
+  return nullptr;
+}
 constexpr size_t kUnitValueBytes = 1 + kSingleBytes;
 
 const DataField kIdentity[] = {
     {.name = "Expansion code", .offset = 0, .width = 1, .kind = K::Number, .journalOnly = true},
-    {.name = "Manufacturer id", .offset = identity_data::kManufacturerIdAt, .width = 1, .kind = K::Number},
-    {.name = "Device type", .offset = identity_data::kDeviceTypeAt, .width = 1, .kind = K::Number},
+    {.name = "Manufacturer id", .offset = identity_data::kManufacturerIdAt, .width = 1, .kind = K::Id},
+    {.name = "Device type", .offset = identity_data::kDeviceTypeAt, .width = 1, .kind = K::Id},
     {.name = "Preambles requested", .offset = identity_data::kPreamblesRequestedAt, .width = 1, .kind = K::Number},
     {.name = "Universal command revision", .offset = identity_data::kUniversalRevisionAt, .width = 1,
      .kind = K::Number},
@@ -57,7 +85,7 @@ const DataField kIdentity[] = {
     {.name = "Physical signaling", .offset = 7, .width = 1, .kind = K::Number, .mask = 0x07},
     {.name = "Flags", .offset = 8, .width = 1, .kind = K::Hex},
     {.name = "Device id", .offset = identity_data::kDeviceIdAt, .width = identity_data::kDeviceIdBytes,
-     .kind = K::Number},
+     .kind = K::Id},
     {.name = "Preambles sent back", .offset = 12, .width = 1, .kind = K::Number, .required = false},
     {.name = "Last device variable code", .offset = 13, .width = 1, .kind = K::Number, .required = false},
     {.name = "Configuration change counter", .offset = 14, .width = 2, .kind = K::Number, .required = false},
@@ -68,11 +96,11 @@ const DataField kPrimaryVariable[] = {
     {.name = "Primary variable", .offset = 0, .width = kUnitValueBytes, .kind = K::UnitValue},
 };
 const DataField kLoopCurrentAndPercent[] = {
-    {.name = "Loop current", .offset = 0, .width = kSingleBytes, .kind = K::Float, .unit = "mA"},
+    {.name = "Loop current", .offset = 0, .width = kSingleBytes, .kind = K::Float, .unit = "mA", .decimals = kMilliampDecimals},
     {.name = "Percent of range", .offset = 4, .width = kSingleBytes, .kind = K::Float, .unit = "%"},
 };
 const DataField kDynamicVariables[] = {
-    {.name = "Loop current", .offset = 0, .width = kSingleBytes, .kind = K::Float, .unit = "mA"},
+    {.name = "Loop current", .offset = 0, .width = kSingleBytes, .kind = K::Float, .unit = "mA", .decimals = kMilliampDecimals},
     {.name = "Primary variable", .offset = 4, .width = kUnitValueBytes, .kind = K::UnitValue},
     {.name = "Secondary variable", .offset = 9, .width = kUnitValueBytes, .kind = K::UnitValue, .required = false},
     {.name = "Tertiary variable", .offset = 14, .width = kUnitValueBytes, .kind = K::UnitValue, .required = false},
@@ -163,7 +191,10 @@ std::string dateText(uint8_t day, uint8_t month, uint8_t yearSince1900) {
 // A value's unit: its name on the page; in the journal with its code too,
 // and a code the unit table does not list only by its number.
 std::string unitText(uint8_t code, bool withCodes) {
-  if (!withCodes) return unitName(code);
+  if (!withCodes) {
+    const char* symbol = unitItem(code) != kOtherUnitItem ? unitSymbol(code) : nullptr;
+    return symbol ? unitName(code) + " (" + symbol + ")" : unitName(code);
+  }
   const std::string number = "unit code " + std::to_string(code);
   if (unitItem(code) != kOtherUnitItem) return unitName(code) + " (" + number + ")";
   const std::string_view special = nameOf(kSpecialUnits, code);
@@ -174,6 +205,17 @@ uint32_t numberOf(std::span<const uint8_t> bytes) {
   uint32_t n = 0;
   for (uint8_t b : bytes) n = n << 8 | b;
   return n;
+}
+
+// A single with `decimals` decimals, in the locale's separator.
+std::string fixedText(uint32_t bits, int decimals, char decimalSeparator) {
+  const float value = std::bit_cast<float>(bits);
+  if (!std::isfinite(value)) return singleText(bits, decimalSeparator);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(value));
+  std::string out(text);
+  std::replace(out.begin(), out.end(), '.', decimalSeparator);
+  return out;
 }
 
 uint32_t singleAt(std::span<const uint8_t> bytes) { return singleBits(bytes[0], bytes[1], bytes[2], bytes[3]); }
@@ -228,8 +270,12 @@ FieldText fieldText(const DataField& field, std::span<const uint8_t> data, char 
     case K::Number:
       text.value = std::to_string(bytes.size() == 1 ? (bytes[0] & field.mask) >> field.shift : numberOf(bytes));
       break;
+    case K::Id:
+      text.value = numberWithHex(numberOf(bytes), bytes.size());
+      break;
     case K::Float:
-      text.value = singleText(singleAt(bytes), decimalSeparator);
+      text.value = field.decimals >= 0 && !withCodes ? fixedText(singleAt(bytes), field.decimals, decimalSeparator)
+                                       : singleText(singleAt(bytes), decimalSeparator);
       if (!field.unit.empty()) {
         text.unit = field.unit;
       } else if (field.unitAt >= 0 && static_cast<size_t>(field.unitAt) < data.size()) {
@@ -243,7 +289,7 @@ FieldText fieldText(const DataField& field, std::span<const uint8_t> data, char 
     case K::UnitCode: {
       const bool listed = unitItem(bytes[0]) != kOtherUnitItem;
       const std::string name = listed ? unitName(bytes[0]) : std::string(nameOf(kSpecialUnits, bytes[0]));
-      text.value = withCodes ? codeText(name, bytes[0], true) : unitName(bytes[0]);
+      text.value = withCodes ? codeText(name, bytes[0], true) : unitText(bytes[0], false);
       break;
     }
     case K::Code:

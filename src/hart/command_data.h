@@ -15,6 +15,7 @@ namespace tq::hart {
 
 enum class FieldKind {
   Number,      // unsigned, most significant byte first; of one byte, `mask` >> `shift`
+  Id,          // a Number shown in hex beside it too: "38 (0x26)"
   Float,       // IEEE 754 single, most significant byte first
   UnitValue,   // a unit code, then a single in that unit (five bytes)
   UnitCode,    // a unit code, by its name
@@ -38,6 +39,7 @@ struct DataField {
   FieldKind kind = FieldKind::Hex;
   bool required = true;      // false: from a later protocol revision, absent when the data ends first
   std::string_view unit{};   // Float: a fixed unit ("mA", "%", "s")
+  int decimals = -1;         // Float: that many decimals; -1: the shortest exact text
   int unitAt = -1;           // Float: offset of the unit code that gives its unit
   std::span<const CodeName> names{};                   // Code
   std::vector<std::string> (*bits)(uint8_t) = nullptr;  // Flags

@@ -10,9 +10,11 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "common/byte_display.h"
 #include "hart/answer_window.h"
 #include "hart/reply.h"
 #include "link/link_arbiter.h"
@@ -27,6 +29,8 @@ constexpr int kCommandRole = Qt::UserRole;
 constexpr int kProgressMinimumWidth = 420;
 constexpr int kNameColumnWidth = 175;
 constexpr int kValueColumnWidth = 215;
+// Scan rows the page shows without scrolling, also with the journal below.
+constexpr int kScanRowsInView = 6;
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
 
@@ -39,6 +43,7 @@ HartPage::HartPage(Host host, QWidget* parent)
   ui_->HartPropertiesView->setColumnWidth(0, kNameColumnWidth);
   ui_->HartPropertiesView->setColumnWidth(1, kValueColumnWidth);
   ui_->HartScanView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  keepScanRowsInView();
 
   requests_ = std::make_unique<requests::HartInstrumentRequests>(host_.engine, host_.view, host_.link,
                                                                   host_.replyAwaited, host_.decimalSeparator);
@@ -57,6 +62,20 @@ HartPage::HartPage(Host host, QWidget* parent)
   events.onMessageRead = [this](const std::string& message) { ui_->HartMessageEdit->setText(text(message)); };
   events.onFinished = [this](const requests::HartInstrumentRequests::Finished& f) { finished(f); };
   wireEvents();
+}
+
+// The scan list is tall enough for kScanRowsInView rows, and the page as
+// tall as its contents: a dock below the pages (the journal) takes only the
+// room that leaves, never the scan list's or the write boxes'.
+void HartPage::keepScanRowsInView() {
+  QTreeWidget* scan = ui_->HartScanView;
+  auto* probe = new QTreeWidgetItem(scan, QStringList{QStringLiteral("0")});
+  const int row = scan->sizeHintForRow(0);
+  delete probe;
+  const int header = scan->header()->sizeHint().height();
+  const int scrollBar = scan->horizontalScrollBar()->sizeHint().height();
+  scan->setMinimumHeight(header + kScanRowsInView * row + scrollBar + 2 * scan->frameWidth());
+  ui_->TabSheetHartScroll->setMinimumHeight(ui_->TabSheetHartContents->minimumSizeHint().height());
 }
 
 HartPage::~HartPage() {
@@ -227,9 +246,9 @@ void HartPage::found(const hart::UniqueIdentifier& instrument) {
   filling_ = true;
   auto* item = new QTreeWidgetItem(ui_->HartScanView);
   item->setText(0, QString::number(instrument.pollingAddress));
-  item->setText(1, QString::number(instrument.manufacturerId));
-  item->setText(2, QString::number(instrument.deviceType));
-  item->setText(3, QString::number(instrument.deviceIdNumber()));
+  item->setText(1, text(numberWithHex(instrument.manufacturerId, 1)));
+  item->setText(2, text(numberWithHex(instrument.deviceType, 1)));
+  item->setText(3, text(numberWithHex(instrument.deviceIdNumber(), 3)));
   item->setText(4, QString::number(instrument.universalRevision));
   item->setText(5, QString::number(instrument.preamblesRequested));
   rows_.push_back(instrument);

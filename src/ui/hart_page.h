@@ -66,6 +66,7 @@ class HartPage : public QWidget {
   void HartScanViewSelect();
 
  private:
+  void keepScanRowsInView();
   using Action = requests::HartInstrumentRequests::Action;
 
   // Runs a handler; an error becomes a message.

@@ -127,9 +127,9 @@ TEST_F(HartPageTest, TheScanListsEveryInstrumentAndARowAddressesItAsAnIdentityRe
   ASSERT_EQ(frames.size(), 64u);
   EXPECT_EQ(frames[0], std::vector<uint8_t>({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x80, 0x00, 0x00, 0x82}));
   EXPECT_EQ(frames[63], std::vector<uint8_t>({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0xBF, 0x00, 0x00, 0xBD}));
-  EXPECT_EQ(rows("HartScanView"), (std::vector<QStringList>{{"0", "38", "6", "1193046", "7", "5"},
-                                                            {"5", "38", "6", "1193047", "7", "5"},
-                                                            {"20", "38", "6", "1193048", "7", "5"}}));
+  EXPECT_EQ(rows("HartScanView"), (std::vector<QStringList>{{"0", "38 (0x26)", "6 (0x06)", "1193046 (0x123456)", "7", "5"},
+                                                            {"5", "38 (0x26)", "6 (0x06)", "1193047 (0x123457)", "7", "5"},
+                                                            {"20", "38 (0x26)", "6 (0x06)", "1193048 (0x123458)", "7", "5"}}));
   EXPECT_EQ(note(), "Polling addresses 0 \u2026 63 scanned: 3 instruments found (at 0, 5, 20).");
   EXPECT_EQ(status(), "Response 0 (success); status 00");
   EXPECT_TRUE(messages.empty()) << lastMessage();

@@ -69,24 +69,24 @@ TEST(ReplyRows, EachCommandShowsItsFieldsWithUnits) {
     std::vector<uint8_t> block;
     Rows rows;
   } cases[] = {
-      {"1", reply(1, "13 41 48 00 00"), {row("Primary variable", "12,5", "CuMtr_hr")}},
-      {"2", reply(2, "41 40 00 00 42 48 00 00"), {row("Loop current", "12", "mA"), row("Percent of range", "50", "%")}},
+      {"1", reply(1, "13 41 48 00 00"), {row("Primary variable", "12,5", "CuMtr_hr (m\u00b3/h)")}},
+      {"2", reply(2, "41 40 00 00 42 48 00 00"), {row("Loop current", "12,000", "mA"), row("Percent of range", "50", "%")}},
       {"3, four variables", reply(3, "40 80 00 00 13 41 48 00 00 20 C1 48 00 00 07 3F 8C CC CD 2B 3D CC CC CD"),
-       {row("Loop current", "4", "mA"), row("Primary variable", "12,5", "CuMtr_hr"),
+       {row("Loop current", "4,000", "mA"), row("Primary variable", "12,5", "CuMtr_hr (m\u00b3/h)"),
         row("Secondary variable", "-12,5", "\u2103"), row("Tertiary variable", "1,1", "bar"),
-        row("Quaternary variable", "0,1", "CuMtr")}},
+        row("Quaternary variable", "0,1", "CuMtr (m\u00b3)")}},
       // One variable: the others are not there to show; status bits shown.
       {"3, one variable", reply(3, "41 44 CC CD 13 41 48 00 00", 0, 0x41),
-       {row("Device status", "configuration changed, primary variable out of limits"), row("Loop current", "12,3", "mA"),
-        row("Primary variable", "12,5", "CuMtr_hr")}},
+       {row("Device status", "configuration changed, primary variable out of limits"), row("Loop current", "12,300", "mA"),
+        row("Primary variable", "12,5", "CuMtr_hr (m\u00b3/h)")}},
       {"12", reply(12, kMessage), {row("Message", "CHECKED 2026-12-09 BY QA")}},
       {"13", reply(13, kTag + " " + kDescriptor + " 09 0C 7E"),
        {row("Tag", "FT-101"), row("Descriptor", "FLOW LOOP 7"), row("Date", "2026-12-09")}},
       {"13, no date set", reply(13, kTag + " " + kDescriptor + " 00 00 00"),
        {row("Tag", "FT-101"), row("Descriptor", "FLOW LOOP 7"), row("Date", "1900-00-00 (not a date)")}},
       {"15", reply(15, "00 01 13 42 C8 00 00 00 00 00 00 3F 00 00 00 00 FA 01"),
-       {row("Alarm selection", "high"), row("Transfer function", "square root"), row("Range units", "CuMtr_hr"),
-        row("Upper range value", "100", "CuMtr_hr"), row("Lower range value", "0", "CuMtr_hr"),
+       {row("Alarm selection", "high"), row("Transfer function", "square root"), row("Range units", "CuMtr_hr (m\u00b3/h)"),
+        row("Upper range value", "100", "CuMtr_hr (m\u00b3/h)"), row("Lower range value", "0", "CuMtr_hr (m\u00b3/h)"),
         row("Damping", "0,5", "s"), row("Write protect", "not write protected"),
         row("Analog channel flags", "analog input")}},
       // Up to HART 5 there are no channel flags; codes without a name show
@@ -107,10 +107,10 @@ TEST(ReplyRows, EachCommandShowsItsFieldsWithUnits) {
         row("Further device-specific status", "AB CD")}},
       {"48, HART 5", reply(48, "01 02 03 04 05 06"), {row("Device-specific status", "01 02 03 04 05 06")}},
       {"0", hex(kIdentityReply),
-       {row("Device status", "more status available, loop current saturated"), row("Manufacturer id", "26"),
-        row("Device type", "137"), row("Preambles requested", "7"), row("Universal command revision", "5"),
+       {row("Device status", "more status available, loop current saturated"), row("Manufacturer id", "26 (0x1A)"),
+        row("Device type", "137 (0x89)"), row("Preambles requested", "7"), row("Universal command revision", "5"),
         row("Device revision", "2"), row("Software revision", "27"), row("Hardware revision", "1"),
-        row("Physical signaling", "0"), row("Flags", "01"), row("Device id", "2188095")}},
+        row("Physical signaling", "0"), row("Flags", "01"), row("Device id", "2188095 (0x21633F)")}},
       {"no table", reply(130, "01 02"), {row("Data", "01 02")}},
   };
   for (const auto& c : cases) EXPECT_EQ(rowsOf(c.block), c.rows) << c.name;
@@ -128,7 +128,7 @@ TEST(ReplyRows, RefusalsFaultsAndShortDataShowAndNoDataIsUsedFromABadFrame) {
        {badRow("Response", "7: in write protect mode"), row("Device status", "configuration changed")}},
       // A warning that still carries the data.
       {"warning with data", reply(1, "13 41 48 00 00", 8),
-       {badRow("Response", "8: command-specific"), row("Primary variable", "12,5", "CuMtr_hr")}},
+       {badRow("Response", "8: command-specific"), row("Primary variable", "12,5", "CuMtr_hr (m\u00b3/h)")}},
       {"communication error", reply(1, "", 0xA8),
        {badRow("Reply",
                "Communication error A8: the instrument received the request garbled (overrun, check byte)")}},
@@ -139,9 +139,9 @@ TEST(ReplyRows, RefusalsFaultsAndShortDataShowAndNoDataIsUsedFromABadFrame) {
        {badRow("Reply", "byte count 1 leaves no room for the two status bytes; its data is not used")}},
       // Success, but the data ends before (or inside) a field.
       {"short 2", reply(2, "41 40 00 00 42 48"),
-       {row("Loop current", "12", "mA"), badRow("Percent of range", "not in the reply")}},
+       {row("Loop current", "12,000", "mA"), badRow("Percent of range", "not in the reply")}},
       {"short 3", reply(3, "41 40 00 00 13 41 48 00 00 07 3F"),
-       {row("Loop current", "12", "mA"), row("Primary variable", "12,5", "CuMtr_hr"),
+       {row("Loop current", "12,000", "mA"), row("Primary variable", "12,5", "CuMtr_hr (m\u00b3/h)"),
         badRow("Secondary variable", "not in the reply")}},
       {"short 13", reply(13, kTag + " " + kDescriptor + " 09 0C"),
        {row("Tag", "FT-101"), row("Descriptor", "FLOW LOOP 7"), badRow("Date", "not in the reply")}},

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTreeWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -134,6 +138,23 @@ TEST_F(WindowAtDefaultSize, NoPageCutsAText) {
     const std::vector<std::string> cut = cutTexts();
     EXPECT_TRUE(cut.empty()) << ::testing::PrintToString(cut);
   }
+}
+
+// With the journal shown below the pages, the HART Instrument page still
+// shows six scan rows and its write boxes without scrolling.
+TEST_F(WindowAtDefaultSize, TheHartPageKeepsSixScanRowsAndItsWriteBoxesInViewBesideTheJournal) {
+  form_->findChild<QAction*>("actionJournal")->setChecked(true);
+  auto* pages = form_->findChild<QTabWidget*>("PageControl1");
+  pages->setCurrentWidget(form_->findChild<QWidget*>("TabSheetHart"));
+  QApplication::processEvents();
+  auto* scroll = form_->findChild<QScrollArea*>("TabSheetHartScroll");
+  auto* scan = form_->findChild<QTreeWidget*>("HartScanView");
+  ASSERT_TRUE(scroll && scan);
+  EXPECT_FALSE(scroll->verticalScrollBar()->isVisible()) << "the page scrolls";
+  auto* row = new QTreeWidgetItem(scan, QStringList{QStringLiteral("0")});
+  const int rowHeight = scan->visualItemRect(row).height();
+  ASSERT_GT(rowHeight, 0);
+  EXPECT_GE(scan->viewport()->height() / rowHeight, 6) << "viewport " << scan->viewport()->height();
 }
 
 }  // namespace
