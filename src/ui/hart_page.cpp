@@ -58,6 +58,7 @@ HartPage::HartPage(Host host, QWidget* parent)
     // A date the instrument holds but the calendar lacks (day 0) leaves the edit as it is.
     const QDate date(record.date.year, record.date.month, record.date.day);
     if (date.isValid()) ui_->HartDateEdit->setDate(date);
+    tagReadFrom_ = requests_->addressed();
   };
   events.onMessageRead = [this](const std::string& message) { ui_->HartMessageEdit->setText(text(message)); };
   events.onFinished = [this](const requests::HartInstrumentRequests::Finished& f) { finished(f); };
@@ -131,7 +132,15 @@ void HartPage::HartWriteTagClick() {
     const auto write = requests_->prepareTagWrite(ui_->HartTagEdit->text().toStdString(),
                                                   ui_->HartDescriptorEdit->text().toStdString(),
                                                   {date.year(), date.month(), date.day()});
-    if (!host_.ask(text(write.question))) {
+    // Command 18 writes all three: say so when two of them were typed or
+    // left as they were rather than read from this instrument.
+    QString question = text(write.question);
+    if (!tagReadFrom_ || tagReadFrom_ != requests_->addressed()) {
+      question += QStringLiteral(
+          "\n\nThe descriptor and date were not read from this instrument (Read All reads them): they are "
+          "written as shown here.");
+    }
+    if (!host_.ask(question)) {
       ui_->HartNote->setText(QStringLiteral("Write Tag declined: nothing was sent."));
       return;
     }

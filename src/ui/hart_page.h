@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -83,6 +84,8 @@ class HartPage : public QWidget {
   Host host_;
   std::unique_ptr<requests::HartInstrumentRequests> requests_;
   std::vector<hart::UniqueIdentifier> rows_;  // HartScanView's rows in order
+  // The instrument the tag, descriptor and date shown were read from.
+  std::optional<hart::DeviceIdentity> tagReadFrom_;
   bool filling_ = false;                      // rows change by program: no selection handler
   Action running_ = Action::Scan;
   QDialog* progress_ = nullptr;

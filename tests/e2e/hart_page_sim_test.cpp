@@ -306,6 +306,10 @@ TEST_P(HartPageUnsentWrite, SendsNothing) {
   if (*u.note) {
     EXPECT_EQ(note(), u.note);
   }
+  if (!questions.empty() && std::string(u.button) == "HartWriteTag") {
+    // Identified but not read: the descriptor and date go as the edits show them.
+    EXPECT_NE(questions[0].find("The descriptor and date were not read from this instrument"), std::string::npos);
+  }
   EXPECT_FALSE(form->link().claimed());
 }
 
