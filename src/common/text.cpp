@@ -65,4 +65,13 @@ std::string withoutTrailingBlanks(std::string text) {
   return text;
 }
 
+std::string listed(const std::vector<std::string>& items) {
+  std::string out;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) out += i + 1 == items.size() ? " and " : ", ";
+    out += items[i];
+  }
+  return out;
+}
+
 }  // namespace tq

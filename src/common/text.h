@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tq {
 
@@ -22,5 +23,8 @@ std::string_view firstCharacters(std::string_view utf8, size_t count);
 
 // The text without the blanks that pad it at the end.
 std::string withoutTrailingBlanks(std::string text);
+
+// Items as a sentence lists them: "a", "a and b", "a, b and c".
+std::string listed(const std::vector<std::string>& items);
 
 }  // namespace tq

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "common/text.h"
 #include "link/link_arbiter.h"
 #include "protocol/config_frames.h"
 #include "serial/comm_types.h"
@@ -19,16 +20,6 @@ namespace {
 constexpr int64_t kMsPerSecond = 1000;
 constexpr const char* kHolder = "Find Module";
 constexpr const char* kClosedBy = "by Find Module";
-
-// "a", "a and b", "a, b and c".
-std::string listed(const std::vector<std::string>& items) {
-  std::string out;
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (i > 0) out += i + 1 == items.size() ? " and " : ", ";
-    out += items[i];
-  }
-  return out;
-}
 
 template <typename T>
 void addOnce(std::vector<T>& to, const T& value) {

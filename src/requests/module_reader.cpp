@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "common/errors.h"
+#include "common/text.h"
 #include "hart/answer_window.h"
 #include "hart/decoders.h"
 #include "hart/frames.h"
@@ -28,16 +29,6 @@ namespace command = hart::command;
 
 constexpr const char* kHolder = "Read Module";
 constexpr const char* kDeviceList = "ComboBox41";
-
-// "a, b and c".
-std::string listed(const std::vector<std::string>& items) {
-  std::string out;
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (i > 0) out += i + 1 == items.size() ? " and " : ", ";
-    out += items[i];
-  }
-  return out;
-}
 
 std::string quoted(const protocol::Frame& frame) { return "\"" + std::string(frame.begin(), frame.end()) + "\""; }
 

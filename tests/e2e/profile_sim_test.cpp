@@ -37,14 +37,7 @@ class ProfileTest : public WindowTest {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(json.data(), static_cast<qint64>(json.size()));
   }
-  std::vector<std::string> sent() const {
-    std::vector<std::string> frames;
-    const journal::Journal& j = form->journal();
-    for (size_t i = 0; i < j.size(); ++i) {
-      if (j.at(i).direction == journal::Direction::Sent) frames.emplace_back(j.at(i).bytes->begin(), j.at(i).bytes->end());
-    }
-    return frames;
-  }
+  std::vector<std::string> sent() const { return sentText(); }
   bool idle() {
     return pumpUntil([this] {
       return !form->profiles().applying() && !form->readModule().reader().running() && !form->link().claimed();

@@ -27,15 +27,7 @@ class ReadModuleTest : public WindowTest {
   requests::ModuleReader& reader() { return form->readModule().reader(); }
   std::string status() { return form->statusBar()->currentMessage().toStdString(); }
 
-  // Sent frames as text, in order.
-  std::vector<std::string> sent() const {
-    std::vector<std::string> frames;
-    const journal::Journal& j = form->journal();
-    for (size_t i = 0; i < j.size(); ++i) {
-      if (j.at(i).direction == journal::Direction::Sent) frames.emplace_back(j.at(i).bytes->begin(), j.at(i).bytes->end());
-    }
-    return frames;
-  }
+  std::vector<std::string> sent() const { return sentText(); }
 
   // Runs Read Module; the steps at `silent` positions have their windows
   // ended at once, the others are waited for.

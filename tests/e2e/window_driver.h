@@ -68,6 +68,16 @@ class WindowTest : public ::testing::Test {
     ASSERT_TRUE(pumpUntil([&] { return memo().startsWith(marker) && !timer("Timer2")->isActive(); })) << button;
   }
 
+  // The frames sent so far, as the journal holds them, each as text.
+  std::vector<std::string> sentText() const {
+    std::vector<std::string> frames;
+    const journal::Journal& j = form->journal();
+    for (size_t i = 0; i < j.size(); ++i) {
+      if (j.at(i).direction == journal::Direction::Sent) frames.emplace_back(j.at(i).bytes->begin(), j.at(i).bytes->end());
+    }
+    return frames;
+  }
+
   int pauses = 0;  // receive pauses counted instead of spent
   std::unique_ptr<TForm1> form = quickWindow(&pauses);
   std::vector<std::string> messages;
