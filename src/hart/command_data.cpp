@@ -52,6 +52,7 @@ constexpr int kMilliampDecimals = 3;
 constexpr struct {
   uint8_t code;
   const char* symbol;
+// clang-format off
 } kUnitSymbols[] = {
     {1, "inH\u2082O"}, {2, "inHg"}, {3, "ftH\u2082O"}, {4, "mmH\u2082O"}, {12, "kPa"}, {14, "atm"},
     {34, "\u00b0R"}, {35, "K"}, {15, "ft\u00b3/min"}, {16, "gal/min"}, {17, "L/min"}, {19, "m\u00b3/h"},
@@ -62,6 +63,7 @@ constexpr struct {
     {77, "t/min"}, {78, "t/h"}, {80, "lb/s"}, {81, "lb/min"}, {82, "lb/h"}, {91, "g/cm\u00b3"},
     {92, "kg/m\u00b3"}, {93, "lb/gal"}, {94, "lb/ft\u00b3"}, {95, "g/mL"}, {96, "kg/L"}, {97, "g/L"}, {54, "cSt"},
     {55, "cP"}, {69, "N\u00b7m"}, {89, "Dth"}, {126, "ft\u00b7lbf"}, {128, "kWh"}, {164, "MJ"}, {165, "Btu"},
+// clang-format on
 };
 
 const char* unitSymbol(uint8_t code) {

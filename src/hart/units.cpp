@@ -9,6 +9,7 @@ namespace {
 // Grouped by quantity as the combos list them. Texts are shown exactly as
 // they stand. Item 55 is metric tons per minute, HART code 77; code 75
 // (kilograms per hour) has no item and shows "other".
+// clang-format off
 constexpr std::array<UnitItem, kUnitItemCount> kUnits = {{
     // Pressure.
     {"inH20 ", 1}, {"inhg  ", 2}, {"FtH20  ", 3}, {"mmH20 ", 4}, {"mmHg   ", 5}, {"psi   ", 6},
@@ -42,6 +43,7 @@ constexpr std::array<UnitItem, kUnitItemCount> kUnits = {{
     // Percent, and everything else.
     {"%", 57}, {"other", -1},
 }};
+// clang-format on
 
 static_assert(kUnits[kOtherUnitItem].code == -1);
 static_assert([] {

@@ -202,6 +202,7 @@ void TForm1::wireControls() {
     On event;
     void (TForm1::*handler)();
   };
+// clang-format off
 #define TQ_WIRE(control, event, handler) Wire{control, On::event, &TForm1::handler}
   static const Wire kWiring[] = {
       TQ_WIRE("PageControl1", PageChange, PageControl1Change),
@@ -231,6 +232,7 @@ void TForm1::wireControls() {
       TQ_WIRE("Button4", Click, Button4Click), TQ_WIRE("Button13", Click, Button13Click),
   };
 #undef TQ_WIRE
+// clang-format on
 
   for (const Wire& wire : kWiring) {
     QWidget* control = findChild<QWidget*>(wire.control);

@@ -27,6 +27,7 @@ TEST(Options, Defaults) {
 }
 
 TEST(Options, EveryOptionReachesItsSetting) {
+// clang-format off
   const auto result = parseOptions({"--link", "/tmp/x", "--baud", "15200", "--parity", "even", "--pace", "--delay", "250",
                                     "--split-gap", "120", "--split-at", "3", "--no-reply", "--noise", "4",
                                     "--hangup-after", "2", "--fault-match", "QX1", "--fault-count", "1",
@@ -34,6 +35,7 @@ TEST(Options, EveryOptionReachesItsSetting) {
                                     "--hart-manufacturer", "0x11", "--hart-device-type", "$22", "--hart-device-id", "42",
                                     "--hart-preambles", "7", "--frozen", "12", "-v", "--strict-line",
                                     "--module-baud", "38400"});
+// clang-format on
   const Options& o = parsed(result);
   EXPECT_EQ(o.link, "/tmp/x");
   EXPECT_EQ(o.line.baud, 15200);

@@ -62,13 +62,16 @@ const QStringList kFormats4 = kFormats2 + QStringList{"2 Uint32 (FF4 FF3 FF2 FF1
 const QStringList kParse = {"0 Not analytic", "1 Command 1", "2 Command 2"};
 const QStringList kRelay = {"Relay Open (OFF)", "Relay Closed (ON)", "Relay No Control"};
 const QStringList kChannels = {"0 Close", "1 Variable 1", "2 Variable 2", "3 Variable 3", "4 Variable 4"};
+// clang-format off
 const QStringList kMeters = {
     "0)Custom Meter",       "1)Currency Meter",   "2)KROHEN_IFC070",       "3)KROHEN_IFC300",
     "4)KROHEN_IFC090",      "5)Siemens_MG500",    "6)Siemens_FUS010(FUS060)", "7)Siemens_MASS600",
     "8)ABB_FIX100",         "9)ABB_FMT200",       "10)MP3 Flow Meter",     "11)HT56 Flow Meter",
     "12)F56 Flow Meter",    "13)3051AMV Transmitter", "14)SIERRA Flow Meter", "15)Yokogawa Flow Meter"};
+// clang-format on
 
 // The HART units list; trailing blanks are part of the texts.
+// clang-format off
 const QStringList kUnits = {
     "inH20 ", "inhg  ", "FtH20  ", "mmH20 ", "mmHg   ", "psi   ", "bar    ", "mbar   ", "Pa     ", "KPa   ",
     "ATM    ", "MPa    ", QString::fromUtf8("\u2103  "), QString::fromUtf8("\u2109  "), "R  ", "Kelvin ",
@@ -81,6 +84,7 @@ const QStringList kUnits = {
     "g_CuCM     ", "KG_CuMtr   ", "lb_gal    ", "lb_Cuft    ", "g_ml      ", "kb_l       ", "g_l        ",
     "centi_stokes ", "cpoise       ", "mewtom_meter  ", "deka_therm    ", "foot_pound_force ",
     "kilo_watt_hour    ", "mega_joule       ", "british_thermal_unit ", "%", "other"};
+// clang-format on
 
 QStringList unitsOfComboBox32() {
   QStringList units = kUnits;
