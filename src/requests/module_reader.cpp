@@ -251,6 +251,7 @@ Next ModuleReader::answered(Run& run, size_t index, bool answered, std::span<con
       if (hart_.events.onGroup) hart_.events.onGroup(group);
       record::recordHartRows(record_, group.rows, at);
       const auto reply = hart::parseReply(answer);
+      if (reply) record::recordHartStatus(record_, *reply, at);
       if (step.command == command::kReadUniqueIdentifier) {
         const auto id = reply ? hart::readUniqueIdentifier(*reply) : std::nullopt;
         run.instrument = id.has_value();
