@@ -43,9 +43,18 @@ constexpr uint8_t kHardwareRevisionFsk = 0x10;  // hardware revision 2, FSK sign
 constexpr uint8_t kLastDeviceVariable = 3;       // flow, temperature, pressure, total
 constexpr uint8_t kCommand15Reserved = 250;
 constexpr uint8_t kAnalogChannelIsOutput = 0;
+// Command 48: six device-specific bytes up to revision 5; from revision 6
+// on, extended device status at 6 and analog channel saturated at 10.
+constexpr size_t kCommand48BytesHart5 = 6;
 constexpr size_t kCommand48Bytes = 14;
 constexpr size_t kCommand48ExtendedStatusAt = 6;
-constexpr size_t kCommand48SaturatedAt = 11;
+constexpr size_t kCommand48SaturatedAt = 10;
+// HART 7's command 0 goes on after byte 16: manufacturer and private label
+// distributor in 16 bits, and the device profile (1: a process automation device).
+constexpr uint8_t kDeviceProfileProcessAutomation = 1;
+// A request with a wrong check byte: a communication error, longitudinal
+// parity (the check byte) wrong.
+constexpr uint8_t kLongitudinalParityError = 0x08;
 
 constexpr size_t kCounterBytes = 2;
 
@@ -66,7 +75,8 @@ bool HartCommandSet::contains(uint8_t command) const {
 }
 
 bool isHartWarning(uint8_t response) {
-  return response == 8 || response == 14 || (response >= 24 && response <= 27) || response == 30 || response == 31;
+  return response == 8 || response == 14 || (response >= 24 && response <= 27) || response == 30 || response == 31 ||
+         (response >= 96 && response <= 111);  // device-specific warnings
 }
 
 uint8_t hartCheckByte(std::span<const uint8_t> bytes) {
@@ -188,6 +198,10 @@ HartInstrument::Outcome HartInstrument::execute(uint8_t command, std::span<const
                                  static_cast<uint8_t>(configChangeCounter_),
                                  extendedStatus_});
       }
+      if (identity_.universalRevision >= kHartRevision7) {
+        data.insert(data.end(), {0, identity_.manufacturerId, 0, identity_.manufacturerId,
+                                 kDeviceProfileProcessAutomation});
+      }
       break;
     case 1:
       data.push_back(now.variables[0].unitCode);
@@ -257,6 +271,10 @@ HartInstrument::Outcome HartInstrument::execute(uint8_t command, std::span<const
       }
       break;
     case 48:
+      if (hart5) {
+        data.assign(kCommand48BytesHart5, 0);
+        break;
+      }
       data.assign(kCommand48Bytes, 0);
       data[kCommand48ExtendedStatusAt] = extendedStatus_;
       data[kCommand48SaturatedAt] = now.saturated ? 0x01 : 0x00;
@@ -279,14 +297,16 @@ std::optional<std::vector<uint8_t>> HartInstrument::handle(std::span<const uint8
   if (frame.size() < header + 1) return std::nullopt;
   const uint8_t byteCount = frame[header - 1];
   if (frame.size() != header + byteCount + 1) return std::nullopt;
-  if (hartCheckByte(frame.first(frame.size() - 1)) != frame.back()) return std::nullopt;
   if (!addressedBy(frame, longFrame)) return std::nullopt;
 
   const uint8_t command = frame[header - 2];
   const size_t master = (frame[1] & 0x80) ? 1 : 0;
   Outcome out;
   const bool injected = faults_.response != 0 && faults_.responseOn.contains(command);
-  if (injected && !isHartWarning(faults_.response)) {
+  if (hartCheckByte(frame.first(frame.size() - 1)) != frame.back()) {
+    // Addressed to it but garbled: nothing is done, the error is said.
+    out.response = kCommunicationError | kLongitudinalParityError;
+  } else if (injected && !isHartWarning(faults_.response)) {
     out.response = faults_.response;  // refused before anything is done
   } else {
     out = execute(command, frame.subspan(header, byteCount), master, seconds);

@@ -114,7 +114,9 @@ class HartInstrument {
 
   // `frame` runs from the delimiter through the check byte (preambles already
   // stripped). Returns the reply with its preambles, or nothing when the frame
-  // is not for this instrument or its check byte is wrong.
+  // is not for this instrument. A frame for it with a wrong check byte is
+  // answered with a communication error (first status byte 88: the check
+  // byte wrong) and no data, as an instrument does.
   std::optional<std::vector<uint8_t>> handle(std::span<const uint8_t> frame, double seconds);
 
   // The measured values at `seconds` since power-up: slow waves and a

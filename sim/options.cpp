@@ -467,11 +467,14 @@ Answers:
   outputs change only every JTM x 10 ms), BA1 (with --strict-line).
   HART frames          passed to the instruments; each answers its polling
                        address (short frames) and its unique address (long
-                       frames); a wrong check byte or another address gets
-                       no answer. Commands 0 (identity; from revision 6 with
-                       bytes 12..16: preambles, last device variable 3,
-                       configuration change counter, extended device
-                       status), 1, 2, 3, 6 (polling address; a second byte
+                       frames); another address gets no answer, a wrong
+                       check byte a communication error (first status byte
+                       88) and no data. Commands 0 (identity; from revision
+                       6 with bytes 12..16: preambles, last device variable
+                       3, configuration change counter, extended device
+                       status; revision 7 adds 17..21: manufacturer and
+                       private label distributor in 16 bits, device profile
+                       1), 1, 2, 3, 6 (polling address; a second byte
                        sets the loop current mode), 12 (message), 13 (tag,
                        descriptor, date), 15 (alarm selection, transfer
                        function, range units 19, upper and lower range,
@@ -481,9 +484,10 @@ Answers:
                        both masters and count the change counter up), 20
                        (long tag), 38 (clears "configuration changed" for
                        the master that sends it; a change counter sent with
-                       it must match, else response 9) and 48 (14 bytes:
-                       extended device status at 6, analog channel saturated
-                       at 11); others: response code 64, no data. Too few
+                       it must match, else response 9) and 48 (revision 5:
+                       6 device-specific bytes; from 6: 14 bytes, extended
+                       device status at 6, analog channel saturated at 10);
+                       others: response code 64, no data. Too few
                        data bytes: response 5. Variables: flow (m3/h, a
                        60 s wave), temperature (degC, 300 s), pressure (bar,
                        45 s) and total (m3, never falling); loop current

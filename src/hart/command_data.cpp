@@ -93,6 +93,13 @@ const DataField kIdentity[] = {
     {.name = "Configuration change counter", .offset = 14, .width = 2, .kind = K::Number, .required = false},
     {.name = "Extended device status", .offset = 16, .width = 1, .kind = K::Flags, .required = false,
      .bits = extendedStatusBits},
+    // HART 7: the manufacturer and the private label distributor in 16
+    // bits, and the device profile.
+    {.name = "Manufacturer identification code", .offset = 17, .width = 2, .kind = K::Number, .required = false,
+     .journalOnly = true},
+    {.name = "Private label distributor code", .offset = 19, .width = 2, .kind = K::Number, .required = false,
+     .journalOnly = true},
+    {.name = "Device profile", .offset = 21, .width = 1, .kind = K::Number, .required = false, .journalOnly = true},
 };
 const DataField kPrimaryVariable[] = {
     {.name = "Primary variable", .offset = 0, .width = kUnitValueBytes, .kind = K::UnitValue},
@@ -138,6 +145,7 @@ const DataField kDeviceInformation[] = {
 const DataField kLongTag[] = {
     {.name = "Long tag", .offset = 0, .width = 32, .kind = K::Latin1Text},
 };
+// Command 48 from universal revision 6 on.
 const DataField kAdditionalStatus[] = {
     {.name = "Device-specific status", .offset = 0, .width = 6, .kind = K::Hex},
     {.name = "Extended device status", .offset = 6, .width = 1, .kind = K::Flags, .required = false,
@@ -145,10 +153,30 @@ const DataField kAdditionalStatus[] = {
     {.name = "Device operating mode", .offset = 7, .width = 1, .kind = K::Number, .required = false},
     {.name = "Standardized status 0", .offset = 8, .width = 1, .kind = K::Hex, .required = false},
     {.name = "Standardized status 1", .offset = 9, .width = 1, .kind = K::Hex, .required = false},
-    {.name = "Standardized status 2", .offset = 10, .width = 1, .kind = K::Hex, .required = false},
-    {.name = "Analog channel saturated", .offset = 11, .width = 1, .kind = K::Hex, .required = false},
+    {.name = "Analog channel saturated", .offset = 10, .width = 1, .kind = K::Hex, .required = false},
+    {.name = "Standardized status 2", .offset = 11, .width = 1, .kind = K::Hex, .required = false},
     {.name = "Standardized status 3", .offset = 12, .width = 1, .kind = K::Hex, .required = false},
     {.name = "Analog channel fixed", .offset = 13, .width = 1, .kind = K::Hex, .required = false},
+    {.name = "Further device-specific status", .offset = 14, .width = 0, .kind = K::Hex, .required = false},
+};
+// Up to universal revision 5 every byte is the device's own.
+const DataField kAdditionalStatusHart5[] = {
+    {.name = "Device-specific status", .offset = 0, .width = 6, .kind = K::Hex},
+    {.name = "Further device-specific status", .offset = 6, .width = 0, .kind = K::Hex, .required = false},
+};
+// The revision unknown (the journal takes a reply apart without the
+// instrument's command 0): the later revisions' layout, saying so.
+const DataField kAdditionalStatusAnyRevision[] = {
+    {.name = "Device-specific status", .offset = 0, .width = 6, .kind = K::Hex},
+    {.name = "Extended device status (HART 6 on)", .offset = 6, .width = 1, .kind = K::Flags, .required = false,
+     .bits = extendedStatusBits},
+    {.name = "Device operating mode (HART 6 on)", .offset = 7, .width = 1, .kind = K::Number, .required = false},
+    {.name = "Standardized status 0 (HART 6 on)", .offset = 8, .width = 1, .kind = K::Hex, .required = false},
+    {.name = "Standardized status 1 (HART 6 on)", .offset = 9, .width = 1, .kind = K::Hex, .required = false},
+    {.name = "Analog channel saturated (HART 6 on)", .offset = 10, .width = 1, .kind = K::Hex, .required = false},
+    {.name = "Standardized status 2 (HART 6 on)", .offset = 11, .width = 1, .kind = K::Hex, .required = false},
+    {.name = "Standardized status 3 (HART 6 on)", .offset = 12, .width = 1, .kind = K::Hex, .required = false},
+    {.name = "Analog channel fixed (HART 6 on)", .offset = 13, .width = 1, .kind = K::Hex, .required = false},
     {.name = "Further device-specific status", .offset = 14, .width = 0, .kind = K::Hex, .required = false},
 };
 
@@ -241,6 +269,13 @@ std::span<const DataField> replyFields(uint8_t command) {
     case 48: return kAdditionalStatus;
     default: return {};
   }
+}
+
+std::span<const DataField> replyFields(uint8_t command, std::optional<uint8_t> universalRevision) {
+  if (command != kAdditionalStatusCommand) return replyFields(command);
+  if (!universalRevision) return kAdditionalStatusAnyRevision;
+  return *universalRevision <= kLastRevisionWithoutExtendedStatus ? std::span<const DataField>(kAdditionalStatusHart5)
+                                                                  : std::span<const DataField>(kAdditionalStatus);
 }
 
 std::span<const DataField> requestFields(uint8_t command) {

@@ -6,6 +6,7 @@
 // data byte; in a reply, from the first byte after the two status bytes.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,9 +60,17 @@ inline constexpr size_t kDeviceIdBytes = 3;
 inline constexpr size_t kBytes = kDeviceIdAt + kDeviceIdBytes;  // up to HART 5
 }  // namespace identity_data
 
-// The reply data of commands 0, 1, 2, 3, 6, 12, 13, 15, 17, 18, 20 and 48;
-// the request data of commands 6, 17 and 18. Empty for any other command.
+// The reply data of commands 0, 1, 2, 3, 6, 12, 13, 15, 17, 18, 20 and 48
+// (48 as from universal revision 6 on); the request data of commands 6, 17
+// and 18. Empty for any other command.
 std::span<const DataField> replyFields(uint8_t command);
+// Command 48's bytes 6 and on are the device's own up to universal revision
+// 5 and named from revision 6 on: the reply data by the revision the
+// instrument's command 0 gave; without one (nullopt), the later layout with
+// each such name saying "(HART 6 on)". Any other command as replyFields(command).
+inline constexpr uint8_t kAdditionalStatusCommand = 48;
+inline constexpr uint8_t kLastRevisionWithoutExtendedStatus = 5;
+std::span<const DataField> replyFields(uint8_t command, std::optional<uint8_t> universalRevision);
 std::span<const DataField> requestFields(uint8_t command);
 
 // Whether the field lies in `dataSize` bytes of data.

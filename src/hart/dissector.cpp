@@ -162,7 +162,7 @@ class HartDissector {
     }
     const uint8_t command = frame_[f_.commandAt()];
     const auto bytes = frame_.subspan(from, end - from);
-    const auto fields = fromDevice() ? replyFields(command) : requestFields(command);
+    const auto fields = fromDevice() ? replyFields(command, std::nullopt) : requestFields(command);
     const bool communicationError = first_ && (*first_ & kCommunicationErrorBit);
     size_t covered = 0;
     if (!communicationError) {
@@ -183,14 +183,14 @@ class HartDissector {
   }
 
   // A whole frame whose data ends before required fields names them in one
-  // remark; a refusal's empty data, a communication error and a byte count
+  // remark (a warning's data as a success's); a refusal's empty data, a communication error and a byte count
   // already judged too short need no such remark.
   void missingRemarks(size_t from, std::span<const uint8_t> bytes) {
     if (!f_.whole() || !f_.holds(f_.commandAt())) return;
-    if (fromDevice() && (!first_ || *first_ != kResponseSuccess || frame_[f_.byteCountAt()] < kStatusBytes)) return;
+    if (fromDevice() && (!first_ || !dataGood(*first_) || frame_[f_.byteCountAt()] < kStatusBytes)) return;
     const uint8_t command = frame_[f_.commandAt()];
     std::string missing;
-    for (const DataField& field : fromDevice() ? replyFields(command) : requestFields(command)) {
+    for (const DataField& field : fromDevice() ? replyFields(command, std::nullopt) : requestFields(command)) {
       if (presence(field, bytes.size()) == Presence::Missing) missing += (missing.empty() ? "" : ", ") + std::string(field.name);
     }
     if (missing.empty()) return;

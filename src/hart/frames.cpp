@@ -1,5 +1,6 @@
 #include "hart/frames.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -36,8 +37,9 @@ uint8_t masterBit(int commandMode) { return selection(commandMode, 1, kCommandMo
 struct Preamble {
   std::string_view text;
   int32_t n;
+  size_t atLeast = 0;  // preamble bytes the addressed instrument asked for
 };
-Preamble convertPreamble(std::string_view text) { return {text, parseInt(text)}; }
+Preamble convertPreamble(std::string_view text, size_t atLeast = 0) { return {text, parseInt(text), atLeast}; }
 
 // Preamble, body, check byte.
 Frame assemble(const Preamble& preamble, std::span<const uint8_t> body) {
@@ -47,7 +49,8 @@ Frame assemble(const Preamble& preamble, std::span<const uint8_t> body) {
     refuse(std::string(kPreambleField) + ": '" + std::string(preamble.text) +
            "' is out of range; enter a whole number from -1 to " + std::to_string(max) + ".");
   }
-  Frame frame(static_cast<size_t>(preamble.n + 1), kPreambleByte);
+  const size_t asked = std::min(preamble.atLeast, kMaxRequestedPreambles);
+  Frame frame(std::max(static_cast<size_t>(preamble.n + 1), asked), kPreambleByte);
   frame.insert(frame.end(), body.begin(), body.end());
   frame.push_back(checkByte(body));
   return frame;
@@ -108,8 +111,8 @@ Frame manualFrame(std::string_view preambleText, std::span<const uint8_t> typed)
 }
 
 Frame longCommandFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
-                       uint8_t command, std::span<const uint8_t> data) {
-  return longFrame(convertPreamble(preambleText), commandMode, identity, command, data);
+                       uint8_t command, std::span<const uint8_t> data, size_t minPreambles) {
+  return longFrame(convertPreamble(preambleText, minPreambles), commandMode, identity, command, data);
 }
 
 Frame scanQueryFrame(std::string_view preambleText, int commandMode, int pollingAddress) {
@@ -147,15 +150,15 @@ std::vector<uint8_t> tagDescriptorDateData(std::string_view tag, std::string_vie
 std::vector<uint8_t> messageData(std::string_view message) { return packAscii(message, kMessageChars, kMessageField); }
 
 Frame writeTagFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
-                    std::string_view tag, std::string_view descriptor, const TagDate& date) {
-  const Preamble preamble = convertPreamble(preambleText);
+                    std::string_view tag, std::string_view descriptor, const TagDate& date, size_t minPreambles) {
+  const Preamble preamble = convertPreamble(preambleText, minPreambles);
   const std::vector<uint8_t> data = tagDescriptorDateData(tag, descriptor, date);
   return longFrame(preamble, commandMode, identity, command::kWriteTagDescriptorDate, data);
 }
 
 Frame writeMessageFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
-                        std::string_view message) {
-  const Preamble preamble = convertPreamble(preambleText);
+                        std::string_view message, size_t minPreambles) {
+  const Preamble preamble = convertPreamble(preambleText, minPreambles);
   const std::vector<uint8_t> data = messageData(message);
   return longFrame(preamble, commandMode, identity, command::kWriteMessage, data);
 }

@@ -77,11 +77,17 @@ Frame manualFrame(std::string_view preambleText, std::span<const uint8_t> typed)
 
 uint8_t checkByte(std::span<const uint8_t> bytes);
 
+// The most preambles an instrument may ask for (HART: 5 to 20).
+inline constexpr size_t kMaxRequestedPreambles = 20;
+
 // Any command with `data` (at most kMaxDataBytes) to the identified
-// instrument, as the HART Instrument page reads and writes it.
+// instrument, as the HART Instrument page reads and writes it. The frame
+// carries at least `minPreambles` preambles (what the instrument asked for
+// in its command 0 reply, at most kMaxRequestedPreambles), more when the
+// preamble setting gives more; the setting is checked as for any frame.
 //   FF.. 82 <master|manufacturer & 3F> <type> <id id id> <command> <count> <data> <check>
 Frame longCommandFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
-                       uint8_t command, std::span<const uint8_t> data = {});
+                       uint8_t command, std::span<const uint8_t> data = {}, size_t minPreambles = 0);
 
 // Command 0 in a short frame to `pollingAddress` 0 .. kMaxScanPollingAddress,
 // for the scan of the loop.
@@ -122,10 +128,11 @@ std::vector<uint8_t> messageData(std::string_view message);
 
 // Command 18, write tag, descriptor and date; command 17, write message.
 // The preamble text is converted first, then the texts are checked, then
-// the selection and the preamble range, as the other builders do.
+// the selection and the preamble range, as the other builders do; at least
+// `minPreambles` preambles, as longCommandFrame.
 Frame writeTagFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
-                    std::string_view tag, std::string_view descriptor, const TagDate& date);
+                    std::string_view tag, std::string_view descriptor, const TagDate& date, size_t minPreambles = 0);
 Frame writeMessageFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
-                        std::string_view message);
+                        std::string_view message, size_t minPreambles = 0);
 
 }  // namespace tq::hart

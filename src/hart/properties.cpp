@@ -1,5 +1,6 @@
 #include "hart/properties.h"
 
+#include "common/byte_display.h"
 #include "common/text.h"
 #include "hart/command_data.h"
 #include "hart/packed_ascii.h"
@@ -17,8 +18,9 @@ constexpr size_t kDateAt = kTagBytes + kDescriptorBytes;
 
 constexpr const char* kNotInReply = "not in the reply";
 
+// A reply whose data are good (success or a warning) and hold `bytes`.
 bool holds(const ParsedReply& reply, std::initializer_list<uint8_t> commands, size_t bytes) {
-  if (!reply.usable() || !reply.command || reply.data.size() < bytes) return false;
+  if (!reply.usable() || !dataGood(*reply.firstStatus) || !reply.command || reply.data.size() < bytes) return false;
   for (uint8_t c : commands)
     if (*reply.command == c) return true;
   return false;
@@ -26,20 +28,26 @@ bool holds(const ParsedReply& reply, std::initializer_list<uint8_t> commands, si
 
 }  // namespace
 
-std::vector<PropertyRow> describeReply(const ParsedReply& reply, char decimalSeparator) {
+std::vector<PropertyRow> describeReply(const ParsedReply& reply, char decimalSeparator,
+                                       std::optional<uint8_t> universalRevision) {
   if (!reply.intact()) return {{"Reply", reply.fault + "; its data is not used", "", true}};
   const uint8_t first = *reply.firstStatus;
   const uint8_t second = *reply.deviceStatus;
   if (reply.communicationError()) return {{"Reply", statusSummary(first, second), "", true}};
 
   std::vector<PropertyRow> rows;
+  // A warning's data are good: shown as read, the warning beside them.
   if (first != kResponseSuccess) {
-    rows.push_back({"Response", std::to_string(first) + ": " + std::string(responseMeaning(first)), "", true});
+    rows.push_back({"Response", std::to_string(first) + ": " + std::string(responseMeaning(first)), "", !isWarning(first)});
   }
   if (second != 0) rows.push_back({"Device status", joined(deviceStatusBits(second)), "", false});
-  if (first != kResponseSuccess && reply.data.empty()) return rows;  // a refusal carries no data
+  if (!dataGood(first)) {
+    // An error: whatever data came with it is not the instrument's values.
+    if (!reply.data.empty()) rows.push_back({"Data", hexBytes(reply.data) + " (not used after an error)", "", true});
+    return rows;
+  }
 
-  const auto fields = replyFields(*reply.command);
+  const auto fields = replyFields(*reply.command, universalRevision);
   if (fields.empty()) {
     if (!reply.data.empty()) rows.push_back({"Data", fieldText({.name = "Data"}, reply.data, '.', false).value, ""});
     return rows;

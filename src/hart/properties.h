@@ -28,16 +28,21 @@ struct PropertyRow {
 // - cut short, a wrong check byte or no room for the status bytes: one row
 //   "Reply" | "check byte 51, expected 50; its data is not used" (bad);
 // - a communication error: one row "Reply" | statusSummary's text (bad);
-// - a response code other than success: a row "Response" |
-//   "64: command not implemented" (bad), then the data rows only when the
-//   reply carries data;
+// - an error response code: a row "Response" | "64: command not
+//   implemented" (bad), and any data it came with in one row "Data" (bad),
+//   never as values;
+// - a warning response code (8, 14, 24-27, 30, 31, 96-111): a row
+//   "Response" | "8: command-specific warning" (not bad), then the data
+//   rows as for success: the data are good;
 // - a field device status other than 00: a row "Device status" |
 //   "configuration changed" (not bad: the data is still good);
 // - each field of the command's layout: its value and unit; a field the
 //   data ends before (or inside of) is "not in the reply", an optional one
 //   the data ends before is left out; a command without a layout gives one
-//   row "Data" with the bytes in hex.
-std::vector<PropertyRow> describeReply(const ParsedReply& reply, char decimalSeparator);
+//   row "Data" with the bytes in hex. Command 48's bytes 6 and on follow
+//   `universalRevision` (see replyFields); nullopt: not known.
+std::vector<PropertyRow> describeReply(const ParsedReply& reply, char decimalSeparator,
+                                       std::optional<uint8_t> universalRevision = std::nullopt);
 
 // The status label's text for a reply: statusSummary of its status bytes,
 // or, for a reply that cannot be trusted, "Reply not used: check byte 51,

@@ -37,8 +37,9 @@ FrameLayout layoutAt(std::span<const uint8_t> block, size_t at) {
   return f;
 }
 
-template <typename Accept>
-std::optional<FrameLayout> find(std::span<const uint8_t> block, Accept accept) {
+// `wanted`: whether a frame found is one the caller looks for.
+template <typename Accept, typename Wanted>
+std::optional<FrameLayout> find(std::span<const uint8_t> block, Accept accept, Wanted wanted) {
   std::optional<FrameLayout> firstMarker;
   for (size_t i = 0; i < block.size(); ++i) {
     // The preamble byte first: in a block of noise most positions fail it.
@@ -46,11 +47,19 @@ std::optional<FrameLayout> find(std::span<const uint8_t> block, Accept accept) {
     if (!marker && i > 0) continue;
     if (!accept(block[i])) continue;
     const FrameLayout f = layoutAt(block, i);
+    if (!wanted(f)) continue;
     if (f.checkOk()) return f;
     if (marker && !firstMarker) firstMarker = f;
   }
   return firstMarker;
 }
+
+template <typename Accept>
+std::optional<FrameLayout> find(std::span<const uint8_t> block, Accept accept) {
+  return find(block, accept, [](const FrameLayout&) { return true; });
+}
+
+ParsedReply parsedAt(std::span<const uint8_t> block, const FrameLayout& found);
 
 }  // namespace
 
@@ -89,8 +98,49 @@ bool ParsedReply::communicationError() const {
 std::optional<ParsedReply> parseReply(std::span<const uint8_t> block) {
   const auto found = findReplyFrame(block);
   if (!found) return std::nullopt;
+  return parsedAt(block, *found);
+}
+
+ReplyTo ReplyTo::shortFrame(int pollingAddress, uint8_t command) {
+  ReplyTo to;
+  to.address[0] = static_cast<uint8_t>(pollingAddress & kAddressLowBits);
+  to.command = command;
+  return to;
+}
+
+ReplyTo ReplyTo::longFrame(const DeviceIdentity& instrument, uint8_t command) {
+  ReplyTo to;
+  to.longAddress = true;
+  to.address = {static_cast<uint8_t>(instrument.manufacturerId & kAddressLowBits), instrument.deviceType,
+                instrument.deviceId[0], instrument.deviceId[1], instrument.deviceId[2]};
+  to.command = command;
+  return to;
+}
+
+bool ReplyTo::answeredBy(const FrameLayout& layout, std::span<const uint8_t> frame) const {
+  if (layout.longAddress() != longAddress) return false;
+  for (size_t i = 0; i < layout.addressBytes(); ++i) {
+    const size_t at = FrameLayout::kAddressAt + i;
+    if (!layout.holds(at)) return true;
+    const uint8_t got = i == 0 ? frame[at] & kAddressLowBits : frame[at];
+    if (got != address[i]) return false;
+  }
+  return !layout.holds(layout.commandAt()) || frame[layout.commandAt()] == command;
+}
+
+std::optional<ParsedReply> parseReplyTo(std::span<const uint8_t> block, const ReplyTo& request) {
+  const auto found = find(block, isReplyDelimiter, [&](const FrameLayout& f) {
+    return request.answeredBy(f, block.subspan(f.delimiterAt, f.received));
+  });
+  if (!found) return std::nullopt;
+  return parsedAt(block, *found);
+}
+
+namespace {
+
+ParsedReply parsedAt(std::span<const uint8_t> block, const FrameLayout& found) {
   ParsedReply reply;
-  const FrameLayout& f = reply.frame = *found;
+  const FrameLayout& f = reply.frame = found;
   const auto frame = block.subspan(f.delimiterAt, f.received);
   const auto byteAt = [&](size_t at) -> std::optional<uint8_t> {
     if (!f.holds(at)) return std::nullopt;
@@ -117,5 +167,7 @@ std::optional<ParsedReply> parseReply(std::span<const uint8_t> block) {
   }
   return reply;
 }
+
+}  // namespace
 
 }  // namespace tq::hart

@@ -8,15 +8,19 @@
 // preamble setting of -1). The first candidate that is whole with a good
 // check byte is taken; failing that, the first marker, so a reply cut short
 // or with a wrong check byte is still found and reported as such.
+// parseReplyTo looks only at the replies that answer a given request.
 //
 // A frame's bytes are counted from its delimiter through its check byte
 // (preambles apart): "frame ends after 12 of 27 bytes".
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "hart/identity.h"
 
 namespace tq::hart {
 
@@ -92,5 +96,29 @@ struct ParsedReply {
 
 // The first field device reply in `block`; nullopt when there is none.
 std::optional<ParsedReply> parseReply(std::span<const uint8_t> block);
+
+// What a request asked, so that its reply can be told from another: the
+// address (a polling address in a short frame, the unique address in a long
+// one; of the first address byte only its low six bits count) and the
+// command.
+struct ReplyTo {
+  bool longAddress = false;
+  std::array<uint8_t, kLongAddressBytes> address{};  // short frames: [0] the polling address
+  uint8_t command = 0;
+
+  static ReplyTo shortFrame(int pollingAddress, uint8_t command);
+  static ReplyTo longFrame(const DeviceIdentity& instrument, uint8_t command);
+  // Whether the frame found at `frame` (its bytes from the delimiter on)
+  // comes from this address with this command, as far as they arrived.
+  bool answeredBy(const FrameLayout& layout, std::span<const uint8_t> frame) const;
+};
+
+// The reply in `block` that answers `request`: the first from its address
+// to its command that is whole with a good check byte; failing that, the
+// first such reply found by its marker (cut short or with a wrong check
+// byte, to be shown for what it is). A reply from another address or to
+// another command, such as a late answer to an earlier request in the same
+// block, is passed over. nullopt when there is none.
+std::optional<ParsedReply> parseReplyTo(std::span<const uint8_t> block, const ReplyTo& request);
 
 }  // namespace tq::hart

@@ -60,6 +60,10 @@ constexpr Named kResponseMeanings[] = {
     {64, "command not implemented"},
 };
 constexpr std::string_view kCommandSpecific = "command-specific";
+constexpr std::string_view kCommandSpecificWarning = "command-specific warning";
+constexpr std::string_view kDeviceSpecificWarning = "device-specific warning";
+constexpr uint8_t kFirstDeviceSpecificWarning = 96;
+constexpr uint8_t kLastDeviceSpecificWarning = 111;
 
 std::string_view find(std::span<const Named> table, uint8_t code) {
   for (const Named& n : table)
@@ -103,9 +107,16 @@ std::vector<std::string> bitNames(uint8_t value, const BitNames& names) {
 
 std::string_view commandName(uint8_t command) { return find(kCommandNames, command); }
 
+bool isWarning(uint8_t code) {
+  return code == 8 || code == 14 || (code >= 24 && code <= 27) || code == 30 || code == 31 ||
+         (code >= kFirstDeviceSpecificWarning && code <= kLastDeviceSpecificWarning);
+}
+
 std::string_view responseMeaning(uint8_t code) {
   const std::string_view meaning = find(kResponseMeanings, code);
-  return meaning.empty() ? kCommandSpecific : meaning;
+  if (!meaning.empty()) return meaning;
+  if (code >= kFirstDeviceSpecificWarning && code <= kLastDeviceSpecificWarning) return kDeviceSpecificWarning;
+  return isWarning(code) ? kCommandSpecificWarning : kCommandSpecific;
 }
 
 std::string responseText(uint8_t code) {

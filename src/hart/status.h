@@ -15,12 +15,21 @@ inline constexpr uint8_t kCommunicationErrorBit = 0x80;
 inline constexpr uint8_t kResponseSuccess = 0;
 inline constexpr uint8_t kResponseNotImplemented = 64;
 
+// A response code that is a warning: the command was carried out and the
+// reply's data are good (8, 14, 24-27, 30, 31; 96-111 device-specific).
+// Every other nonzero code is an error whose reply has no data to trust.
+bool isWarning(uint8_t code);
+// A usable reply's data may be shown as read: success or a warning.
+inline bool dataGood(uint8_t firstStatus) { return firstStatus == kResponseSuccess || isWarning(firstStatus); }
+
 // The universal (and the common-practice ones the tool knows) command's
 // name, "Read Unique Identifier"; empty for any other command.
 std::string_view commandName(uint8_t command);
 
 // A response code's common meaning, "success", "command not implemented";
-// "command-specific" for a code whose meaning depends on the command.
+// "command-specific warning" and "device-specific warning" for the
+// warnings; "command-specific" for any other code whose meaning depends on
+// the command.
 std::string_view responseMeaning(uint8_t code);
 
 // "response 0: success", "response 64: command not implemented".

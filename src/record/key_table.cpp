@@ -103,6 +103,8 @@ const char* const kOutputValueLabels[] = {"IADOUT present value", "IBDOUT presen
 
 // The HART instrument's values: the fields of command 0 and Read All.
 constexpr uint8_t kHartCommands[] = {0, 1, 2, 3, 12, 13, 15, 20, 48};
+// Read All's last command: its reply's field device status is the one recorded.
+constexpr uint8_t kHartStatusCommand = 48;
 
 // "Upper range value" -> "upper_range_value".
 std::string slug(std::string_view name) {
@@ -225,6 +227,17 @@ Tables build() {
     b.add(kOutputValueKeys[i], kOutputPage, Source::OutputValues, -1, kOutputValueLabels[i]);
   }
   for (uint8_t command : kHartCommands) {
+    if (command == kHartStatusCommand) {
+      // The field device status of the last reply, beside the additional status.
+      Key key;
+      key.name = "hart." + slug(kHartDeviceStatusLabel);
+      key.control = "HartPropertiesView";
+      key.label = kHartDeviceStatusLabel;
+      key.page = kHartPage;
+      key.source = Source::HartInstrument;
+      key.hartCommand = command;
+      b.tables.keys.push_back(std::move(key));
+    }
     for (const hart::DataField& field : hart::replyFields(command)) {
       if (field.journalOnly) continue;
       const std::string name = "hart." + slug(field.name);

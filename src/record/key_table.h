@@ -13,6 +13,10 @@
 
 namespace tq::record {
 
+// The HART instrument's field device status (the second status byte of its
+// last reply), as the HART Instrument page names its row.
+inline constexpr const char* kHartDeviceStatusLabel = "Device status";
+
 // The devices a module can carry ("8 Unit").
 inline constexpr int kMaxDevices = 8;
 

@@ -1,5 +1,7 @@
 #include "record/module_record.h"
 
+#include "hart/status.h"
+
 namespace tq::record {
 
 const Value* ModuleRecord::value(std::string_view key) const {
@@ -36,6 +38,12 @@ void recordHartRows(ModuleRecord& record, const std::vector<hart::PropertyRow>& 
       record.set(key.name, row.unit.empty() ? row.value : row.value + " " + row.unit, at);
     }
   }
+}
+
+void recordHartStatus(ModuleRecord& record, const hart::ParsedReply& reply, Clock::time_point at) {
+  if (!reply.usable()) return;
+  const auto bits = hart::deviceStatusBits(*reply.deviceStatus);
+  record.set("hart.device_status", bits.empty() ? "none" : hart::joined(bits), at);
 }
 
 }  // namespace tq::record

@@ -48,5 +48,8 @@ void recordDecoded(ModuleRecord& record, const Decoded& decoded, Source source, 
 
 // A HART reply's rows as the HART Instrument page shows them: value and unit.
 void recordHartRows(ModuleRecord& record, const std::vector<hart::PropertyRow>& rows, Clock::time_point at);
+// A usable HART reply's field device status: its bits' names, or "none"
+// (the page shows no row for a status of 00).
+void recordHartStatus(ModuleRecord& record, const hart::ParsedReply& reply, Clock::time_point at);
 
 }  // namespace tq::record

@@ -6,6 +6,8 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocument>
+#include <algorithm>
+#include <chrono>
 #include <map>
 #include <vector>
 
@@ -45,6 +47,29 @@ QString detailRow(const QString& name, const QString& value) {
                                                                                    QLatin1Char('\n'), QStringLiteral("<br>")));
 }
 
+QString dateTime(record::Clock::time_point at) {
+  return QDateTime::fromMSecsSinceEpoch(
+             std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count())
+      .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// When the record's values were read: from the first to the last, and a
+// word when that was before the port was last opened or closed.
+QString readWhen(const record::ModuleRecord& record, bool readSinceOpen) {
+  std::optional<record::Clock::time_point> first, last;
+  for (const record::Key& key : record::keys()) {
+    const record::Value* v = record.value(key.name);
+    if (!v) continue;
+    if (!first || v->readAt < *first) first = v->readAt;
+    if (!last || v->readAt > *last) last = v->readAt;
+  }
+  if (!first) return QString::fromUtf8(record::kNotRead.data(), static_cast<qsizetype>(record::kNotRead.size()));
+  QString when = dateTime(*first);
+  if (*last != *first) when += QStringLiteral(" to ") + dateTime(*last);
+  if (!readSinceOpen) when += QStringLiteral(" (before the port was last opened or closed: it may be another module)");
+  return when;
+}
+
 }  // namespace
 
 JournalCounts countJournal(const journal::Journal& journal) {
@@ -63,6 +88,20 @@ JournalCounts countJournal(const journal::Journal& journal) {
   return c;
 }
 
+int reportedDevices(const record::ModuleRecord& record) {
+  if (const record::Value* units = record.value("module.units")) {
+    // "1 Unit", "4 Unit", "8 Unit"; an item the list does not hold selects nothing.
+    bool ok = false;
+    const int n = QString::fromStdString(units->text).section(QLatin1Char(' '), 0, 0).toInt(&ok);
+    if (ok && n >= 1 && n <= record::kMaxDevices) return n;
+  }
+  int devices = 1;
+  for (const record::Key& key : record::keys()) {
+    if (key.device >= 0 && record.read(key.name)) devices = std::max(devices, key.device + 1);
+  }
+  return devices;
+}
+
 QString reportHtml(const record::ModuleRecord& record, const Context& context) {
   using record::Source;
   const Details& d = context.details;
@@ -71,7 +110,8 @@ QString reportHtml(const record::ModuleRecord& record, const Context& context) {
   out += detailRow(QStringLiteral("Site"), d.site) + detailRow(QStringLiteral("Loop or tag"), d.loop) +
          detailRow(QStringLiteral("Technician"), d.technician) + detailRow(QStringLiteral("Notes"), d.notes) +
          detailRow(QStringLiteral("Written"), context.written.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss t"))) +
-         detailRow(QStringLiteral("Tool version"), context.toolVersion) + detailRow(QStringLiteral("Port"), context.line);
+         detailRow(QStringLiteral("Tool version"), context.toolVersion) + detailRow(QStringLiteral("Port"), context.line) +
+         detailRow(QStringLiteral("Module read"), readWhen(record, context.readSinceOpen));
   out += QStringLiteral("</table>");
 
   out += section(QStringLiteral("Module"),
@@ -81,7 +121,8 @@ QString reportHtml(const record::ModuleRecord& record, const Context& context) {
                          return k.source == Source::SystemQuery ||
                                 (k.source == Source::ModbusQuery && k.device < 0);
                        })));
-  for (int device = 0; device < std::max(1, std::min(context.devices, record::kMaxDevices)); ++device) {
+  const int devices = reportedDevices(record);
+  for (int device = 0; device < devices; ++device) {
     out += section(QStringLiteral("Device %1").arg(device),
                    table(record, keysWhere([device](const record::Key& k) { return k.device == device; })));
   }
@@ -89,8 +130,27 @@ QString reportHtml(const record::ModuleRecord& record, const Context& context) {
                  table(record, keysWhere([](const record::Key& k) {
                          return k.source == Source::OutputSettings || k.source == Source::OutputValues;
                        })));
-  out += section(QStringLiteral("HART instrument"),
-                 table(record, keysWhere([](const record::Key& k) { return k.source == Source::HartInstrument; })));
+
+  // The instrument, a table per part, by the command that reads it.
+  struct Part {
+    const char* title;
+    std::initializer_list<uint8_t> commands;
+  };
+  const Part parts[] = {{"Identity", {0}},
+                        {"Variables", {1, 2, 3}},
+                        {"Tag, descriptor, date and message", {12, 13, 20}},
+                        {"Range, damping and units", {15}},
+                        {"Status", {48}}};
+  QString hart;
+  for (const Part& part : parts) {
+    hart += QStringLiteral("<h3>%1</h3>").arg(QLatin1String(part.title)) +
+            table(record, keysWhere([&part](const record::Key& k) {
+                    return k.source == Source::HartInstrument &&
+                           std::find(part.commands.begin(), part.commands.end(), k.hartCommand) != part.commands.end();
+                  }));
+  }
+  out += section(QStringLiteral("HART instrument"), hart);
+
   const JournalCounts& j = context.journal;
   QString counts = QStringLiteral("<table cellpadding=\"2\">");
   counts += detailRow(QStringLiteral("Frames sent"), QString::number(j.framesSent)) +
@@ -104,14 +164,27 @@ QString reportHtml(const record::ModuleRecord& record, const Context& context) {
   return out + QStringLiteral("</body></html>");
 }
 
-QString writeReport(const QString& path, const QString& html) {
+std::optional<Format> formatOfName(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  if (suffix == QLatin1String("pdf")) return Format::Pdf;
+  if (suffix == QLatin1String("html") || suffix == QLatin1String("htm")) return Format::Html;
+  return std::nullopt;
+}
+
+QString reportPath(const QString& chosen, Format chosenType) {
+  if (formatOfName(chosen)) return chosen;
+  return chosen + (chosenType == Format::Pdf ? QStringLiteral(".pdf") : QStringLiteral(".html"));
+}
+
+QString writeReport(const QString& path, const QString& html, Format format) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-  if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0) {
+  if (format == Format::Pdf) {
     QPdfWriter pdf(&file);
     pdf.setPageSize(QPageSize(QPageSize::A4));
     pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
     pdf.setTitle(QStringLiteral("TQ580-N as-left report"));
+    pdf.setCreator(QStringLiteral("TQ580-N configuration tool"));
     QTextDocument document;
     document.setHtml(html);
     // Text stays text: the document is printed, not painted as a picture.

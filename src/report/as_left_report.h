@@ -1,13 +1,15 @@
 #pragma once
 // The as-left report of a module and its instrument: a header with the
 // details the technician gives, the date and time, the tool's version, the
-// port and its line settings; the module; its system parameters; each
-// device's settings; relays and current outputs with their present values;
-// the HART instrument; and the journal's counts for the session. A value
-// not read says "not read", never blank or stale.
+// port and its line settings and when the module was read; the module; its
+// system parameters; each device's settings; relays and current outputs
+// with their present values; the HART instrument (identity, variables, tag
+// and texts, device information, status); and the journal's counts for the
+// session. A value not read says "not read", never blank or stale.
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 #include "journal/journal.h"
 #include "record/module_record.h"
@@ -35,16 +37,31 @@ struct Context {
   Details details;
   QDateTime written;
   QString toolVersion;
-  QString line;  // "/dev/ttyUSB0, 9600 baud, parity none", or that the port is closed
-  int devices = 1;  // as the unit count read says
+  QString line;  // "/dev/ttyUSB0, 9600 baud, parity none", and whether the port is open
+  // Whether the record was read since the port was last opened: when not,
+  // the header says its values may be of another module.
+  bool readSinceOpen = true;
   JournalCounts journal;
 };
+
+// The devices the report shows: as many as the unit count read says, else
+// up to the last device with a value read, at least one.
+int reportedDevices(const record::ModuleRecord& record);
 
 // The report as HTML, the one source both forms are made from.
 QString reportHtml(const record::ModuleRecord& record, const Context& context);
 
-// Writes the report to `path`: PDF (A4, real text) when it ends in ".pdf",
-// HTML otherwise. An empty string on success, else the reason.
-QString writeReport(const QString& path, const QString& html);
+enum class Format { Pdf, Html };
+// The format a file's extension names: ".pdf" PDF, ".html" or ".htm" HTML
+// (any case); nullopt for any other or none.
+std::optional<Format> formatOfName(const QString& path);
+// The file a report goes to: `chosen` when its extension names a format,
+// else `chosen` with the extension of the type chosen in the file dialog.
+QString reportPath(const QString& chosen, Format chosenType);
+
+// Writes the report to `path` as `format`: PDF (A4, its text real text) or
+// HTML (UTF-8). An older file of that name is replaced only once the new one
+// is whole. An empty string on success, else the reason.
+QString writeReport(const QString& path, const QString& html, Format format);
 
 }  // namespace tq::report

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "common/errors.h"
+#include "common/int_conversion.h"
 #include "common/text.h"
 #include "hart/answer_window.h"
 #include "hart/decoders.h"
@@ -49,9 +50,12 @@ std::string instrumentText(const hart::DeviceIdentity& instrument) {
 // A reply to command 0 from polling address `address` with a good check
 // byte: what the scan counts.
 bool identifiesAt(std::span<const uint8_t> block, int address) {
-  const auto reply = hart::parseReply(block);
-  return reply && reply->frame.checkOk() && !reply->frame.longAddress() && reply->command == command::kReadUniqueIdentifier &&
-         !reply->address.empty() && (reply->address[0] & hart::kAddressLowBits) == address;
+  const auto reply = hart::parseReplyTo(block, hart::ReplyTo::shortFrame(address, command::kReadUniqueIdentifier));
+  return reply && reply->frame.checkOk() && reply->command && !reply->address.empty();
+}
+
+bool sameInstrument(const hart::DeviceIdentity& a, const hart::DeviceIdentity& b) {
+  return a.manufacturerId == b.manufacturerId && a.deviceType == b.deviceType && a.deviceId == b.deviceId;
 }
 
 }  // namespace
@@ -59,23 +63,11 @@ bool identifiesAt(std::span<const uint8_t> block, int address) {
 std::span<const uint8_t> readAllCommands() { return kReadAllCommands; }
 
 bool shortReplyFrom(std::span<const uint8_t> block, int address) {
-  const auto reply = hart::parseReply(block);
-  if (!reply || reply->frame.longAddress()) return false;
-  if (!reply->address.empty() && (reply->address[0] & hart::kAddressLowBits) != address) return false;
-  return !reply->command || *reply->command == command::kReadUniqueIdentifier;
+  return hart::parseReplyTo(block, hart::ReplyTo::shortFrame(address, command::kReadUniqueIdentifier)).has_value();
 }
 
 bool longReplyFrom(std::span<const uint8_t> block, const hart::DeviceIdentity& instrument, uint8_t command) {
-  const auto reply = hart::parseReply(block);
-  if (!reply || !reply->frame.longAddress()) return false;
-  const uint8_t expected[] = {static_cast<uint8_t>(instrument.manufacturerId & hart::kAddressLowBits),
-                              instrument.deviceType, instrument.deviceId[0], instrument.deviceId[1],
-                              instrument.deviceId[2]};
-  for (size_t i = 0; i < reply->address.size() && i < std::size(expected); ++i) {
-    const uint8_t got = i == 0 ? reply->address[0] & hart::kAddressLowBits : reply->address[i];
-    if (got != expected[i]) return false;
-  }
-  return !reply->command || *reply->command == command;
+  return hart::parseReplyTo(block, hart::ReplyTo::longFrame(instrument, command)).has_value();
 }
 
 HartInstrumentRequests::HartInstrumentRequests(engine::TransactionEngine& engine, engine::View& view,
@@ -97,7 +89,7 @@ HartInstrumentRequests::Settings HartInstrumentRequests::checkedSettings() {
   return settings;
 }
 
-std::optional<hart::DeviceIdentity> HartInstrumentRequests::addressed() {
+std::optional<hart::DeviceIdentity> HartInstrumentRequests::addressed() const {
   const hart::DeviceIdentity identity = hart::readIdentity(engine_.identity());
   const bool known = identity.manufacturerId != 0 || identity.deviceType != 0 || identity.deviceId[0] != 0 ||
                      identity.deviceId[1] != 0 || identity.deviceId[2] != 0;
@@ -105,13 +97,34 @@ std::optional<hart::DeviceIdentity> HartInstrumentRequests::addressed() {
   return identity;
 }
 
-void HartInstrumentRequests::storeIdentity(const hart::DeviceIdentity& identity, uint8_t preamblesRequested) {
+void HartInstrumentRequests::storeIdentity(const hart::DeviceIdentity& identity, uint8_t preamblesRequested,
+                                           std::optional<uint8_t> universalRevision) {
   hart::storeIdentity(identity, engine_.identity());
   for (const Assignment& change : hart::identityShown(identity, preamblesRequested)) view_.apply(change);
+  known_ = Known{identity, {preamblesRequested, universalRevision}};
+}
+
+HartInstrumentRequests::Traits HartInstrumentRequests::traits() const {
+  const auto instrument = addressed();
+  if (!instrument) return {};
+  if (known_ && sameInstrument(known_->identity, *instrument)) return known_->traits;
+  // Identified on the Transparent Mode page, which shows what it asked for.
+  Traits t;
+  try {
+    const int32_t shown = parseInt(view_.text("Edit31"));
+    if (shown >= 0 && shown <= UINT8_MAX) t.preamblesRequested = static_cast<uint8_t>(shown);
+  } catch (const std::exception&) {
+    // Not a number: the preamble setting alone counts.
+  }
+  return t;
+}
+
+hart::ReplyTo HartInstrumentRequests::replyTo(uint8_t command) const {
+  return hart::ReplyTo::longFrame(addressed().value_or(hart::DeviceIdentity{}), command);
 }
 
 void HartInstrumentRequests::address(const hart::UniqueIdentifier& instrument) {
-  storeIdentity(instrument.identity(), instrument.preamblesRequested);
+  storeIdentity(instrument.identity(), instrument.preamblesRequested, instrument.universalRevision);
   // ComboBox30 offers 0 .. 15: an address above leaves it without a
   // selection, so "HART Device Parameter Query" asks for a choice rather
   // than querying another instrument.
@@ -119,12 +132,13 @@ void HartInstrumentRequests::address(const hart::UniqueIdentifier& instrument) {
 }
 
 HartInstrumentRequests::Group HartInstrumentRequests::group(uint8_t command, bool answered,
-                                                            std::span<const uint8_t> answer, int windowMs) const {
+                                                            std::span<const uint8_t> answer, int windowMs,
+                                                            const hart::ReplyTo& to) const {
   Group g{command, title(command), {}};
   if (!answered) {
     g.rows = {{"Reply", "no answer within " + std::to_string(windowMs) + " ms", "", true}};
-  } else if (const auto reply = hart::parseReply(answer)) {
-    g.rows = hart::describeReply(*reply, decimalSeparator_);
+  } else if (const auto reply = hart::parseReplyTo(answer, to)) {
+    g.rows = hart::describeReply(*reply, decimalSeparator_, traits().universalRevision);
   } else {
     g.rows = {{"Reply", "no HART reply in the block", "", true}};
   }
@@ -244,7 +258,7 @@ SequenceStep HartInstrumentRequests::readStep(const Settings& settings, uint8_t 
   // the identity.
   step.frame = [this, settings, command] {
     return hart::longCommandFrame(settings.preambleText, settings.commandMode, hart::readIdentity(engine_.identity()),
-                                  command);
+                                  command, {}, traits().preamblesRequested);
   };
   step.accepts = [this, command](std::span<const uint8_t> block) {
     return longReplyFrom(block, hart::readIdentity(engine_.identity()), command);
@@ -257,7 +271,7 @@ void HartInstrumentRequests::readAll() {
   const Settings settings = checkedSettings();
   struct Progress {
     std::vector<uint8_t> commands;  // of each step
-    std::vector<int> answered, refused, unusable, unanswered;
+    std::vector<int> answered, warned, refused, unusable, unanswered;
     std::string stopReason;
     size_t current = 0;
   };
@@ -294,8 +308,11 @@ void HartInstrumentRequests::readAll() {
                                                             std::span<const uint8_t> answer) {
     const uint8_t command = progress->commands[index];
     const int windowMs = windows[index];
-    if (events.onGroup) events.onGroup(group(command, answered, answer, windowMs));
-    const auto reply = answered ? hart::parseReply(answer) : std::nullopt;
+    const hart::ReplyTo to = command == command::kReadUniqueIdentifier
+                                 ? hart::ReplyTo::shortFrame(pollingAddress, command)
+                                 : replyTo(command);
+    if (events.onGroup) events.onGroup(group(command, answered, answer, windowMs, to));
+    const auto reply = answered ? hart::parseReplyTo(answer, to) : std::nullopt;
 
     if (command == command::kReadUniqueIdentifier) {
       const auto id = reply ? hart::readUniqueIdentifier(*reply) : std::nullopt;
@@ -313,7 +330,7 @@ void HartInstrumentRequests::readAll() {
       // As an identity read leaves it.
       hart::DeviceIdentity identity = id->identity();
       identity.pollingAddress = static_cast<uint8_t>(pollingAddress);
-      storeIdentity(identity, id->preamblesRequested);
+      storeIdentity(identity, id->preamblesRequested, id->universalRevision);
       return Next::Continue;
     }
 
@@ -321,6 +338,8 @@ void HartInstrumentRequests::readAll() {
       progress->unanswered.push_back(command);
     } else if (!reply->usable()) {
       progress->unusable.push_back(command);
+    } else if (hart::isWarning(*reply->firstStatus)) {
+      progress->warned.push_back(command);  // its data shown as read
     } else if (*reply->firstStatus != hart::kResponseSuccess) {
       progress->refused.push_back(command);
     } else {
@@ -343,6 +362,7 @@ void HartInstrumentRequests::readAll() {
       case Outcome::Completed: {
         std::string text;
         const std::pair<const char*, const std::vector<int>*> parts[] = {{"answered", &progress->answered},
+                                                                         {"answered with a warning", &progress->warned},
                                                                          {"refused", &progress->refused},
                                                                          {"not usable", &progress->unusable},
                                                                          {"not answered", &progress->unanswered}};
@@ -351,7 +371,8 @@ void HartInstrumentRequests::readAll() {
           text += (text.empty() ? "" : "; ") + std::string(name) + " " + listed(*commands);
         }
         f.note = "Read All: " + text + ".";
-        if (progress->answered.empty() && progress->refused.empty() && progress->unusable.empty()) {
+        if (progress->answered.empty() && progress->warned.empty() && progress->refused.empty() &&
+            progress->unusable.empty()) {
           const auto instrument = addressed();
           f.message = "The addressed instrument answered none of Read All's commands" +
                       (instrument ? " (" + instrumentText(*instrument) + ")" : std::string()) +
@@ -404,7 +425,8 @@ HartInstrumentRequests::Write HartInstrumentRequests::prepareTagWrite(std::strin
                                                                       std::string_view descriptor,
                                                                       const hart::TagDate& date) {
   auto [w, settings] = writeTo(Action::WriteTag);
-  w.frame = hart::writeTagFrame(settings.preambleText, settings.commandMode, w.instrument, tag, descriptor, date);
+  w.frame = hart::writeTagFrame(settings.preambleText, settings.commandMode, w.instrument, tag, descriptor, date,
+                                traits().preamblesRequested);
   const std::string packedTag = hart::packableText(tag, hart::kTagChars, hart::kTagField);
   const std::string packedDescriptor = hart::packableText(descriptor, hart::kDescriptorChars, hart::kDescriptorField);
   w.tag = {withoutTrailingBlanks(packedTag), withoutTrailingBlanks(packedDescriptor), date};
@@ -417,7 +439,8 @@ HartInstrumentRequests::Write HartInstrumentRequests::prepareTagWrite(std::strin
 
 HartInstrumentRequests::Write HartInstrumentRequests::prepareMessageWrite(std::string_view message) {
   auto [w, settings] = writeTo(Action::WriteMessage);
-  w.frame = hart::writeMessageFrame(settings.preambleText, settings.commandMode, w.instrument, message);
+  w.frame = hart::writeMessageFrame(settings.preambleText, settings.commandMode, w.instrument, message,
+                                    traits().preamblesRequested);
   const std::string packed = hart::packableText(message, hart::kMessageChars, hart::kMessageField);
   w.message = withoutTrailingBlanks(packed);
   w.question = question(w.instrument, "Message: " + quoted(w.message), packed != message, command::kWriteMessage);
@@ -442,8 +465,8 @@ void HartInstrumentRequests::write(const Write& w) {
   send.answerWindowMs = window(hart::kWriteAnswerWindowMs);
   SequenceStep readBack;
   readBack.label = title(readCommand) + " (read back)";
-  readBack.frame = [settings, instrument, readCommand] {
-    return hart::longCommandFrame(settings.preambleText, settings.commandMode, instrument, readCommand);
+  readBack.frame = [settings, instrument, readCommand, preambles = traits().preamblesRequested] {
+    return hart::longCommandFrame(settings.preambleText, settings.commandMode, instrument, readCommand, {}, preambles);
   };
   readBack.accepts = [instrument, readCommand](std::span<const uint8_t> block) {
     return longReplyFrom(block, instrument, readCommand);
@@ -456,14 +479,15 @@ void HartInstrumentRequests::write(const Write& w) {
   auto replies = std::make_shared<Replies>();
   const int writeWindowMs = send.answerWindowMs;
   const int readWindowMs = readBack.answerWindowMs;
-  auto onAnswer = [this, replies, readCommand, readWindowMs](size_t index, bool answered,
-                                                             std::span<const uint8_t> answer) {
-    const auto reply = answered ? hart::parseReply(answer) : std::nullopt;
+  auto onAnswer = [this, replies, instrument, writeCommand, readCommand, readWindowMs](
+                      size_t index, bool answered, std::span<const uint8_t> answer) {
+    const hart::ReplyTo to = hart::ReplyTo::longFrame(instrument, index == 0 ? writeCommand : readCommand);
+    const auto reply = answered ? hart::parseReplyTo(answer, to) : std::nullopt;
     if (index == 0) {
       replies->written = reply;
     } else {
       replies->readBack = reply;
-      if (reply && events.onGroup) events.onGroup(group(readCommand, true, answer, readWindowMs));
+      if (reply && events.onGroup) events.onGroup(group(readCommand, true, answer, readWindowMs, to));
     }
     return Next::Continue;
   };
@@ -505,7 +529,7 @@ std::string writeVerdict(const HartInstrumentRequests::Write& write, const std::
     verdict = "The instrument did not answer " + readText + " within " + std::to_string(readWindowMs) +
               " ms: whether it holds " + what + " is not known.";
   } else {
-    const bool success = readBack->usable() && *readBack->firstStatus == hart::kResponseSuccess;
+    const bool success = readBack->usable() && hart::dataGood(*readBack->firstStatus);
     const std::string unusable = "The reply to " + readText + " cannot be used (" +
                                  (success ? std::string("its data ends early") : hart::statusText(*readBack)) +
                                  "): whether the instrument holds " + what + " is not known.";

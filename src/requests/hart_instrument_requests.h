@@ -110,14 +110,28 @@ class HartInstrumentRequests {
   // ComboBox30 shows its polling address (none above 15).
   void address(const hart::UniqueIdentifier& instrument);
   // The identity the long frames use; nullopt while none is known (all zero).
-  std::optional<hart::DeviceIdentity> addressed();
+  std::optional<hart::DeviceIdentity> addressed() const;
+
+  // What the addressed instrument said of itself in its command 0 reply.
+  struct Traits {
+    uint8_t preamblesRequested = 0;           // its long frames carry at least these
+    std::optional<uint8_t> universalRevision;  // command 48's layout; nullopt: not known
+  };
+  // Known from a command 0 read here (the scan, Read All, Read Module);
+  // for an instrument identified on the Transparent Mode page, the
+  // preambles it asked for as "Preambles" (Edit31) shows them and no
+  // revision.
+  Traits traits() const;
+  // The reply that answers `command` from the addressed instrument (long frame).
+  hart::ReplyTo replyTo(uint8_t command) const;
 
   // Tests: every step waits this long instead of its constant.
   void setAnswerWindowMs(std::optional<int> ms) { windowOverrideMs_ = ms; }
 
   // A command's rows as the page shows them (Read Module fills the page
-  // with the same).
-  Group group(uint8_t command, bool answered, std::span<const uint8_t> answer, int windowMs) const;
+  // with the same), from the reply in `answer` that answers `to`.
+  Group group(uint8_t command, bool answered, std::span<const uint8_t> answer, int windowMs,
+              const hart::ReplyTo& to) const;
 
  private:
   struct Settings {
@@ -133,7 +147,8 @@ class HartInstrumentRequests {
   void run(Action action, std::vector<engine::SequenceStep> steps,
            std::function<engine::RequestSequencer::Next(size_t, bool, std::span<const uint8_t>)> onAnswer,
            std::function<Finished(Outcome, const std::string&)> finish);
-  void storeIdentity(const hart::DeviceIdentity& identity, uint8_t preamblesRequested);
+  void storeIdentity(const hart::DeviceIdentity& identity, uint8_t preamblesRequested,
+                     std::optional<uint8_t> universalRevision);
 
   engine::TransactionEngine& engine_;
   engine::View& view_;
@@ -142,17 +157,24 @@ class HartInstrumentRequests {
   std::function<bool()> replyAwaited_;
   char decimalSeparator_;
   std::optional<int> windowOverrideMs_;
+  // The last instrument whose command 0 was read here, with what it said.
+  struct Known {
+    hart::DeviceIdentity identity;
+    Traits traits;
+  };
+  std::optional<Known> known_;
 };
 
 // What Read All reads, in this order, once the instrument's identity is known.
 std::span<const uint8_t> readAllCommands();
 
-// A short-frame reply from `address` to command 0, as far as its address
-// and command arrived, whatever its check byte: shown for what it is.
+// Whether `block` holds a short-frame reply from `address` to command 0,
+// as far as its address and command arrived, whatever its check byte:
+// shown for what it is.
 bool shortReplyFrom(std::span<const uint8_t> block, int address);
-// A long-frame reply from `instrument` to `command`, as far as its address
-// and command arrived, whatever its check byte. A late reply to an earlier
-// command is passed over.
+// Whether `block` holds a long-frame reply from `instrument` to `command`,
+// likewise. A late reply to an earlier command is passed over, also when
+// the current one follows it in the same block.
 bool longReplyFrom(std::span<const uint8_t> block, const hart::DeviceIdentity& instrument, uint8_t command);
 
 // The write's outcome as the operator reads it: whether the instrument now

@@ -142,7 +142,8 @@ void ModuleReader::start() {
       read.label = "HART command " + std::to_string(c) + " (" + std::string(hart::commandName(c)) + ")";
       // Built when the step starts, for the instrument command 0 found.
       read.frame = [this, preamble, mode, c] {
-        return hart::longCommandFrame(preamble, mode, hart_.addressed().value_or(hart::DeviceIdentity{}), c);
+        return hart::longCommandFrame(preamble, mode, hart_.addressed().value_or(hart::DeviceIdentity{}), c, {},
+                                      hart_.traits().preamblesRequested);
       };
       read.accepts = [this, c](std::span<const uint8_t> block) {
         return longReplyFrom(block, hart_.addressed().value_or(hart::DeviceIdentity{}), c);
@@ -200,7 +201,10 @@ Next ModuleReader::answered(Run& run, size_t index, bool answered, std::span<con
     if (index == 0) return Next::Stop;  // no module on the line: nothing more is asked
     run.notRead.push_back(step.label);
     if (step.source == Source::HartInstrument && step.command == command::kReadUniqueIdentifier) {
-      if (hart_.events.onGroup) hart_.events.onGroup(hart_.group(step.command, false, answer, step.windowMs));
+      if (hart_.events.onGroup) {
+        hart_.events.onGroup(hart_.group(step.command, false, answer, step.windowMs,
+                                         hart::ReplyTo::shortFrame(run.pollingAddress, step.command)));
+      }
     }
     return Next::Continue;
   }
@@ -238,10 +242,14 @@ Next ModuleReader::answered(Run& run, size_t index, bool answered, std::span<con
       apply(decoded);
       break;
     case Source::HartInstrument: {
-      const auto group = hart_.group(step.command, true, answer, step.windowMs);
+      const hart::ReplyTo to = step.command == command::kReadUniqueIdentifier
+                                   ? hart::ReplyTo::shortFrame(run.pollingAddress, step.command)
+                                   : hart_.replyTo(step.command);
+      const auto group = hart_.group(step.command, true, answer, step.windowMs, to);
       if (hart_.events.onGroup) hart_.events.onGroup(group);
       record::recordHartRows(record_, group.rows, at);
-      const auto reply = hart::parseReply(answer);
+      const auto reply = hart::parseReplyTo(answer, to);
+      if (reply) record::recordHartStatus(record_, *reply, at);
       if (step.command == command::kReadUniqueIdentifier) {
         const auto id = reply ? hart::readUniqueIdentifier(*reply) : std::nullopt;
         run.instrument = id.has_value();

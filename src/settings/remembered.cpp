@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <string_view>
 #include <type_traits>
 
@@ -87,11 +88,17 @@ Remembered readRemembered(const std::map<std::string, std::string>& values, std:
       if (!text.empty() && text.front() == '/' && isPlainText(text)) r.folders[*dialog] = text;
       else refuse("is not a folder");
     } else if (const auto detail = after(key, kReportPrefix)) {
-      // Notes may run over several lines.
-      const bool ok = text.size() <= kMaxTextLength &&
-                      std::none_of(text.begin(), text.end(), [](char c) {
-                        return static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t';
-                      });
+      // One of the details' own fields, never another control of the
+      // window; only the notes may run over several lines.
+      const bool known = std::any_of(std::begin(kReportDetails), std::end(kReportDetails),
+                                     [&](const char* name) { return *detail == name; });
+      const bool ok = known && text.size() <= kMaxTextLength &&
+                      (*detail == kReportNotes ? std::none_of(text.begin(), text.end(),
+                                                              [](char c) {
+                                                                return static_cast<unsigned char>(c) < 0x20 &&
+                                                                       c != '\n' && c != '\t';
+                                                              })
+                                               : isPlainText(text));
       if (ok) r.report[*detail] = text;
       else refuse("is not a report detail");
     }

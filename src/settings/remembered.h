@@ -26,6 +26,11 @@ inline constexpr const char* kHartScanWide = "hart/scanWide";
 inline constexpr const char* kFolderPrefix = "folders/";  // then the dialog's name: "folders/journal"
 inline constexpr const char* kReportPrefix = "report/";   // then the detail's control: "report/ReportSite"
 
+// The report's details, by the control each is typed in; only the notes
+// run over several lines.
+inline constexpr const char* kReportDetails[] = {"ReportSite", "ReportLoop", "ReportTechnician", "ReportNotes"};
+inline constexpr const char* kReportNotes = "ReportNotes";
+
 // The parity list holds three items, the journal's filter five.
 inline constexpr int kParityItems = 3;
 inline constexpr int kJournalFilterItems = 5;
@@ -44,7 +49,7 @@ struct Remembered {
   std::optional<std::string> journalSearch;
   std::optional<bool> hartScanWide;
   std::map<std::string, std::string> folders;  // dialog -> folder
-  std::map<std::string, std::string> report;   // detail control -> text
+  std::map<std::string, std::string> report;   // detail control (one of kReportDetails) -> text
   bool operator==(const Remembered&) const = default;
 };
 

@@ -38,6 +38,8 @@
 #include "ui/port_banner.h"
 #include "ui/profiles.h"
 #include "ui/read_module.h"
+#include "ui/report_details_dialog.h"
+#include "ui/save_report.h"
 #include "ui/window_memory.h"
 #include "ui/window_menus.h"
 #include "ui/toolkit_timer.h"
@@ -157,6 +159,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
 TForm1::~TForm1() {
   findModule_.reset();
   profiles_.reset();
+  saveReport_.reset();
   readModule_.reset();
   link_->onAnyBlock = nullptr;
   delete hartPage_;
@@ -279,6 +282,7 @@ void TForm1::buildMenusAndJournal() {
   connect(menus.findModule, &QAction::triggered, this, &TForm1::FindModuleClick);
   connect(menus.readModule, &QAction::triggered, this, &TForm1::ReadModuleClick);
   connect(menus.saveProfile, &QAction::triggered, this, [this] { guard("SaveProfile", [this] { profiles_->save(); }); });
+  connect(menus.saveReport, &QAction::triggered, this, [this] { guard("SaveReport", [this] { saveReport_->save(); }); });
   connect(menus.compareProfile, &QAction::triggered, this,
           [this] { guard("CompareProfile", [this] { profiles_->compare(); }); });
   connect(menus.applyProfile, &QAction::triggered, this, [this] { guard("ApplyProfile", [this] { profiles_->apply(); }); });
@@ -373,6 +377,30 @@ void TForm1::buildRecord() {
       },
       [this](const QString& title, const QString& filter) {
         return askOpenFileName_ ? askOpenFileName_() : QFileDialog::getOpenFileName(this, title, QString(), filter);
+      },
+      [this](const QString& text) { return askQuestion(text); }, [this](const QString& text) { showMessage(text); },
+      [this](const QString& text) { statusBar()->showMessage(text); }});
+  // One details dialog for the window's life: the details stay for the next
+  // report, and the window's memory finds them among its children.
+  reportDetails_ = new ReportDetailsDialog(this);
+  saveReport_ = std::make_unique<SaveReport>(SaveReport::Host{
+      *link_, journal_, *readModule_, record_, [this] { return readSinceOpen_; },
+      [this]() -> std::optional<report::Details> {
+        const bool accepted = askReportDetails_ ? askReportDetails_() : reportDetails_->exec() == QDialog::Accepted;
+        if (!accepted) return std::nullopt;
+        return reportDetails_->details();
+      },
+      [this](report::Format* type) {
+        if (askSaveFileName_) return askSaveFileName_();
+        const QString pdf = QStringLiteral("PDF (*.pdf)");
+        const QString html = QStringLiteral("HTML (*.html *.htm)");
+        QString chosen = pdf;
+        const QString folder = memory_ ? memory_->folder(QStringLiteral("report")) : QString();
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Report"), folder,
+                                                          pdf + QStringLiteral(";;") + html, &chosen);
+        *type = chosen == html ? report::Format::Html : report::Format::Pdf;
+        if (!path.isEmpty() && memory_) memory_->chosen(QStringLiteral("report"), path);
+        return path;
       },
       [this](const QString& text) { return askQuestion(text); }, [this](const QString& text) { showMessage(text); },
       [this](const QString& text) { statusBar()->showMessage(text); }});

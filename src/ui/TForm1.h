@@ -45,6 +45,8 @@ class HartPage;
 class WindowMemory;
 class ReadModule;
 class Profiles;
+class ReportDetailsDialog;
+class SaveReport;
 struct WindowMenus;
 
 class TForm1 : public QMainWindow {
@@ -84,7 +86,11 @@ class TForm1 : public QMainWindow {
   // The profile actions ask for a file to open here; tests answer it.
   void setOpenFileNameProvider(std::function<QString()> provider) { askOpenFileName_ = std::move(provider); }
 
-  // File ▸ "Save Journal…" asks for a file name here; tests answer it.
+  // File ▸ "Save Report…" shows its details dialog through this instead
+  // (tests fill ReportDetailsDialog's fields and say whether it was accepted).
+  void setReportDetailsProvider(std::function<bool()> provider) { askReportDetails_ = std::move(provider); }
+
+  // File ▸ "Save Journal…" (and the other file actions) ask for a file name here; tests answer it.
   void setSaveFileNameProvider(std::function<QString()> provider) { askSaveFileName_ = std::move(provider); }
   // Sets the window as the last run left it and remembers it again at
   // close (the tool itself; tests start as on a first run).
@@ -205,6 +211,9 @@ class TForm1 : public QMainWindow {
   record::ModuleRecord record_;
   std::unique_ptr<ReadModule> readModule_;
   std::unique_ptr<Profiles> profiles_;
+  ReportDetailsDialog* reportDetails_ = nullptr;
+  std::unique_ptr<SaveReport> saveReport_;
+  std::function<bool()> askReportDetails_;
   // A Read Module ended since the port was last opened or closed.
   bool readSinceOpen_ = false;
   // The RS485 line setting last sent and not refused, until Timer4 closes

@@ -22,8 +22,6 @@ constexpr const char* kDtrCheck = "CheckBox2";
 constexpr const char* kJournalFilter = "JournalFilter";
 constexpr const char* kJournalSearch = "JournalSearch";
 constexpr const char* kHartScanWide = "HartScanWide";
-// The report's details, remembered from one report to the next.
-constexpr const char* kReportDetails[] = {"ReportSite", "ReportLoop", "ReportTechnician", "ReportNotes"};
 
 template <typename T>
 T* child(const QMainWindow& window, const char* name) {
@@ -111,7 +109,7 @@ void WindowMemory::save(const QMainWindow& window) {
   if (auto* filter = child<QComboBox>(window, kJournalFilter)) r.journalFilter = filter->currentIndex();
   if (auto* search = child<QLineEdit>(window, kJournalSearch)) r.journalSearch = text(search->text());
   if (auto* wide = child<QCheckBox>(window, kHartScanWide)) r.hartScanWide = wide->isChecked();
-  for (const char* name : kReportDetails) {
+  for (const char* name : settings::kReportDetails) {
     if (const auto value = detailText(window, name)) r.report[name] = *value;
   }
   // Only what its control can take again is written: a typed rate that is

@@ -32,6 +32,7 @@ WindowMenus buildWindowMenus(QMainWindow& window) {
   m.help = menu(window, "menuHelp", QStringLiteral("Help"));
   m.saveJournal = action(m.file, "actionSaveJournal", QStringLiteral("Save Journal\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S));
   m.saveProfile = action(m.file, "actionSaveProfile", QStringLiteral("Save Profile\u2026"));
+  m.saveReport = action(m.file, "actionSaveReport", QStringLiteral("Save Report\u2026"));
   m.journal = action(m.view, "actionJournal", QStringLiteral("Journal"), QKeySequence(Qt::Key_F12));
   m.journal->setCheckable(true);
   m.findModule = action(m.tools, "actionFindModule", QStringLiteral("Find Module\u2026"));

@@ -14,6 +14,7 @@ struct WindowMenus {
   QMenu* help;   // menuHelp
   QAction* saveJournal;  // actionSaveJournal, Ctrl+S
   QAction* saveProfile;  // actionSaveProfile
+  QAction* saveReport;   // actionSaveReport
   QAction* journal;      // actionJournal, F12, checkable
   QAction* findModule;   // actionFindModule
   QAction* readModule;   // actionReadModule, Ctrl+R

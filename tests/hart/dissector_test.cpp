@@ -90,6 +90,33 @@ TEST(HartDissector, TakesAFrameApartFieldByField) {
         "check byte)]!",
         "6+1 Second status byte: 00 (no device status after a communication error)",
         "7+1 Check byte: 2F [check byte OK]"}},
+      // HART 7's identity runs to 22 bytes.
+      {"HART 7 identity", "FF 06 80 00 18 00 00 FE 26 06 05 07 01 01 10 00 12 34 56 05 03 00 00 00 00 26 00 26 01 25",
+       "HART reply, command 0 Read Unique Identifier, response 0: success",
+       {"0+1 Preamble: 1 byte FF", "1+1 Delimiter: 06: short address, field device to master (ACK)",
+        "2+1 Address: 80: primary master, polling address 0", "3+1 Command: 0: Read Unique Identifier",
+        "4+1 Byte count: 24", "5+1 Response code: response 0: success", "6+1 Device status: 00: none",
+        "7+1 Expansion code: 254", "8+1 Manufacturer id: 38", "9+1 Device type: 6", "10+1 Preambles requested: 5",
+        "11+1 Universal command revision: 7", "12+1 Device revision: 1", "13+1 Software revision: 1",
+        "14+1 Hardware revision: 2", "14+1 Physical signaling: 0", "15+1 Flags: 00", "16+3 Device id: 1193046",
+        "19+1 Preambles sent back: 5", "20+1 Last device variable code: 3", "21+2 Configuration change counter: 0",
+        "23+1 Extended device status: 00: none", "24+2 Manufacturer identification code: 38",
+        "26+2 Private label distributor code: 38", "28+1 Device profile: 1", "29+1 Check byte: 25 [check byte OK]"}},
+      // A warning's data are taken apart like a success's. Without the
+      // instrument's command 0 the journal cannot know its revision: the
+      // names of bytes 6 on say whose they are. Byte 10 is the analog
+      // channel saturated, 11 standardized status 2.
+      {"command 48 with a warning", "FF 06 80 30 10 08 10 01 02 03 04 05 06 21 03 04 05 0A 0B 0C 0D 9A",
+       "HART reply, command 48 Read Additional Device Status, response 8: command-specific warning",
+       {"0+1 Preamble: 1 byte FF", "1+1 Delimiter: 06: short address, field device to master (ACK)",
+        "2+1 Address: 80: primary master, polling address 0", "3+1 Command: 48: Read Additional Device Status",
+        "4+1 Byte count: 16", "5+1 Response code: response 8: command-specific warning",
+        "6+1 Device status: 10: more status available", "7+6 Device-specific status: 01 02 03 04 05 06",
+        "13+1 Extended device status (HART 6 on): 21: function check, maintenance required",
+        "14+1 Device operating mode (HART 6 on): 3", "15+1 Standardized status 0 (HART 6 on): 04",
+        "16+1 Standardized status 1 (HART 6 on): 05", "17+1 Analog channel saturated (HART 6 on): 0A",
+        "18+1 Standardized status 2 (HART 6 on): 0B", "19+1 Standardized status 3 (HART 6 on): 0C",
+        "20+1 Analog channel fixed (HART 6 on): 0D", "21+1 Check byte: 9A [check byte OK]"}},
       {"refused, unknown command", "FF 06 80 82 02 40 00 46", "HART reply, command 130, response 64: command not implemented",
        {"0+1 Preamble: 1 byte FF", "1+1 Delimiter: 06: short address, field device to master (ACK)",
         "2+1 Address: 80: primary master, polling address 0", "3+1 Command: 130 (device-specific)",

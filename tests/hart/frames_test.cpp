@@ -104,6 +104,20 @@ TEST(HartPageFrame, IsBuiltByteForByte) {
       {"write message",
        [] { return writeMessageFrame("-1", kSecondary, kIdentified, "Checked 2026-12-09 by QA"); },
        "82 26 06 12 34 56 11 18 0C 81 43 2C 51 20 CB 0C B6 B7 1C AD C3 98 02 66 04 41 82 08 20 82 08 20 45 "},
+      // At least the preambles the instrument asked for in its command 0
+      // reply (at most HART's 20); more when the setting gives more.
+      {"asked for 10", [] { return longCommandFrame("6", kMaster, kIdentified, 12, {}, 10); },
+       kSeven + "FF FF FF 82 A6 06 12 34 56 0C 00 5E "},
+      {"asked for 5, setting 6", [] { return longCommandFrame("6", kMaster, kIdentified, 12, {}, 5); },
+       kSeven + "82 A6 06 12 34 56 0C 00 5E "},
+      {"asked for 5, setting -1", [] { return longCommandFrame("-1", kMaster, kIdentified, 12, {}, 5); },
+       "FF FF FF FF FF 82 A6 06 12 34 56 0C 00 5E "},
+      {"asked for 255", [] { return longCommandFrame("0", kSecondary, kIdentified, 1, {}, 255); },
+       kSeven + kSeven + "FF FF FF FF FF FF 82 26 06 12 34 56 01 00 D3 "},
+      {"message, asked for 9",
+       [] { return writeMessageFrame("-1", kSecondary, kIdentified, "Checked 2026-12-09 by QA", 9); },
+       "FF FF FF FF FF FF FF FF FF 82 26 06 12 34 56 11 18 0C 81 43 2C 51 20 CB 0C B6 B7 1C AD C3 98 02 66 04 41 82 "
+       "08 20 82 08 20 45 "},
       {"empty tag", [] { return tagDescriptorDateData("", "", {2000, 2, 29}); },
        "82 08 20 82 08 20 82 08 20 82 08 20 82 08 20 82 08 20 1D 02 64 "},
       {"first year", [=] { return dateBytes({1900, 1, 1}); }, "01 01 00 "},

@@ -58,9 +58,9 @@ using Rows = std::vector<PropertyRow>;
 PropertyRow row(std::string name, std::string value, std::string unit = "") { return {name, value, unit, false}; }
 PropertyRow badRow(std::string name, std::string value) { return {name, value, "", true}; }
 
-Rows rowsOf(const std::vector<uint8_t>& block) {
+Rows rowsOf(const std::vector<uint8_t>& block, std::optional<uint8_t> revision = 7) {
   const auto parsed = parseReply(block);
-  return parsed ? describeReply(*parsed, ',') : Rows{row("no reply", "")};
+  return parsed ? describeReply(*parsed, ',', revision) : Rows{row("no reply", "")};
 }
 
 TEST(ReplyRows, EachCommandShowsItsFieldsWithUnits) {
@@ -99,11 +99,13 @@ TEST(ReplyRows, EachCommandShowsItsFieldsWithUnits) {
       {"20", reply(20, "46 6C 6F 77 20 6C 6F 6F 70 20 37 20 E9 74 61 67 65 20 20" + zeros(13)),
        {row("Long tag", "Flow loop 7 \u00e9tage")}},
       {"20, a control character", reply(20, "41 01 42" + zeros(29)), {row("Long tag", "A\uFFFDB")}},
-      {"48", reply(48, "00 00 00 00 00 81 21 00 00 00 00 00 00 00 AB CD", 0, 0x10),
+      // Each byte of its own value: 10 is the analog channel saturated, 11
+      // standardized status 2.
+      {"48", reply(48, "00 00 00 00 00 81 21 03 04 05 0A 0B 0C 0D AB CD", 0, 0x10),
        {row("Device status", "more status available"), row("Device-specific status", "00 00 00 00 00 81"),
-        row("Extended device status", "function check, maintenance required"), row("Device operating mode", "0"),
-        row("Standardized status 0", "00"), row("Standardized status 1", "00"), row("Standardized status 2", "00"),
-        row("Analog channel saturated", "00"), row("Standardized status 3", "00"), row("Analog channel fixed", "00"),
+        row("Extended device status", "function check, maintenance required"), row("Device operating mode", "3"),
+        row("Standardized status 0", "04"), row("Standardized status 1", "05"), row("Analog channel saturated", "0A"),
+        row("Standardized status 2", "0B"), row("Standardized status 3", "0C"), row("Analog channel fixed", "0D"),
         row("Further device-specific status", "AB CD")}},
       {"48, HART 5", reply(48, "01 02 03 04 05 06"), {row("Device-specific status", "01 02 03 04 05 06")}},
       {"0", hex(kIdentityReply),
@@ -116,6 +118,34 @@ TEST(ReplyRows, EachCommandShowsItsFieldsWithUnits) {
   for (const auto& c : cases) EXPECT_EQ(rowsOf(c.block), c.rows) << c.name;
 }
 
+// Command 48's bytes 6 and on by the universal revision command 0 gave:
+// the device's own up to revision 5, named from 6 on, and said to be so
+// named when the revision is not known.
+TEST(ReplyRows, AdditionalStatusFollowsTheUniversalRevision) {
+  const auto block = reply(48, "01 02 03 04 05 06 21 03 04 05 0A 0B 0C 0D");
+  const struct {
+    std::optional<uint8_t> revision;
+    Rows rows;
+  } cases[] = {
+      {5, {row("Device-specific status", "01 02 03 04 05 06"),
+           row("Further device-specific status", "21 03 04 05 0A 0B 0C 0D")}},
+      {6, {row("Device-specific status", "01 02 03 04 05 06"),
+           row("Extended device status", "function check, maintenance required"), row("Device operating mode", "3"),
+           row("Standardized status 0", "04"), row("Standardized status 1", "05"), row("Analog channel saturated", "0A"),
+           row("Standardized status 2", "0B"), row("Standardized status 3", "0C"), row("Analog channel fixed", "0D")}},
+      {std::nullopt,
+       {row("Device-specific status", "01 02 03 04 05 06"),
+        row("Extended device status (HART 6 on)", "function check, maintenance required"),
+        row("Device operating mode (HART 6 on)", "3"), row("Standardized status 0 (HART 6 on)", "04"),
+        row("Standardized status 1 (HART 6 on)", "05"), row("Analog channel saturated (HART 6 on)", "0A"),
+        row("Standardized status 2 (HART 6 on)", "0B"), row("Standardized status 3 (HART 6 on)", "0C"),
+        row("Analog channel fixed (HART 6 on)", "0D")}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(rowsOf(block, c.revision), c.rows) << (c.revision ? std::to_string(*c.revision) : "not known");
+  }
+}
+
 TEST(ReplyRows, RefusalsFaultsAndShortDataShowAndNoDataIsUsedFromABadFrame) {
   const auto good = reply(3, "40 80 00 00 13 41 48 00 00 20 C1 48 00 00 07 3F 8C CC CD 2B 3D CC CC CD");
   const struct {
@@ -126,9 +156,16 @@ TEST(ReplyRows, RefusalsFaultsAndShortDataShowAndNoDataIsUsedFromABadFrame) {
       {"not implemented", reply(15, "", 64), {badRow("Response", "64: command not implemented")}},
       {"write protected", reply(18, "", 7, 0x40),
        {badRow("Response", "7: in write protect mode"), row("Device status", "configuration changed")}},
-      // A warning that still carries the data.
+      // A warning carries good data: shown as read, the warning beside it.
       {"warning with data", reply(1, "13 41 48 00 00", 8),
-       {badRow("Response", "8: command-specific"), row("Primary variable", "12,5", "CuMtr_hr (m\u00b3/h)")}},
+       {row("Response", "8: command-specific warning"), row("Primary variable", "12,5", "CuMtr_hr (m\u00b3/h)")}},
+      {"device-specific warning", reply(2, "41 40 00 00 42 48 00 00", 111),
+       {row("Response", "111: device-specific warning"), row("Loop current", "12,000", "mA"),
+        row("Percent of range", "50", "%")}},
+      // An error's data, should it bring any, are not the instrument's values.
+      {"error with data", reply(1, "13 41 48 00 00", 16),
+       {badRow("Response", "16: access restricted"), badRow("Data", "13 41 48 00 00 (not used after an error)")}},
+      {"error 9, command-specific", reply(38, "", 9), {badRow("Response", "9: command-specific")}},
       {"communication error", reply(1, "", 0xA8),
        {badRow("Reply",
                "Communication error A8: the instrument received the request garbled (overrun, check byte)")}},
@@ -197,6 +234,46 @@ TEST(ParsedReply, FindsTheReplyAmongOtherBytes) {
   }
 }
 
+// A block may hold a late reply to the request before and then the reply to
+// the current one: the one that answers the current request's address and
+// command is taken, not the first good frame.
+TEST(ParsedReply, TheReplyToTheCurrentRequestIsTakenPastALateOne) {
+  const DeviceIdentity instrument{0x26, 0x06, {0x12, 0x34, 0x56}, 0};
+  const auto late = reply(2, "41 40 00 00 42 48 00 00");                 // command 2, answered late
+  const auto current = reply(3, "41 40 00 00 13 41 48 00 00");           // command 3, asked now
+  const auto other = hex("FF FF 86 A6 06 12 34 57 03 07 00 00 41 40 00 00 13 41");  // device id 123457
+  auto join = [](std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const struct {
+    const char* name;
+    std::vector<uint8_t> block;
+    ReplyTo to;
+    bool found;
+    size_t delimiterAt;
+    std::string fault;
+  } cases[] = {
+      {"late, then current", join(late, current), ReplyTo::longFrame(instrument, 3), true, late.size() + 2, ""},
+      {"late, then current cut short", join(late, cut(current, 12)), ReplyTo::longFrame(instrument, 3), true,
+       late.size() + 2, "frame ends after 10 of 20 bytes"},
+      {"late only", late, ReplyTo::longFrame(instrument, 3), false, 0, ""},
+      {"another instrument's first", join(other, current), ReplyTo::longFrame(instrument, 3), true, other.size() + 2, ""},
+      {"short frames: address 5 after 0", join(hex(kIdentityReply), changed(changed(hex(kIdentityReply), 3, 0x85), 20, 0x9B)),
+       ReplyTo::shortFrame(5, 0), true, 23, ""},
+      {"a long frame is no reply to a short one", current, ReplyTo::shortFrame(0, 3), false, 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto parsed = parseReplyTo(c.block, c.to);
+    ASSERT_EQ(parsed.has_value(), c.found);
+    if (!parsed) continue;
+    EXPECT_EQ(parsed->frame.delimiterAt, c.delimiterAt);
+    EXPECT_EQ(parsed->fault, c.fault);
+    EXPECT_EQ(parsed->command, c.to.command);
+  }
+}
+
 TEST(ReplyValues, TheScanAndTheEditsTakeOnlyUsableReplies) {
   const auto identity = hex(kIdentityReply);
   const UniqueIdentifier expected{0, 26, 137, 7, 5, {0x21, 0x63, 0x3F}};
@@ -222,6 +299,9 @@ TEST(ReplyValues, TheScanAndTheEditsTakeOnlyUsableReplies) {
   EXPECT_EQ(readTagDescriptorDate(*parseReply(reply(18, kTag + " " + kDescriptor + " 09 0C 7E"))), record);
   EXPECT_FALSE(readTagDescriptorDate(*parseReply(reply(13, kTag + " " + kDescriptor + " 09 0C"))));
   EXPECT_FALSE(readTagDescriptorDate(*parseReply(reply(13, kTag + " " + kDescriptor + " 09 0C 7E", 0x88))));
+  // A warning's data are good; an error's are not, whatever it carries.
+  EXPECT_EQ(readTagDescriptorDate(*parseReply(reply(13, kTag + " " + kDescriptor + " 09 0C 7E", 8))), record);
+  EXPECT_FALSE(readTagDescriptorDate(*parseReply(reply(13, kTag + " " + kDescriptor + " 09 0C 7E", 6))));
   EXPECT_FALSE(readTagDescriptorDate(*parseReply(reply(12, kMessage))));
   EXPECT_EQ(readMessage(*parseReply(reply(17, kMessage))), "CHECKED 2026-12-09 BY QA");
   EXPECT_FALSE(readMessage(*parseReply(changed(reply(12, kMessage), 15, 0))));

@@ -22,6 +22,13 @@ TEST(StatusSummary, SaysTheResponseAndEveryStatusBit) {
       {7, 0x80, "Response 7 (in write protect mode); status 80: device malfunction"},
       {9, 0x00, "Response 9 (command-specific); status 00"},
       {127, 0x01, "Response 127 (command-specific); status 01: primary variable out of limits"},
+      // Warnings: the data came with them.
+      {8, 0x00, "Response 8 (command-specific warning); status 00"},
+      {31, 0x00, "Response 31 (command-specific warning); status 00"},
+      {96, 0x00, "Response 96 (device-specific warning); status 00"},
+      {111, 0x00, "Response 111 (device-specific warning); status 00"},
+      {112, 0x00, "Response 112 (command-specific); status 00"},
+      {28, 0x00, "Response 28 (invalid range units code); status 00"},
       // Bit 7 set: the byte holds communication errors and the second byte
       // is no status.
       {0xA8, 0x40, "Communication error A8: the instrument received the request garbled (overrun, check byte)"},

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "harness.h"
 #include "hart/answer_window.h"
 #include "hart/frames.h"
@@ -31,6 +33,11 @@ Bytes reply(const Bytes& address, uint8_t command, const Bytes& data, uint8_t fi
   const uint8_t check = hart::checkByte(std::span(block).subspan(delimiterAt));
   block.push_back(static_cast<uint8_t>(check ^ (badCheck ? 0x01 : 0x00)));
   return block;
+}
+
+Bytes join(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 
 Bytes cut(Bytes bytes, size_t n) {
@@ -126,6 +133,7 @@ TEST_P(ReadAnswer, OnlyTheInstrumentAddressedAnsweringTheCommandAskedCounts) {
   EXPECT_EQ(groups.size(), GetParam().answers ? 2u : 1u);
   if (GetParam().answers) {
     EXPECT_EQ(groups.back().command, 2);
+    EXPECT_NE(groups.back().rows.front().name, "Primary variable") << "command 1's late reply shown as command 2's";
   }
 }
 
@@ -135,6 +143,9 @@ INSTANTIATE_TEST_SUITE_P(
                       // Shown for what it is: its data is not used.
                       ReadBlock{"WrongCheckByte", reply(kInstrument, 2, Bytes(8, 0), 0, true), true},
                       ReadBlock{"LateReplyToTheCommandBefore", reply(kInstrument, 1, {57, 0, 0, 0, 0}), false},
+                      // The late reply and the one asked for in one block: the latter is taken.
+                      ReadBlock{"LateReplyThenTheCommandAsked",
+                                join(reply(kInstrument, 1, {57, 0, 0, 0, 0}), reply(kInstrument, 2, Bytes(8, 0))), true},
                       ReadBlock{"AnotherInstrument", reply(kOtherInstrument, 2, Bytes(8, 0)), false},
                       ReadBlock{"AShortFrame", reply({0x80}, 2, Bytes(8, 0)), false}),
     [](const ::testing::TestParamInfo<ReadBlock>& info) { return std::string(info.param.name); });
@@ -152,6 +163,55 @@ TEST_F(ReadAnswer, WithoutAnIdentityCommandZeroGoesFirstAndAddressesTheRest) {
   EXPECT_EQ(hart::readIdentity(engine.identity()), (hart::DeviceIdentity{38, 6, {0x12, 0x34, 0x56}, 3}));
   EXPECT_EQ(text("Edit32"), "1193046");
   EXPECT_EQ(index("ComboBox27"), 3);
+}
+
+// What the instrument said in its command 0 reply shapes what follows: its
+// long frames carry at least the preambles it asked for, and command 48 is
+// read by its universal revision. A warning's data are shown as read.
+TEST(HartReadAll, TheLongFramesAndCommand48FollowWhatCommandZeroSaid) {
+  struct Case {
+    const char* name;
+    bool identityHere;       // command 0 read by Read All; else identified on the Transparent Mode page
+    uint8_t asked;           // preambles asked for (Edit31 on the Transparent Mode page)
+    uint8_t revision;
+    size_t preambles;        // of the long frames (Edit9 "6": seven)
+    const char* sixthByte;   // the name command 48's byte 6 is shown under
+  };
+  const Case cases[] = {
+      {"HART 5 asking for 9", true, 9, 5, 9, "Further device-specific status"},
+      {"HART 7 asking for 5", true, 5, 7, 7, "Extended device status"},
+      {"identified on the Transparent Mode page", false, 12, 0, 12, "Extended device status (HART 6 on)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig r;
+    if (c.identityHere) {
+      r.requests.readAll();
+      r.block(reply({0x80}, 0, {254, 38, 6, c.asked, c.revision, 1, 1, 0x08, 0, 0x12, 0x34, 0x56}));
+    } else {
+      r.addressInstrument();
+      r.edit("Edit31", std::to_string(c.asked));
+      r.requests.readAll();
+    }
+    for (uint8_t command : readAllCommands()) {
+      const Bytes frame = r.written().back();
+      EXPECT_EQ(std::find_if(frame.begin(), frame.end(), [](uint8_t b) { return b != 0xFF; }) - frame.begin(),
+                static_cast<std::ptrdiff_t>(c.preambles))
+          << int{command};
+      EXPECT_EQ(frame[c.preambles + 6], command);
+      const uint8_t first = command == 15 ? 8 : 0;  // a warning
+      r.block(reply(kInstrument, command, command == 48 ? Bytes(14, 0) : Bytes(4, 0), first));
+    }
+    ASSERT_EQ(r.finished.size(), 1u);
+    EXPECT_EQ(r.finished[0].note, "Read All: answered 1, 2, 3, 12, 13, 20, 48; answered with a warning 15.");
+    const auto& status = r.groups.back();
+    ASSERT_EQ(status.command, 48);
+    ASSERT_GE(status.rows.size(), 2u);
+    EXPECT_EQ(status.rows[1].name, c.sixthByte);
+    const auto& warned = r.groups[r.groups.size() - 3];
+    ASSERT_EQ(warned.command, 15);
+    EXPECT_EQ(warned.rows[0], (hart::PropertyRow{"Response", "8: command-specific warning", "", false}));
+  }
 }
 
 TEST_F(ReadAnswer, NoAnswerToCommandZeroStopsWithWhatToDo) {

@@ -130,9 +130,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // 254, manufacturer, type, preambles, revision 7, device, software and
         // hardware revisions, flags, device id; preambles back, last device
-        // variable, change counter, extended status.
+        // variable, change counter, extended status; manufacturer and
+        // private label distributor in 16 bits, device profile: 22 bytes.
         ReplyCase{"IdentityHart7", kId, shortFrame(0x80, 0),
-                  reply(kShortHead, 0, 0, 0, hex("FE 26 06 05 07 01 01 10 00 12 34 56 05 03 00 00 00"))},
+                  reply(kShortHead, 0, 0, 0,
+                        hex("FE 26 06 05 07 01 01 10 00 12 34 56 05 03 00 00 00 00 26 00 26 01"))},
+        ReplyCase{"IdentityHart6", HartIdentity{0x26, 0x06, 0x123456, 5, 0, kHartRevision6}, shortFrame(0x80, 0),
+                  reply(kShortHead, 0, 0, 0, hex("FE 26 06 05 06 01 01 10 00 12 34 56 05 03 00 00 00"))},
+        // Revision 5: six device-specific bytes, no extended status.
+        ReplyCase{"AdditionalStatusHart5", kIdHart5, longFrame(kIdHart5, 48),
+                  reply(kLongHead, 48, 0, 0, hex("00 00 00 00 00 00"))},
         ReplyCase{"IdentityHart5", kIdHart5, shortFrame(0x80, 0),
                   reply(kShortHead, 0, 0, 0, hex("FE 26 06 05 05 01 01 10 00 12 34 56"))},
         ReplyCase{"Message", kId, longFrame(kId, 12), reply(kLongHead, 12, 0, 0, kMessage)},
@@ -254,7 +261,8 @@ TEST(HartStatus, ExtendedStatusAndSaturationShowInCommands0And48) {
   EXPECT_FLOAT_EQ(floatAt(current, kLongData), 20.5f);
   EXPECT_FLOAT_EQ(floatAt(current, kLongData + 4), 140.0f);
   const auto additional = body(saturated.handle(longFrame(kId, 48), kAt));
-  EXPECT_EQ(additional[kLongData + 11], 0x01);  // analog channel saturated
+  EXPECT_EQ(additional[kLongData + 10], 0x01);  // analog channel saturated
+  EXPECT_EQ(additional[kLongData + 11], 0x00);  // standardized status 2
 }
 
 struct FaultCase {
@@ -284,6 +292,11 @@ TEST_P(HartFaultReplies, AsInjected) {
 
 const HartCommandSet kAll{true, {}};
 
+std::vector<uint8_t> withBadCheck(std::vector<uint8_t> frame) {
+  frame.back() ^= 0x5A;
+  return frame;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Faults, HartFaultReplies,
     ::testing::Values(
@@ -296,9 +309,16 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"CommunicationError", {0x88, kAll, 0x80, {}}, longFrame(kId, 12), reply(kLongHead, 12, 0x88, 0, {})},
         FaultCase{"StatusBits", {0, {}, 0x81, {}}, longFrame(kId, 12), reply(kLongHead, 12, 0, 0x81, kMessage)},
         FaultCase{"BadCheckEverywhere", {0, {}, 0, kAll}, shortFrame(0x80, 0),
-                  reply(kShortHead, 0, 0, 0, hex("FE 26 06 05 07 01 01 10 00 12 34 56 05 03 00 00 00")), true},
+                  reply(kShortHead, 0, 0, 0, hex("FE 26 06 05 07 01 01 10 00 12 34 56 05 03 00 00 00 00 26 00 26 01")),
+                  true},
         FaultCase{"BadCheckOnAListedCommand", {0, {}, 0, {false, {12, 13}}}, longFrame(kId, 12),
                   reply(kLongHead, 12, 0, 0, kMessage), true},
+        // A request with a wrong check byte for it: a communication error,
+        // the check byte wrong (88), no status, no data; nothing done.
+        FaultCase{"RequestWithABadCheckByte", {}, withBadCheck(longFrame(kId, 12)),
+                  hex("86 A6 06 12 34 56 0C 02 88 00 D0")},
+        FaultCase{"ShortRequestWithABadCheckByte", {}, withBadCheck(shortFrame(0x80, 0)),
+                  hex("06 80 00 02 88 00 0C")},
         FaultCase{"GoodCheckOnOthers", {0, {}, 0, {false, {13}}}, longFrame(kId, 12), reply(kLongHead, 12, 0, 0, kMessage)}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -320,7 +340,7 @@ TEST(HartLoop, EachInstrumentAnswersItsOwnAddressesOnlyWithItsLoopCurrentParked)
   const Drop drops[] = {{0, 0x123456, kTag}, {5, 0x123457, hex("19 4B 71 C3 28 20")}, {20, 0x123458, hex("19 4B 71 C3 38 20")}};
   for (const Drop& drop : drops) {
     const auto identity = body(exchange(shortFrame(static_cast<uint8_t>(0x80 | drop.address), 0)));
-    ASSERT_EQ(identity.size(), 24u) << int{drop.address};
+    ASSERT_EQ(identity.size(), 29u) << int{drop.address};  // HART 7: 22 data bytes
     EXPECT_EQ(identity[1], 0x80 | drop.address);
     EXPECT_EQ(std::vector<uint8_t>(identity.begin() + 15, identity.begin() + 18),
               (std::vector<uint8_t>{0x12, 0x34, static_cast<uint8_t>(drop.deviceId)}));

@@ -6,7 +6,9 @@
 //   opened first and each page's queries are run before its picture, so the
 //   fields show real decoded values. With --hart-port (a simulator with a
 //   multidrop loop) the HART Instrument page's picture is taken on that
-//   port after a scan of 0 … 63, the first row chosen and Read All.
+//   port after a scan of 0 … 63, the first row chosen and Read All. With
+//   --port, also the journal and the first page of the as-left report of a
+//   Read Module (report.png).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -20,6 +22,12 @@
 #include <QTreeWidget>
 #include <QTimer>
 #include <QTreeView>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextDocument>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -28,6 +36,7 @@
 #include "ui/journal_dock.h"
 #include "ui/journal_model.h"
 #include "ui/hart_page.h"
+#include "ui/read_module.h"
 
 namespace {
 
@@ -125,6 +134,52 @@ bool journalShot(tq::ui::TForm1& form, QTabWidget& pages, const QString& file) {
   return form.grab().save(file);
 }
 
+// The first page of the as-left report of a Read Module, as File ▸ Save
+// Report… writes it (HTML), drawn on an A4 page at 96 dpi.
+bool reportShot(tq::ui::TForm1& form, const QString& port, const QString& file) {
+  constexpr int kPageWidth = 794;  // A4 at 96 dpi
+  constexpr int kPageHeight = 1123;
+  constexpr int kMargin = 57;      // 15 mm, as the PDF
+  // The module of the pages' shots, not the HART page's loop.
+  auto* open = form.findChild<QAbstractButton*>(QStringLiteral("Button1"));
+  if (form.engine().portOpen()) open->click();
+  form.findChild<QComboBox*>(QStringLiteral("SPREALCOM"))->setCurrentText(port);
+  open->click();
+  if (!form.engine().portOpen()) return false;
+  form.statusBar()->clearMessage();
+  form.findChild<QAction*>(QStringLiteral("actionReadModule"))->trigger();
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (elapsed.elapsed() < 60000 && (form.readModule().reader().running() ||
+                                       !form.statusBar()->currentMessage().startsWith(QStringLiteral("Read Module")))) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  QTemporaryDir dir;
+  const QString html = dir.filePath(QStringLiteral("report.html"));
+  form.setReportDetailsProvider([&form] {
+    form.findChild<QLineEdit*>(QStringLiteral("ReportSite"))->setText(QStringLiteral("North works, raw water intake"));
+    form.findChild<QLineEdit*>(QStringLiteral("ReportLoop"))->setText(QStringLiteral("FT-101"));
+    form.findChild<QLineEdit*>(QStringLiteral("ReportTechnician"))->setText(QStringLiteral("A. Rivera"));
+    form.findChild<QPlainTextEdit*>(QStringLiteral("ReportNotes"))
+        ->setPlainText(QStringLiteral("Loop checked at 4, 12 and 20 mA with the valve open."));
+    return true;
+  });
+  form.setSaveFileNameProvider([html] { return html; });
+  form.findChild<QAction*>(QStringLiteral("actionSaveReport"))->trigger();
+  QFile written(html);
+  if (!written.open(QIODevice::ReadOnly)) return false;
+  QTextDocument document;
+  document.setHtml(QString::fromUtf8(written.readAll()));
+  document.setTextWidth(kPageWidth - 2 * kMargin);
+  QImage page(kPageWidth, kPageHeight, QImage::Format_RGB32);
+  page.fill(Qt::white);
+  QPainter painter(&page);
+  painter.translate(kMargin, kMargin);
+  document.drawContents(&painter, QRectF(0, 0, kPageWidth - 2 * kMargin, kPageHeight - 2 * kMargin));
+  painter.end();
+  return page.save(file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -198,6 +253,13 @@ int main(int argc, char** argv) {
       std::printf("%s\n", qPrintable(file));
     } else {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+      ++failures;
+    }
+    const QString report = QStringLiteral("%1/report.png").arg(folder);
+    if (reportShot(form, port, report)) {
+      std::printf("%s\n", qPrintable(report));
+    } else {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(report));
       ++failures;
     }
   }

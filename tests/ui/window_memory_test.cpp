@@ -1,7 +1,7 @@
 // The window as the last run left it: the port and its line setting, the
-// journal's filter and the HART page's scan range come back; a damaged or
-// unreadable store starts the window as on a first run, with one line in
-// the journal.
+// journal's filter, the HART page's scan range and the report's details
+// come back; a damaged or unreadable store starts the window as on a first
+// run, with one line in the journal.
 #include "ui/window_memory.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -48,6 +49,8 @@ TEST(WindowMemory, ThePortTheJournalAndTheScanRangeComeBackAsLeft) {
     control<QComboBox>(form, "JournalFilter")->setCurrentIndex(2);
     control<QLineEdit>(form, "JournalSearch")->setText(QStringLiteral("51 51"));
     control<QCheckBox>(form, "HartScanWide")->setChecked(true);
+    control<QLineEdit>(form, "ReportSite")->setText(QStringLiteral("North works"));
+    control<QPlainTextEdit>(form, "ReportNotes")->setPlainText(QStringLiteral("Valve open\nchecked twice"));
     form.close();
   }
   TForm1 form;
@@ -60,6 +63,8 @@ TEST(WindowMemory, ThePortTheJournalAndTheScanRangeComeBackAsLeft) {
   EXPECT_EQ(control<QComboBox>(form, "JournalFilter")->currentIndex(), 2);
   EXPECT_EQ(control<QLineEdit>(form, "JournalSearch")->text(), "51 51");
   EXPECT_TRUE(control<QCheckBox>(form, "HartScanWide")->isChecked());
+  EXPECT_EQ(control<QLineEdit>(form, "ReportSite")->text(), "North works");
+  EXPECT_EQ(control<QPlainTextEdit>(form, "ReportNotes")->toPlainText(), "Valve open\nchecked twice");
   // The five pages' other controls start as they always did.
   EXPECT_EQ(control<QComboBox>(form, "ComboBox6")->currentIndex(), -1);
   EXPECT_TRUE(journalLines(form).empty());

@@ -38,6 +38,10 @@ TEST(Remembered, EachValueIsTakenOnlyWhenItsControlCanTakeIt) {
       {"folders/journal", "records", false},  // never relative to wherever the tool started
       {"report/ReportNotes", "Loop checked\nwith the valve open", true},
       {"report/ReportSite", "North\x01", false},
+      {"report/ReportTechnician", "A. Rivera", true},
+      {"report/ReportLoop", "FT-101\nFT-102", false},  // only the notes run over lines
+      {"report/Edit14", "005", false},  // never another control of the window
+      {"report/JournalSearch", "51", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + " = " + c.value);
