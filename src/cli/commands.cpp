@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <iostream>
 #include <map>
 
@@ -245,7 +246,11 @@ void Commands::profileSave() {
 
 void Commands::profileDiff() {
   readThen([this] {
-    printOut(differencesText(record::compareProfile(*prepared_.profile, s_.record()), s_.options().json));
+    const auto rows = record::compareProfile(*prepared_.profile, s_.record());
+    printOut(differencesText(rows, s_.options().json));
+    const bool agree =
+        std::all_of(rows.begin(), rows.end(), [](const auto& r) { return r.comparison == record::Comparison::Same; });
+    if (agree) s_.say("The module holds every setting of " + s_.invocation().file + ".");
     s_.finish(exit_status::kDone);
   });
 }
@@ -277,15 +282,15 @@ void Commands::apply(const std::string& file, record::Profile profile, bool askF
   host.readModule = [this](std::function<void(bool)> then) {
     return s_.readModule([this, then](const requests::ModuleReader::Finished& f) {
       const bool completed = f.outcome == requests::ModuleReader::Outcome::Completed;
-      // The read-back's own shortfalls are the verdict's to say.
-      if (!completed && !s_.readCompleted()) s_.readSucceeded(f);
+      if (!completed) s_.readSucceeded(f);  // said, and the run ends
       then(completed);
     });
   };
   host.readSinceOpen = [this] { return s_.readCompleted(); };
+  // Nothing more is sent once the run has ended (a read-back that failed).
   host.ask = [this, askFirst](const std::string& question) {
-    if (askFirst) return s_.ask(question);
-    return true;
+    if (s_.finished()) return false;
+    return askFirst ? s_.ask(question) : true;
   };
   host.later = [this](std::function<void()> next) { s_.later(std::move(next)); };
   // The run ends here; the port closes with it.
@@ -410,7 +415,6 @@ void Commands::hartScan() {
 
 void Commands::hartRead() {
   HartInstrumentRequests& hart = s_.hart();
-  s_.view().apply(Assignment::select("ComboBox30", s_.options().address));
   auto groups = std::make_shared<std::map<uint8_t, HartInstrumentRequests::Group>>();
   hart.events = {};
   hart.events.onStep = [this](size_t index, size_t count, const std::string& label) {
@@ -457,7 +461,6 @@ void Commands::hartRead() {
 // it holds, so a descriptor or date not given is written back as read.
 void Commands::hartWrite() {
   HartInstrumentRequests& hart = s_.hart();
-  s_.view().apply(Assignment::select("ComboBox30", s_.options().address));
   auto held = std::make_shared<std::optional<hart::TagDescriptorDate>>();
   hart.events = {};
   hart.events.onStep = [this](size_t index, size_t count, const std::string& label) {

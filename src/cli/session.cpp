@@ -100,6 +100,8 @@ bool Session::open() {
   view_.apply(Assignment::setText("SPREALCOM", options().port));
   view_.apply(Assignment::setText("ComboBox11", std::to_string(options().baud)));
   view_.apply(Assignment::select("ComboBox10", parityIndex(options().parity)));
+  // The instrument Read Module and the HART commands address.
+  view_.apply(Assignment::select("ComboBox30", options().address));
   try {
     engine_->Button1Click();
   } catch (const std::exception& e) {
