@@ -136,6 +136,38 @@ TEST_F(CliSimTest, ASilentModuleStopsAtTheFirstQueryAndAMissingPortIsSaid) {
   EXPECT_EQ(contains(missing.err, "/dev/tq580-no-such-port"), "");
 }
 
+TEST_F(CliSimTest, APortLostDuringTheReadEndsWithStatus3) {
+  sim::SimProcess sim({"--hangup-after", "3"});
+  const CliRun run = runCli({"--json", "read"}, sim.path());
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(contains(run.err, "hung up"), "");
+  EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CliSimTest, ProfileSaveReportAndTheInstrumentsTag) {
+  sim::SimProcess sim;
+  const std::string profile = dir.filePath("saved.json").toStdString();
+  ASSERT_EQ(runCli({"profile", "save", profile}, sim.path()).status, 0);
+  std::stringstream saved;
+  saved << std::ifstream(profile).rdbuf();
+  EXPECT_EQ(contains(saved.str(), "\"system.slave_address\": \"001\""), "");
+
+  // The report's PDF is rendered without a display.
+  const std::string report = dir.filePath("as-left.pdf").toStdString();
+  const CliRun written = runCli({"report", report, "--site", "Plant 3"}, sim.path());
+  ASSERT_EQ(written.status, 0) << written.err;
+  std::stringstream pdf;
+  pdf << std::ifstream(report).rdbuf();
+  EXPECT_TRUE(pdf.str().starts_with("%PDF"));
+
+  const CliRun tag = runCli({"hart", "write-tag", "NEWTAG"}, sim.path());
+  ASSERT_EQ(tag.status, 0) << tag.err;
+  EXPECT_EQ(contains(tag.out, "The instrument now holds the tag \"NEWTAG\""), "");
+  const CliRun read = runCli({"--json", "hart", "read"}, sim.path());
+  ASSERT_EQ(read.status, 0) << read.err;
+  EXPECT_EQ(json(read)["tag"].toString(), "NEWTAG");
+}
+
 TEST_F(CliSimTest, HartScanAndModbusRead) {
   // Every address answers: no answer window is waited out.
   sim::SimProcess sim({"--hart-instruments", "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15"});
