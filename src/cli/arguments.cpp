@@ -419,7 +419,7 @@ Commands:
 
 Exit status: 0 done; 1 the module or instrument did not answer, or refused;
 2 the command line or an input was refused, nothing was sent; 3 the port
-could not be opened, or was lost.
+could not be opened, or was lost; 130 interrupted (Ctrl-C).
 )";
 }
 

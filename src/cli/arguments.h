@@ -18,9 +18,10 @@ namespace tq::cli {
 // Exit statuses, as scripts test them.
 namespace exit_status {
 inline constexpr int kDone = 0;
-inline constexpr int kNoAnswer = 1;  // the module or instrument did not answer, or refused
-inline constexpr int kUsage = 2;     // refused before anything was sent
-inline constexpr int kPort = 3;      // the port could not be opened, or was lost
+inline constexpr int kNoAnswer = 1;       // the module or instrument did not answer, or refused
+inline constexpr int kUsage = 2;          // refused before anything was sent
+inline constexpr int kPort = 3;           // the port could not be opened, or was lost
+inline constexpr int kInterrupted = 130;  // Ctrl-C, as shells report it
 }  // namespace exit_status
 
 // Where the port comes from when --port is not given.

@@ -93,8 +93,12 @@ int runWithoutPort(const Invocation& invocation) {
 
 Commands::Commands(Session& session, Prepared prepared) : s_(session), prepared_(std::move(prepared)) {}
 
+// A run still going (Ctrl-C) ends before what its callbacks reach goes.
 Commands::~Commands() {
+  s_.hart().events = {};
   if (finder_) finder_->cancel();
+  if (applier_) applier_->sender().cancel();
+  s_.link().cancelRun();
 }
 
 void Commands::printOut(const std::string& text) { std::cout << text << std::flush; }
@@ -185,14 +189,7 @@ void Commands::find() {
                  record::ModuleRecord module;
                  record::recordDecoded(module, protocol::decodeCommQueryReply(text), record::Source::CommQuery, -1,
                                        record::Clock::now());
-                 const LineSetting& line = *result.found;
-                 if (s_.options().json) {
-                   printOut(recordJson(module, line, isoNow()));
-                 } else {
-                   printOut("port = " + line.port + "\nbaud = " + std::to_string(line.baud) +
-                            "\nparity = " + parityName(line.parity) + "\n" +
-                            recordText(module, {record::findKey("module.interface"), record::findKey("module.units")}));
-                 }
+                 printOut(foundText(*result.found, module, s_.options().json));
                  s_.finish(exit_status::kDone);
                });
              }});

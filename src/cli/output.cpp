@@ -44,6 +44,27 @@ std::string recordText(const record::ModuleRecord& record, const std::vector<con
   return out;
 }
 
+namespace {
+
+QJsonObject portObject(const LineSetting& line) {
+  return QJsonObject{{"path", q(line.port)},
+                     {"baud", static_cast<qint64>(line.baud)},
+                     {"parity", QString::fromLatin1(parityName(line.parity))}};
+}
+
+}  // namespace
+
+std::string foundText(const LineSetting& line, const record::ModuleRecord& module, bool json) {
+  const std::vector<const record::Key*> keys = {record::findKey("module.interface"), record::findKey("module.units")};
+  if (!json) {
+    return "port = " + line.port + "\nbaud = " + std::to_string(line.baud) + "\nparity = " + parityName(line.parity) +
+           "\n" + recordText(module, keys);
+  }
+  QJsonObject settings;
+  for (const record::Key* key : keys) settings.insert(q(key->name), q(module.shown(key->name)));
+  return document(QJsonObject{{"port", portObject(line)}, {"settings", settings}});
+}
+
 std::string recordJson(const record::ModuleRecord& record, const LineSetting& line, const std::string& readAt) {
   QJsonObject settings, hart;
   QJsonArray notRead;

@@ -27,6 +27,10 @@ std::string recordText(const record::ModuleRecord& record, const std::vector<con
 // "hart" holds the instrument's keys without their "hart." prefix.
 std::string recordJson(const record::ModuleRecord& record, const LineSetting& line, const std::string& readAt);
 
+// Find Module's answer: {"port": {"path", "baud", "parity"}, "settings":
+// {"module.interface": …, "module.units": …}}, or plain lines.
+std::string foundText(const LineSetting& line, const record::ModuleRecord& module, bool json);
+
 // The keys asked for, with their values (a JSON object with --json).
 std::string keysText(const record::ModuleRecord& record, const std::vector<std::string>& keys, bool json);
 

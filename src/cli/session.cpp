@@ -1,10 +1,13 @@
 #include "cli/session.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QSaveFile>
+#include <QSocketNotifier>
+#include <csignal>
 #include <iostream>
 #include <sstream>
 
@@ -34,6 +37,15 @@ class NoSleep : public engine::Sleeper {
  public:
   void sleepMs(int) override {}
 };
+
+// Ctrl-C and a terminal closed reach the event loop through a pipe, so the
+// run is cancelled, the journal written and the port closed as usual.
+int signalPipe[2] = {-1, -1};
+
+void signalled(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
 
 // "COM4 (/dev/ttyS3)", or the path as given.
 std::string portShown(const std::string& port) {
@@ -84,6 +96,23 @@ Session::Session(Invocation invocation) : invocation_(std::move(invocation)) {
   };
   view_.onMessage = [this](const std::string& message) { say(message); };
   if (options().verbose) journal_.setListener(this);
+  if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    struct sigaction action {};
+    action.sa_handler = signalled;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+  }
+  if (signalPipe[0] >= 0) {
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+      char byte = 0;
+      while (::read(signalPipe[0], &byte, 1) > 0) {
+      }
+      say("Interrupted: the command was stopped.");
+      finish(exit_status::kInterrupted);
+    });
+  }
 }
 
 Session::~Session() {
