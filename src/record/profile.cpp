@@ -24,6 +24,22 @@ protocol::Frame keyFrame(const Key& key, const std::string& value) {
   });
 }
 
+std::optional<std::string> keyFault(std::string_view name) {
+  const Key* key = findKey(name);
+  if (!key) return "the key " + std::string(name) + " is not a key of the module record.";
+  if (key->writer < 0) return "the key " + std::string(name) + " is read only: no frame writes it.";
+  return std::nullopt;
+}
+
+std::optional<std::string> valueFault(const Key& key, const std::string& value) {
+  try {
+    keyFrame(key, value);
+  } catch (const std::exception& e) {
+    return "the key " + key.name + " has the value \"" + value + "\", which its field cannot carry: " + e.what();
+  }
+  return std::nullopt;
+}
+
 std::vector<DiffRow> compareProfile(const Profile& profile, const ModuleRecord& record) {
   std::vector<DiffRow> rows;
   for (const auto& [name, value] : profile.settings) {

@@ -5,6 +5,7 @@
 //
 //   {"format": "tq580-profile", "version": 1, "saved": "2026-12-10T04:35:00Z",
 //    "settings": {"system.slave_address": "005", ...}}
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,6 +34,22 @@ std::string profileJson(const ModuleRecord& record, const std::string& saved);
 // that its field cannot carry. Refuses with InputRefused and one message
 // naming `fileName`, the key and the fault.
 Profile readProfile(std::string_view bytes, const std::string& fileName);
+
+// Why `name` cannot be set, as a profile or the command line gives it: "the
+// key relay9.limit is not a key of the module record." or "… is read only:
+// no frame writes it."; nullopt for a settable key.
+std::optional<std::string> keyFault(std::string_view name);
+// Why `key` cannot take `value`: "the key system.baud has the value \"7\",
+// which its field cannot carry: …"; nullopt when its frame carries it.
+std::optional<std::string> valueFault(const Key& key, const std::string& value);
+
+// The profile file at `path`, read and checked whole: refused (InputRefused)
+// when it cannot be read ("The profile … could not be read: …. Nothing was
+// sent.") and as readProfile refuses.
+Profile readProfileFile(const std::string& path);
+// Writes `json` to `path`; an older file of that name is replaced only once
+// the new one is whole. Empty on success, else the reason.
+std::string writeProfileFile(const std::string& path, const std::string& json);
 
 // The frame that would write `key`'s `value` (the writer's other fields at
 // neutral values): two values of a key are the same setting when their

@@ -1,7 +1,9 @@
 #include <QByteArray>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QSaveFile>
 
 #include "common/errors.h"
 #include "record/profile.h"
@@ -60,17 +62,9 @@ Profile readProfile(std::string_view bytes, const std::string& fileName) {
   const QJsonObject values = settings.toObject();
   for (auto it = values.begin(); it != values.end(); ++it) {
     const std::string name = it.key().toStdString();
-    const Key* key = findKey(name);
-    if (!key) refuse(fileName, "the key " + name + " is not a key of the module record.");
-    if (key->writer < 0) refuse(fileName, "the key " + name + " is read only: no frame writes it.");
+    if (const auto fault = keyFault(name)) refuse(fileName, *fault);
     if (!it.value().isString()) refuse(fileName, "the key " + name + " has a value that is not a text in quotes.");
-    const std::string value = it.value().toString().toStdString();
-    try {
-      keyFrame(*key, value);
-    } catch (const std::exception& e) {
-      refuse(fileName, "the key " + name + " has the value \"" + value + "\", which its field cannot carry: " +
-                           e.what());
-    }
+    if (const auto fault = valueFault(*findKey(name), it.value().toString().toStdString())) refuse(fileName, *fault);
   }
   // In key-table order, whatever the file's.
   for (const Key& key : keys()) {
@@ -78,6 +72,25 @@ Profile readProfile(std::string_view bytes, const std::string& fileName) {
     if (value.isString()) profile.settings.emplace_back(key.name, value.toString().toStdString());
   }
   return profile;
+}
+
+Profile readProfileFile(const std::string& path) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) {
+    throw InputRefused("The profile " + path + " could not be read: " + file.errorString().toStdString() +
+                       ". Nothing was sent.");
+  }
+  const QByteArray bytes = file.readAll();
+  return readProfile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), path);
+}
+
+std::string writeProfileFile(const std::string& path, const std::string& json) {
+  QSaveFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly) || file.write(json.data(), static_cast<qint64>(json.size())) < 0 ||
+      !file.commit()) {
+    return file.errorString().toStdString();
+  }
+  return {};
 }
 
 }  // namespace tq::record

@@ -9,6 +9,7 @@
 #include "link/link_arbiter.h"
 #include "protocol/config_frames.h"
 #include "serial/comm_types.h"
+#include "serial/posix_device.h"
 
 namespace tq::requests {
 
@@ -37,6 +38,17 @@ std::string settingsText(const std::vector<LineSetting>& tries) {
 }
 
 }  // namespace
+
+std::vector<std::string> distinctPorts(const std::vector<std::string>& names) {
+  std::vector<std::string> devices, ports;
+  for (const std::string& name : names) {
+    const std::string device = serial::devicePathFor(name);
+    if (name.empty() || std::find(devices.begin(), devices.end(), device) != devices.end()) continue;
+    devices.push_back(device);
+    ports.push_back(name);
+  }
+  return ports;
+}
 
 std::vector<LineSetting> finderTries(const FinderPlan& plan) {
   std::vector<uint32_t> rates(kFinderRates.begin(), kFinderRates.end());

@@ -63,6 +63,10 @@ struct FinderPlan {
   bool dtr = false;
 };
 
+// The ports to search, each once: "COM4" and "/dev/ttyS3" are one port,
+// asked under the first name; empty names are passed over.
+std::vector<std::string> distinctPorts(const std::vector<std::string>& names);
+
 // Every setting the search tries, in order, none twice: per port, the chosen
 // rate and parity, then each rate of kFinderRates, then those only the list
 // has, then a typed rate that no list has, each with the parities none,

@@ -99,6 +99,18 @@ std::string DeviceWatch::reopenName() const {
   return byId && (!asOpened || asOpened->device != byId->device) ? stableName_ : name_;
 }
 
+std::vector<std::string> builtInPortNames() {
+  std::vector<std::string> names;
+  for (int n = 1; n <= kBuiltInPorts; ++n) names.push_back("COM" + std::to_string(n));
+  return names;
+}
+
+std::vector<std::string> portChoices() {
+  std::vector<std::string> names = builtInPortNames();
+  for (std::string& device : listSerialDevices()) names.push_back(std::move(device));
+  return names;
+}
+
 std::optional<std::string> startingPort(const std::vector<std::string>& devices) {
   if (devices.size() == 1 && devices.front() == kSimulatorLink) return devices.front();
   return std::nullopt;

@@ -16,6 +16,14 @@ inline constexpr const char* kSerialByIdDir = "/dev/serial/by-id";
 // simulator's port when it runs. COMn names cover the built-in ports.
 std::vector<std::string> listSerialDevices();
 
+// The built-in ports every port list starts with: COM1 … COM12, each
+// /dev/ttyS(n-1) when opened.
+inline constexpr int kBuiltInPorts = 12;
+std::vector<std::string> builtInPortNames();
+// The port list as "Serial Port:" offers it when it opens: the built-in
+// ports, then the devices present now.
+std::vector<std::string> portChoices();
+
 // The port to start with when none was chosen before: the simulator's, when
 // it is the only device present (`devices` as listSerialDevices gives them).
 std::optional<std::string> startingPort(const std::vector<std::string>& devices);

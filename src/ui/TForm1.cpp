@@ -23,6 +23,7 @@
 
 #include "link/comm_port.h"
 #include "link/link_arbiter.h"
+#include "link/toolkit_timer.h"
 #include "protocol/replies.h"
 #include "requests/config_requests.h"
 #include "requests/hart_requests.h"
@@ -42,7 +43,6 @@
 #include "ui/save_report.h"
 #include "ui/window_memory.h"
 #include "ui/window_menus.h"
-#include "ui/toolkit_timer.h"
 #include "ui/window_view.h"
 #include "ui_mainwindow.h"
 

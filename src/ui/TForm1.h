@@ -24,6 +24,7 @@ class TComm;
 namespace tq::link {
 class CommPort;
 class LinkArbiter;
+class ToolkitTimer;
 struct LostPort;
 }
 
@@ -36,7 +37,7 @@ class OutputRequests;
 
 namespace tq::ui {
 
-class ToolkitTimer;
+using link::ToolkitTimer;
 class WindowView;
 class JournalDock;
 class FindModule;

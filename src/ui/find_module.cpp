@@ -9,7 +9,6 @@
 #include "engine/transaction_engine.h"
 #include "link/link_arbiter.h"
 #include "protocol/replies.h"
-#include "serial/posix_device.h"
 #include "ui/finder_dialog.h"
 
 namespace tq::ui {
@@ -53,14 +52,7 @@ requests::FinderPlan FindModule::planFromControls() const {
     const std::vector<std::string> all = window_.allPorts();
     names.insert(names.end(), all.begin(), all.end());
   }
-  // "COM4" and "/dev/ttyS3" are one port: asked once, under the first name.
-  std::vector<std::string> devices;
-  for (const std::string& name : names) {
-    const std::string device = serial::devicePathFor(name);
-    if (name.empty() || std::find(devices.begin(), devices.end(), device) != devices.end()) continue;
-    devices.push_back(device);
-    plan.ports.push_back(name);
-  }
+  plan.ports = requests::distinctPorts(names);
   plan.chosenBaud = rateOf(view.text("ComboBox11"));
   plan.chosenParity = parityFromIndex(view.selectedIndex("ComboBox10"));
   plan.rts = view.checked("CheckBox1");

@@ -12,9 +12,9 @@
 #include <QObject>
 #include <thread>
 
-#include "ui/toolkit_timer.h"
+#include "link/toolkit_timer.h"
 
-namespace tq::ui {
+namespace tq::link {
 namespace {
 
 // Long enough that a restart shows clearly against the time a single
@@ -108,4 +108,4 @@ TEST(ToolkitTimer, TicksOnlyWhileRunning) {
 }
 
 }  // namespace
-}  // namespace tq::ui
+}  // namespace tq::link

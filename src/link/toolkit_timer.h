@@ -9,7 +9,7 @@
 
 class QSocketNotifier;
 
-namespace tq::ui {
+namespace tq::link {
 
 class ToolkitTimer : public QTimer, public engine::Timer {
   Q_OBJECT
@@ -37,4 +37,4 @@ class ToolkitTimer : public QTimer, public engine::Timer {
   QSocketNotifier* waker_ = nullptr;
 };
 
-}  // namespace tq::ui
+}  // namespace tq::link

@@ -1,4 +1,4 @@
-#include "ui/toolkit_timer.h"
+#include "link/toolkit_timer.h"
 
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <QSocketNotifier>
 #include <cstdint>
 
-namespace tq::ui {
+namespace tq::link {
 
 namespace {
 
@@ -79,4 +79,4 @@ void ToolkitTimer::drainWaker() {
   [[maybe_unused]] const ssize_t n = ::read(wakerFd_, &expiries, sizeof expiries);
 }
 
-}  // namespace tq::ui
+}  // namespace tq::link
