@@ -355,10 +355,11 @@ void Commands::report() {
     context.written = QDateTime::currentDateTime();
     context.toolVersion = QStringLiteral(TQ_VERSION);
     context.line = QString::fromStdString(s_.link().setting().text() + ", open");
-    context.devices = devicesOf(s_.record());
+    context.readSinceOpen = true;  // read just now
     context.journal = report::countJournal(s_.journal());
     const QString path = QString::fromStdString(inv.file);
-    const QString reason = report::writeReport(path, report::reportHtml(s_.record(), context));
+    const QString reason = report::writeReport(path, report::reportHtml(s_.record(), context),
+                                               report::formatOfName(path).value_or(report::Format::Pdf));
     if (!reason.isEmpty()) {
       s_.say("The report could not be written to " + inv.file + ": " + reason.toStdString() + ".");
       s_.finish(exit_status::kNoAnswer);
