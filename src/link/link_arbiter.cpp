@@ -2,7 +2,9 @@
 
 #include <chrono>
 
+#include "hart/reply.h"
 #include "serial/comm_types.h"
+#include "tools/modbus_test.h"
 #include "serial/comm_threads.h"
 #include "serial/posix_device.h"
 
@@ -11,6 +13,36 @@ namespace tq::link {
 namespace {
 
 constexpr int64_t kNsPerMs = 1'000'000;
+
+Traffic trafficOf(journal::Category category) {
+  switch (category) {
+    case journal::Category::Configuration:
+      return Traffic::Configuration;
+    case journal::Category::Hart:
+      return Traffic::Hart;
+    case journal::Category::Modbus:
+      return Traffic::Modbus;
+    case journal::Category::Other:
+    case journal::Category::Event:
+      break;
+  }
+  return Traffic::Other;
+}
+
+// Whether a block answering a frame of `kind` carries a wrong check byte
+// (a whole HART reply, whatever asked for it) or CRC (the answer to a
+// MODBUS frame); the module's own frames have none.
+bool badCheck(Traffic kind, std::span<const uint8_t> block) {
+  constexpr size_t kCrcBytes = 2;
+  constexpr size_t kShortestModbusFrame = 4;  // slave, function, CRC
+  if (kind == Traffic::Modbus) {
+    if (block.size() < kShortestModbusFrame) return false;
+    const auto crc = tools::crc16Modbus(block.first(block.size() - kCrcBytes));
+    return crc[0] != block[block.size() - 2] || crc[1] != block[block.size() - 1];
+  }
+  const auto frame = hart::findReplyFrame(block);
+  return frame && frame->whole() && !frame->checkOk();
+}
 
 journal::Moment systemNow() {
   const int64_t wallMs =
@@ -36,6 +68,16 @@ LineSetting LinkArbiter::setting() const {
 
 void LinkArbiter::journalEvent(std::string text) { journal_.event(std::move(text), now()); }
 
+void LinkArbiter::statsChanged() {
+  if (onStatsChanged) onStatsChanged();
+}
+
+void LinkArbiter::answerTimedOut() {
+  if (!stats_.awaiting()) return;
+  stats_.noAnswer();
+  statsChanged();
+}
+
 void LinkArbiter::addHangupListener(std::function<void(const LostPort&)> listener) {
   hangupListeners_.push_back(std::move(listener));
 }
@@ -57,6 +99,7 @@ void LinkArbiter::closeNow(const std::string& reason) {
   if (!port_.isOpen()) return;
   port_.close();
   journalEvent("Port " + port_.name() + " closed" + (reason.empty() ? "" : " " + reason));
+  answerTimedOut();  // no answer can come any more
   if (onOpenChanged) onOpenChanged();
 }
 
@@ -99,6 +142,8 @@ void LinkArbiter::openNow() {
   }
   journal_.portOpened("Port " + port_.name() + " opened, " + line, now());
   lost_.reset();
+  stats_.reset();
+  statsChanged();
   // Found now: once an adapter is pulled its by-id name is gone too.
   lastOpened_ = {port_.name(), serial::stableNameFor(port_.name()), serial::probeDevice(port_.name())};
   if (onOpenChanged) onOpenChanged();
@@ -137,7 +182,9 @@ bool LinkArbiter::send(std::span<const uint8_t> bytes) {
     }
     return false;
   }
-  journal_.sent(bytes, at);
+  const journal::Entry& entry = journal_.sent(bytes, at);
+  stats_.sent(trafficOf(entry.category), at.monoNs);
+  statsChanged();
   return true;
 }
 
@@ -147,6 +194,12 @@ void LinkArbiter::blockArrived(std::span<const uint8_t> block, int64_t endedNs, 
   const journal::Moment taken = now();
   const int64_t ageMs = (taken.monoNs - endedNs) / kNsPerMs;
   journal_.received(block, {taken.wallMs - ageMs, endedNs});
+  if (port_.isOpen() && session == port_.session()) {
+    if (const auto kind = stats_.awaiting()) {
+      stats_.received(endedNs, badCheck(*kind, block));
+      statsChanged();
+    }
+  }
   if (onAnyBlock) onAnyBlock(block);
   if (claimed()) {
     // A block of an earlier open (a late answer to an earlier setting) is
@@ -171,6 +224,7 @@ void LinkArbiter::hungUp(uint64_t session) {
   const LineSetting line = setting();
   port_.close();
   journalEvent("Port " + line.port + " closed: the device hung up (adapter unplugged, device gone or far end closed)");
+  answerTimedOut();
   if (onOpenChanged) onOpenChanged();
   const bool known = lastOpened_.name == line.port;
   lost_.emplace(LostPort{line, serial::DeviceWatch(line.port, known ? lastOpened_.stableName : std::string(),
@@ -191,6 +245,10 @@ bool LinkArbiter::run(ExclusiveRun run) {
 
 void LinkArbiter::cancelRun() { sequencer_.cancel(); }
 
-void LinkArbiter::timerFired() { sequencer_.timerFired(); }
+void LinkArbiter::timerFired() {
+  // The step's answer window closed without its answer.
+  if (sequencer_.awaitingAnswer()) answerTimedOut();
+  sequencer_.timerFired();
+}
 
 }  // namespace tq::link

@@ -18,6 +18,7 @@
 #include "engine/interfaces.h"
 #include "engine/request_sequencer.h"
 #include "journal/journal.h"
+#include "link/link_stats.h"
 #include "link/port.h"
 #include "serial/port_discovery.h"
 
@@ -61,6 +62,8 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   std::function<void()> onOpenChanged;
   // Bytes were dropped on the way in, or other line errors; their flags.
   std::function<void(uint32_t errors)> onReceiveError;
+  // The link's statistics changed (a frame, a block, a time-out, an open).
+  std::function<void()> onStatsChanged;
   // The device hung up: the port is closed, the lost port recorded and a
   // running sequence has ended (PortLost) before listeners are told, in the
   // order they were added.
@@ -105,6 +108,10 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   const std::optional<LostPort>& lostPort() const { return lost_; }
   // Events of the tool itself (time-outs, messages shown).
   void journalEvent(std::string text);
+  // The engine's wait for an answer ended without one (Timer3).
+  void answerTimedOut();
+  // Every exchange since the port was last opened.
+  const LinkStats& stats() const { return stats_; }
 
   // Tests: the clock the journal's moments are read from.
   void setClock(std::function<journal::Moment()> clock) { clock_ = std::move(clock); }
@@ -120,6 +127,7 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   void openNow();
   void closeNow(const std::string& reason);
   bool send(std::span<const uint8_t> bytes);
+  void statsChanged();
   bool heldFromEngine(const char* what);
   journal::Moment now() const;
 
@@ -131,6 +139,7 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   OpenedDevice lastOpened_;
   std::optional<LostPort> lost_;
   std::vector<std::function<void(const LostPort&)>> hangupListeners_;
+  LinkStats stats_;
 };
 
 }  // namespace tq::link

@@ -242,5 +242,34 @@ TEST(LinkArbiter, ABlockIsStampedWhenItEndedOnTheLineAndTheEngineToldItsAge) {
   EXPECT_EQ(t.journal.at(t.journal.size() - 1).at.wallMs, 880);
 }
 
+// Every exchange is counted where it passes, whoever makes it: the
+// engine's (its time-out told by the window), a sequence's step (its
+// window closing), and each open starts the count again.
+TEST(LinkArbiter, CountsEveryExchangeOfTheEngineAndOfSequencesUntilTheNextOpen) {
+  Rig t;
+  int changes = 0;
+  t.link.onStatsChanged = [&] { ++changes; };
+  t.engineOpens();
+  t.engineWrites("QQQ#QV#");
+  t.clock.now = 200;
+  t.port.deliver("QV:21#", 200 * 1'000'000);
+  t.engineWrites("QQQ#QX1#");
+  t.link.answerTimedOut();  // Timer3 showed its time-out
+  ASSERT_TRUE(t.runSteps({"A", "B"}));
+  t.clock.advance(100);  // A unanswered
+  // B answered by a HART reply whose check byte is wrong.
+  t.port.deliver(std::string("\xFF\xFF\x86\xA6\x06\x12\x34\x56\x03\x02\x00\x00\x00", 13), t.clock.now * 1'000'000);
+
+  const LinkStats& s = t.link.stats();
+  EXPECT_EQ(s.counts(), (LinkStats::Counts{4, 2, 2, 1}));
+  EXPECT_EQ(s.counts(Traffic::Configuration), (LinkStats::Counts{2, 1, 1, 0}));
+  EXPECT_EQ(s.counts(Traffic::Other), (LinkStats::Counts{2, 1, 1, 1})) << "A and B are no protocol's frames";
+  EXPECT_EQ(s.percentileMs(0.5, Traffic::Configuration), 200);
+  EXPECT_GT(changes, 0);
+
+  t.engineOpens();
+  EXPECT_EQ(t.link.stats().counts(), LinkStats::Counts{});
+}
+
 }  // namespace
 }  // namespace tq::link
