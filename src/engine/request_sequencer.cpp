@@ -57,15 +57,16 @@ void RequestSequencer::runStep() {
   }
 }
 
-void RequestSequencer::blockReceived(std::span<const uint8_t> block) {
-  if (!running_ || !waiting_) return;
+bool RequestSequencer::blockReceived(std::span<const uint8_t> block) {
+  if (!running_ || !waiting_) return false;
   const SequenceStep& step = steps_[index_];
-  if (step.accepts && !step.accepts(block)) return;
+  if (step.accepts && !step.accepts(block)) return false;
   timer_.stop();
   waiting_ = false;
   const uint64_t generation = generation_;
   stepEnded(true, block);
   if (generation == generation_) runStep();
+  return true;
 }
 
 void RequestSequencer::timerFired() {

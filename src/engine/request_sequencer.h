@@ -67,8 +67,11 @@ class RequestSequencer {
   void portLost(const std::string& why);
   bool running() const { return running_; }
   size_t currentStep() const { return index_; }
+  // A step's frame is out and its answer window open.
+  bool awaitingAnswer() const { return running_ && waiting_; }
 
-  void blockReceived(std::span<const uint8_t> block);
+  // True when the block answered the step waiting (and so ended it).
+  bool blockReceived(std::span<const uint8_t> block);
   void timerFired();
 
  private:

@@ -77,7 +77,13 @@ inline constexpr int kReadAnswerWindowMs = answerWindowMs(requestCharacters(kLon
 inline constexpr int kWriteAnswerWindowMs = answerWindowMs(requestCharacters(kLongHeader, 24),
                                                            replyCharacters(kLongHeader, 24));
 
+// The trend's poll: command 3 in a long frame; the loop current and four
+// variables are 24 bytes: 16 + 40 characters, 1484 ms.
+inline constexpr int kPollAnswerWindowMs = answerWindowMs(requestCharacters(kLongHeader, 0),
+                                                          replyCharacters(kLongHeader, 24));
+
 static_assert(kScanAnswerWindowMs == 1300);
+static_assert(kPollAnswerWindowMs == 1500);
 static_assert(kReadAnswerWindowMs == 1700);
 static_assert(kWriteAnswerWindowMs == 2000);
 

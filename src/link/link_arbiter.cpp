@@ -2,7 +2,9 @@
 
 #include <chrono>
 
+#include "hart/reply.h"
 #include "serial/comm_types.h"
+#include "tools/modbus_test.h"
 #include "serial/comm_threads.h"
 #include "serial/posix_device.h"
 
@@ -11,6 +13,36 @@ namespace tq::link {
 namespace {
 
 constexpr int64_t kNsPerMs = 1'000'000;
+
+Traffic trafficOf(journal::Category category) {
+  switch (category) {
+    case journal::Category::Configuration:
+      return Traffic::Configuration;
+    case journal::Category::Hart:
+      return Traffic::Hart;
+    case journal::Category::Modbus:
+      return Traffic::Modbus;
+    case journal::Category::Other:
+    case journal::Category::Event:
+      break;
+  }
+  return Traffic::Other;
+}
+
+// Whether a block answering a frame of `kind` carries a wrong check byte
+// (a whole HART reply, whatever asked for it) or CRC (the answer to a
+// MODBUS frame); the module's own frames have none.
+bool badCheck(Traffic kind, std::span<const uint8_t> block) {
+  constexpr size_t kCrcBytes = 2;
+  constexpr size_t kShortestModbusFrame = 4;  // slave, function, CRC
+  if (kind == Traffic::Modbus) {
+    if (block.size() < kShortestModbusFrame) return false;
+    const auto crc = tools::crc16Modbus(block.first(block.size() - kCrcBytes));
+    return crc[0] != block[block.size() - 2] || crc[1] != block[block.size() - 1];
+  }
+  const auto frame = hart::findReplyFrame(block);
+  return frame && frame->whole() && !frame->checkOk();
+}
 
 journal::Moment systemNow() {
   const int64_t wallMs =
@@ -36,18 +68,31 @@ LineSetting LinkArbiter::setting() const {
 
 void LinkArbiter::journalEvent(std::string text) { journal_.event(std::move(text), now()); }
 
+void LinkArbiter::statsChanged() {
+  if (onStatsChanged) onStatsChanged();
+}
+
+void LinkArbiter::answerTimedOut() {
+  if (!stats_.awaiting()) return;
+  stats_.noAnswer();
+  statsChanged();
+}
+
 void LinkArbiter::addHangupListener(std::function<void(const LostPort&)> listener) {
   hangupListeners_.push_back(std::move(listener));
 }
 
 bool LinkArbiter::heldFromEngine(const char* what) {
   if (!claimed()) return false;
-  journalEvent(std::string(what) + " refused: " + holder_ + " holds the port");
+  journalEvent(std::string(what) + " refused: " + holder() + " holds the port");
   return true;
 }
 
+// A run that gives way ends at once when the engine closes or opens the
+// port: no answer can come on a port about to close.
 void LinkArbiter::closePort(const std::string& reason) {
   if (!port_.isOpen() || heldFromEngine("Close")) return;
+  cancelYieldingRun();
   closeNow(reason);
 }
 
@@ -57,6 +102,7 @@ void LinkArbiter::closeNow(const std::string& reason) {
   if (!port_.isOpen()) return;
   port_.close();
   journalEvent("Port " + port_.name() + " closed" + (reason.empty() ? "" : " " + reason));
+  answerTimedOut();  // no answer can come any more
   if (onOpenChanged) onOpenChanged();
 }
 
@@ -85,7 +131,8 @@ void LinkArbiter::setRts(bool enable) {
 }
 
 void LinkArbiter::openPort() {
-  if (heldFromEngine("Open")) throw serial::ECommsError("The serial port is in use by " + holder_ + ".");
+  if (heldFromEngine("Open")) throw serial::ECommsError("The serial port is in use by " + holder() + ".");
+  cancelYieldingRun();
   openNow();
 }
 
@@ -99,6 +146,8 @@ void LinkArbiter::openNow() {
   }
   journal_.portOpened("Port " + port_.name() + " opened, " + line, now());
   lost_.reset();
+  stats_.reset();
+  statsChanged();
   // Found now: once an adapter is pulled its by-id name is gone too.
   lastOpened_ = {port_.name(), serial::stableNameFor(port_.name()), serial::probeDevice(port_.name())};
   if (onOpenChanged) onOpenChanged();
@@ -119,12 +168,28 @@ void LinkArbiter::openWith(const LineSetting& line) {
 bool LinkArbiter::writeData(std::span<const uint8_t> bytes) {
   if (claimed()) {
     if (!bytes.empty()) {
-      journalEvent("Not sent, " + holder_ + " holds the port: " +
+      journalEvent("Not sent, " + holder() + " holds the port: " +
                    journal::dissectBlock(journal::Direction::Sent, bytes, {}).summary());
     }
     return false;
   }
-  return send(bytes);
+  if (yielding() && !bytes.empty() && port_.isOpen()) {
+    heldFrames_.emplace_back(bytes.begin(), bytes.end());
+    return true;
+  }
+  return sendForEngine(bytes);
+}
+
+bool LinkArbiter::sendForEngine(std::span<const uint8_t> bytes) {
+  const int64_t at = now().monoNs;
+  if (!send(bytes)) return false;
+  engineSentNs_ = at;
+  return true;
+}
+
+std::optional<int64_t> LinkArbiter::msSinceEngineWrite() const {
+  if (!engineSentNs_) return std::nullopt;
+  return (now().monoNs - *engineSentNs_) / kNsPerMs;
 }
 
 bool LinkArbiter::send(std::span<const uint8_t> bytes) {
@@ -137,7 +202,9 @@ bool LinkArbiter::send(std::span<const uint8_t> bytes) {
     }
     return false;
   }
-  journal_.sent(bytes, at);
+  const journal::Entry& entry = journal_.sent(bytes, at);
+  stats_.sent(trafficOf(entry.category), at.monoNs);
+  statsChanged();
   return true;
 }
 
@@ -147,11 +214,20 @@ void LinkArbiter::blockArrived(std::span<const uint8_t> block, int64_t endedNs, 
   const journal::Moment taken = now();
   const int64_t ageMs = (taken.monoNs - endedNs) / kNsPerMs;
   journal_.received(block, {taken.wallMs - ageMs, endedNs});
+  if (port_.isOpen() && session == port_.session()) {
+    if (const auto kind = stats_.awaiting()) {
+      stats_.received(endedNs, badCheck(*kind, block));
+      statsChanged();
+    }
+  }
   if (onAnyBlock) onAnyBlock(block);
-  if (claimed()) {
+  if (sequencer_.running()) {
+    const bool yielding = yielding_;
     // A block of an earlier open (a late answer to an earlier setting) is
     // journaled only.
-    if (port_.isOpen() && session == port_.session()) sequencer_.blockReceived(block);
+    const bool taken = port_.isOpen() && session == port_.session() && sequencer_.blockReceived(block);
+    // What a run that gives way does not take is the engine's, as ever.
+    if (!taken && yielding && onEngineBlock) onEngineBlock(block, static_cast<int>(ageMs));
   } else if (onEngineBlock) {
     onEngineBlock(block, static_cast<int>(ageMs));
   }
@@ -171,12 +247,18 @@ void LinkArbiter::hungUp(uint64_t session) {
   const LineSetting line = setting();
   port_.close();
   journalEvent("Port " + line.port + " closed: the device hung up (adapter unplugged, device gone or far end closed)");
+  answerTimedOut();
   if (onOpenChanged) onOpenChanged();
   const bool known = lastOpened_.name == line.port;
   lost_.emplace(LostPort{line, serial::DeviceWatch(line.port, known ? lastOpened_.stableName : std::string(),
                                                    known ? lastOpened_.seen : std::nullopt)});
-  sequencer_.portLost("The serial port " + line.port +
-                      " hung up (adapter unplugged, device gone or far end closed).");
+  const std::string why =
+      "The serial port " + line.port + " hung up (adapter unplugged, device gone or far end closed).";
+  // A run waiting for the line ends as the one running does.
+  std::optional<ExclusiveRun> waiting = std::move(waitingRun_);
+  waitingRun_.reset();
+  sequencer_.portLost(why);
+  if (waiting && waiting->callbacks.onFinished) waiting->callbacks.onFinished(engine::RequestSequencer::Outcome::PortLost, why);
   // A copy: a listener may open the port again, which forgets the loss.
   const LostPort lost = *lost_;
   for (const auto& listener : hangupListeners_) listener(lost);
@@ -184,13 +266,59 @@ void LinkArbiter::hungUp(uint64_t session) {
 
 bool LinkArbiter::run(ExclusiveRun run) {
   if (claimed()) return false;
-  holder_ = std::move(run.holder);
-  sequencer_.start(std::move(run.steps), std::move(run.callbacks));
+  if (yielding()) {
+    waitingRun_ = std::move(run);
+    return true;
+  }
+  start(std::move(run));
   return true;
 }
 
-void LinkArbiter::cancelRun() { sequencer_.cancel(); }
+void LinkArbiter::start(ExclusiveRun run) {
+  holder_ = std::move(run.holder);
+  yielding_ = run.yields;
+  if (yielding_) {
+    run.callbacks.onFinished = [this, finished = std::move(run.callbacks.onFinished)](
+                                   engine::RequestSequencer::Outcome outcome, const std::string& why) {
+      yielding_ = false;
+      if (finished) finished(outcome, why);
+      releaseHeld();
+    };
+  }
+  sequencer_.start(std::move(run.steps), std::move(run.callbacks));
+}
 
-void LinkArbiter::timerFired() { sequencer_.timerFired(); }
+void LinkArbiter::releaseHeld() {
+  const std::vector<std::vector<uint8_t>> frames = std::move(heldFrames_);
+  heldFrames_.clear();
+  for (const std::vector<uint8_t>& frame : frames) {
+    if (sendForEngine(frame) && onHeldWriteSent) onHeldWriteSent();
+  }
+  if (waitingRun_ && !sequencer_.running()) {
+    ExclusiveRun next = std::move(*waitingRun_);
+    waitingRun_.reset();
+    start(std::move(next));
+  }
+}
+
+void LinkArbiter::cancelRun() {
+  if (waitingRun_) {
+    ExclusiveRun waiting = std::move(*waitingRun_);
+    waitingRun_.reset();
+    if (waiting.callbacks.onFinished) waiting.callbacks.onFinished(engine::RequestSequencer::Outcome::Cancelled, {});
+    return;
+  }
+  if (!yielding_) sequencer_.cancel();
+}
+
+void LinkArbiter::cancelYieldingRun() {
+  if (yielding()) sequencer_.cancel();
+}
+
+void LinkArbiter::timerFired() {
+  // The step's answer window closed without its answer.
+  if (sequencer_.awaitingAnswer()) answerTimedOut();
+  sequencer_.timerFired();
+}
 
 }  // namespace tq::link

@@ -18,6 +18,7 @@
 #include "engine/interfaces.h"
 #include "engine/request_sequencer.h"
 #include "journal/journal.h"
+#include "link/link_stats.h"
 #include "link/port.h"
 #include "serial/port_discovery.h"
 
@@ -43,6 +44,12 @@ struct ExclusiveRun {
   std::vector<engine::SequenceStep> steps;
   // onFinished comes once the line is given back, so it may start another run.
   engine::RequestSequencer::Callbacks callbacks;
+  // A run that gives way (the trend's poll, one step): what comes while it
+  // holds the line is not refused but waits for its end, at most one
+  // answer window: the engine's frames are sent then, in the order they
+  // came, and another run starts then. Blocks its step does not take go to
+  // the engine as usual.
+  bool yields = false;
 };
 
 class LinkArbiter : public engine::Port, private link::Port::Listener, private engine::RequestSequencer::Line {
@@ -59,8 +66,13 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   std::function<void(std::span<const uint8_t> block)> onAnyBlock;
   // The port opened or closed, for whatever reason.
   std::function<void()> onOpenChanged;
+  // An engine frame held while a run that gives way held the line has
+  // just been sent: the engine's wait for its answer starts now.
+  std::function<void()> onHeldWriteSent;
   // Bytes were dropped on the way in, or other line errors; their flags.
   std::function<void(uint32_t errors)> onReceiveError;
+  // The link's statistics changed (a frame, a block, a time-out, an open).
+  std::function<void()> onStatsChanged;
   // The device hung up: the port is closed, the lost port recorded and a
   // running sequence has ended (PortLost) before listeners are told, in the
   // order they were added.
@@ -80,13 +92,24 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   bool writeData(std::span<const uint8_t> bytes) override;
 
   // Starts `run` with the line to itself; false (nothing started) while
-  // another runs.
+  // another holds it. While a run that gives way holds it, `run` waits for
+  // its end and starts then (true).
   bool run(ExclusiveRun run);
-  // Ends the running sequence at once (onFinished(Cancelled)).
+  // Ends the run waiting for the line, or else the one running unless it
+  // gives way, at once (onFinished(Cancelled)).
   void cancelRun();
-  // A sequence holds the line from run() until just before its onFinished.
-  bool claimed() const { return sequencer_.running(); }
+  // Ends a running run that gives way at once (onFinished(Cancelled)).
+  void cancelYieldingRun();
+  // The line is the engine's no more: a run holds it that does not give
+  // way, from run() until just before its onFinished, or one waits for it.
+  bool claimed() const { return (sequencer_.running() && !yielding_) || waitingRun_.has_value(); }
+  // A run that gives way holds the line.
+  bool yielding() const { return sequencer_.running() && yielding_; }
+  // Who holds the line, or waits for it: "Read Module".
+  const std::string& holder() const { return waitingRun_ ? waitingRun_->holder : holder_; }
   size_t currentStep() const { return sequencer_.currentStep(); }
+  // How long ago the engine's last frame went out; nullopt before any.
+  std::optional<int64_t> msSinceEngineWrite() const;
   // The sequence timer's tick.
   void timerFired();
   // For a running sequence's steps: opens the port with `line` (throws
@@ -105,6 +128,10 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   const std::optional<LostPort>& lostPort() const { return lost_; }
   // Events of the tool itself (time-outs, messages shown).
   void journalEvent(std::string text);
+  // The engine's wait for an answer ended without one (Timer3).
+  void answerTimedOut();
+  // Every exchange since the port was last opened.
+  const LinkStats& stats() const { return stats_; }
 
   // Tests: the clock the journal's moments are read from.
   void setClock(std::function<journal::Moment()> clock) { clock_ = std::move(clock); }
@@ -120,6 +147,11 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   void openNow();
   void closeNow(const std::string& reason);
   bool send(std::span<const uint8_t> bytes);
+  bool sendForEngine(std::span<const uint8_t> bytes);
+  void start(ExclusiveRun run);
+  // A run that gave way ended: what waited for it goes now.
+  void releaseHeld();
+  void statsChanged();
   bool heldFromEngine(const char* what);
   journal::Moment now() const;
 
@@ -128,9 +160,14 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   engine::RequestSequencer sequencer_;
   std::function<journal::Moment()> clock_;
   std::string holder_;  // who holds the line while a sequence runs
+  bool yielding_ = false;  // the running sequence gives way
+  std::optional<ExclusiveRun> waitingRun_;
+  std::vector<std::vector<uint8_t>> heldFrames_;  // the engine's, in order
+  std::optional<int64_t> engineSentNs_;
   OpenedDevice lastOpened_;
   std::optional<LostPort> lost_;
   std::vector<std::function<void(const LostPort&)>> hangupListeners_;
+  LinkStats stats_;
 };
 
 }  // namespace tq::link

@@ -505,7 +505,10 @@ void TForm1::Comm1ReceiveError(uint32_t EventMask) {
 void TForm1::Timer2Timer() { guard("Timer2Timer", [this] { engine_->Timer2Timer(); }); }
 void TForm1::Timer3Timer() {
   guard("Timer3Timer", [this] {
-    if (const char* shown = timeoutShown(engine_->timeoutClass())) link_->journalEvent(std::string("Time-out: ") + shown);
+    if (const char* shown = timeoutShown(engine_->timeoutClass())) {
+      link_->journalEvent(std::string("Time-out: ") + shown);
+      link_->answerTimedOut();
+    }
     engine_->Timer3Timer();
   });
 }

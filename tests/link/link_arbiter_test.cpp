@@ -42,13 +42,15 @@ struct Rig {
   bool engineWrites(const std::string& text) { return link.writeData(bytes(text)); }
 
   // A sequence of one step per frame, each waiting 100 ms for any block.
-  bool runSteps(std::vector<std::string> frames, std::string holder = "Find Module") {
+  bool runSteps(std::vector<std::string> frames, std::string holder = "Find Module", bool yields = false) {
     std::vector<SequenceStep> steps;
     for (const std::string& f : frames) {
       SequenceStep step;
       step.label = f;
       step.frame = [f] { return bytes(f); };
       step.answerWindowMs = 100;
+      // The poll takes only its answer.
+      if (yields) step.accepts = [](std::span<const uint8_t> b) { return std::string(b.begin(), b.end()).rfind("poll", 0) == 0; };
       steps.push_back(std::move(step));
     }
     RequestSequencer::Callbacks callbacks;
@@ -56,14 +58,17 @@ struct Rig {
       answers.push_back(answered ? std::string(answer.begin(), answer.end()) : "-");
       return RequestSequencer::Next::Continue;
     };
-    callbacks.onFinished = [this](Outcome outcome, const std::string& why) {
+    callbacks.onFinished = [this, holder](Outcome outcome, const std::string& why) {
       order.push_back("finished");
+      finishedBy.push_back(holder);
       outcomes.push_back(outcome);
       failure = why;
       claimedAtEnd = link.claimed();
     };
-    return link.run({std::move(holder), std::move(steps), std::move(callbacks)});
+    return link.run({holder, std::move(steps), std::move(callbacks), yields});
   }
+  // The trend's poll: one step that gives way.
+  bool poll(const std::string& frame = "POLL") { return runSteps({frame}, "the trend", true); }
 
   std::vector<std::string> journalTexts() const {
     std::vector<std::string> out;
@@ -86,6 +91,7 @@ struct Rig {
   std::vector<std::string> answers;
   std::vector<std::string> order;
   std::vector<Outcome> outcomes;
+  std::vector<std::string> finishedBy;
   std::string failure;
   bool claimedAtEnd = true;
 };
@@ -240,6 +246,134 @@ TEST(LinkArbiter, ABlockIsStampedWhenItEndedOnTheLineAndTheEngineToldItsAge) {
   t.port.deliver("QV:21#", 880 * 1'000'000);
   EXPECT_EQ(age, 120);
   EXPECT_EQ(t.journal.at(t.journal.size() - 1).at.wallMs, 880);
+}
+
+// Every exchange is counted where it passes, whoever makes it: the
+// engine's (its time-out told by the window), a sequence's step (its
+// window closing), and each open starts the count again.
+TEST(LinkArbiter, CountsEveryExchangeOfTheEngineAndOfSequencesUntilTheNextOpen) {
+  Rig t;
+  int changes = 0;
+  t.link.onStatsChanged = [&] { ++changes; };
+  t.engineOpens();
+  t.engineWrites("QQQ#QV#");
+  t.clock.now = 200;
+  t.port.deliver("QV:21#", 200 * 1'000'000);
+  t.engineWrites("QQQ#QX1#");
+  t.link.answerTimedOut();  // Timer3 showed its time-out
+  ASSERT_TRUE(t.runSteps({"A", "B"}));
+  t.clock.advance(100);  // A unanswered
+  // B answered by a HART reply whose check byte is wrong.
+  t.port.deliver(std::string("\xFF\xFF\x86\xA6\x06\x12\x34\x56\x03\x02\x00\x00\x00", 13), t.clock.now * 1'000'000);
+
+  const LinkStats& s = t.link.stats();
+  EXPECT_EQ(s.counts(), (LinkStats::Counts{4, 2, 2, 1}));
+  EXPECT_EQ(s.counts(Traffic::Configuration), (LinkStats::Counts{2, 1, 1, 0}));
+  EXPECT_EQ(s.counts(Traffic::Other), (LinkStats::Counts{2, 1, 1, 1})) << "A and B are no protocol's frames";
+  EXPECT_EQ(s.percentileMs(0.5, Traffic::Configuration), 200);
+  EXPECT_GT(changes, 0);
+
+  t.engineOpens();
+  EXPECT_EQ(t.link.stats().counts(), LinkStats::Counts{});
+}
+
+// A run that gives way shares the line: a page's frame that comes while
+// its step is out waits for the step's answer or window, then goes, and
+// its answer reaches the engine as ever; blocks the step does not take are
+// the engine's too.
+TEST(LinkArbiterSharing, APagesFrameWaitsForThePollOutThenGoesAndGetsItsAnswer) {
+  struct Case {
+    const char* name;
+    std::function<void(Rig&)> pollEnds;
+    std::string pollAnswer;
+  };
+  const Case cases[] = {
+      {"answered", [](Rig& t) { t.port.deliver("poll answer"); }, "poll answer"},
+      {"its window closed", [](Rig& t) { t.clock.advance(100); }, "-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig t;
+    int heldSent = 0;
+    t.link.onHeldWriteSent = [&] { ++heldSent; };
+    t.engineOpens();
+    ASSERT_TRUE(t.poll());
+    EXPECT_FALSE(t.link.claimed()) << "the engine may still write";
+    EXPECT_TRUE(t.link.yielding());
+    EXPECT_TRUE(t.engineWrites("QQQ#QV#")) << "held, not refused";
+    EXPECT_TRUE(t.engineWrites("QQQ#QX1#"));
+    EXPECT_EQ(t.port.written, std::vector<std::string>{"POLL"});
+    t.port.deliver("noise");  // not the poll's: the engine's
+    c.pollEnds(t);
+
+    EXPECT_EQ(t.answers, std::vector<std::string>{c.pollAnswer});
+    EXPECT_EQ(t.port.written, (std::vector<std::string>{"POLL", "QQQ#QV#", "QQQ#QX1#"})) << "in the order they came";
+    EXPECT_EQ(heldSent, 2);
+    EXPECT_FALSE(t.link.yielding());
+    t.port.deliver("QV:21#");
+    EXPECT_EQ(t.engineBlocks, (std::vector<std::string>{"noise", "QV:21#"}));
+    for (const std::string& line : t.journalTexts()) EXPECT_EQ(line.find("Not sent"), std::string::npos) << line;
+  }
+}
+
+// A sequence asked for while a poll is out starts when the poll ends; while
+// it waits the line is claimed as if it ran, and a cancel ends it, not the
+// poll.
+TEST(LinkArbiterSharing, ARunAskedForDuringAPollStartsAtItsEndAndACancelEndsTheWaitingOne) {
+  Rig t;
+  t.engineOpens();
+  ASSERT_TRUE(t.poll());
+  ASSERT_TRUE(t.runSteps({"QQQ#QV#"}, "Read Module"));
+  EXPECT_TRUE(t.link.claimed());
+  EXPECT_EQ(t.link.holder(), "Read Module");
+  EXPECT_FALSE(t.poll("POLL2")) << "one run waits at a time";
+  EXPECT_FALSE(t.engineWrites("QQQ#QX1#"));
+  EXPECT_EQ(t.journalTexts().back(), "Not sent, Read Module holds the port: Configuration query QX1, System Parameters");
+
+  t.port.deliver("poll answer");
+  EXPECT_EQ(t.port.written, (std::vector<std::string>{"POLL", "QQQ#QV#"}));
+  t.port.deliver("QV:21#");
+  EXPECT_EQ(t.answers, (std::vector<std::string>{"poll answer", "QV:21#"}));
+  EXPECT_EQ(t.finishedBy, (std::vector<std::string>{"the trend", "Read Module"}));
+  EXPECT_FALSE(t.link.claimed());
+
+  ASSERT_TRUE(t.poll());
+  ASSERT_TRUE(t.runSteps({"QQQ#QV#"}, "the HART Instrument page"));
+  t.link.cancelRun();
+  EXPECT_EQ(t.finishedBy.back(), "the HART Instrument page");
+  EXPECT_EQ(t.outcomes.back(), Outcome::Cancelled);
+  EXPECT_TRUE(t.link.yielding()) << "the poll goes on";
+  t.port.deliver("poll answer");
+  EXPECT_EQ(t.port.written.back(), "POLL");
+}
+
+// The engine closing the port ends the poll at once (what it held goes
+// first, as the operator did it); a hang-up ends the waiting run with the
+// poll, both told why.
+TEST(LinkArbiterSharing, ACloseEndsThePollAtOnceAndAHangUpEndsTheWaitingRunToo) {
+  {
+    Rig t;
+    t.engineOpens();
+    ASSERT_TRUE(t.poll());
+    t.engineWrites("QQQ#QV#");
+    t.link.closePort("by the operator");
+    EXPECT_EQ(t.outcomes, std::vector<Outcome>{Outcome::Cancelled});
+    EXPECT_EQ(t.port.calls.back(), "close");
+    EXPECT_EQ(t.port.written.back(), "QQQ#QV#");
+    EXPECT_FALSE(t.timer.isActive());
+  }
+  {
+    Rig t;
+    t.engineOpens();
+    ASSERT_TRUE(t.poll());
+    ASSERT_TRUE(t.runSteps({"A"}, "Read Module"));
+    t.port.hangUp();
+    EXPECT_EQ(t.finishedBy, (std::vector<std::string>{"the trend", "Read Module"}));
+    EXPECT_EQ(t.outcomes, (std::vector<Outcome>{Outcome::PortLost, Outcome::PortLost}));
+    EXPECT_EQ(t.failure, "The serial port COM4 hung up (adapter unplugged, device gone or far end closed).");
+    EXPECT_FALSE(t.link.claimed());
+    EXPECT_EQ(t.port.written, std::vector<std::string>{"POLL"});
+  }
 }
 
 }  // namespace
