@@ -33,11 +33,11 @@ TEST(Percentile, IsTheNearestRankOfTheSortedSamples) {
   const Case cases[] = {
       {{}, 50, 0},
       {{7}, 99, 7},
-      {{3, 1, 2}, 50, 2},       // unsorted input
-      {oneTo(100), 50, 50},     // not the 51st
-      {oneTo(100), 99, 99},     // the second largest
+      {{3, 1, 2}, 50, 2},    // unsorted input
+      {oneTo(100), 50, 50},  // not the 51st
+      {oneTo(100), 99, 99},  // the second largest
       {oneTo(100), 100, 100},
-      {oneTo(10), 99, 10},      // fewer than 100 samples: the largest
+      {oneTo(10), 99, 10},  // fewer than 100 samples: the largest
       {oneTo(10), 50, 5},
       {oneTo(200), 99, 198},
   };
@@ -58,9 +58,9 @@ TEST(PeerResult, OnlyACompleteDoneLineCounts) {
       {"done 5 8388608 90000000 4100 0", true, {5, 8388608, 90000000, 4100, false}},
       {"failed could not open port", false, {}},
       {"ready", false, {}},
-      {"done 123 36 2500000", false, {}},  // cut short
-      {"done 1 2 3 4 2", false, {}},       // intact is 0 or 1
-      {"done 1 2 3 4 1 extra", false, {}}, // something after the last field
+      {"done 123 36 2500000", false, {}},   // cut short
+      {"done 1 2 3 4 2", false, {}},        // intact is 0 or 1
+      {"done 1 2 3 4 1 extra", false, {}},  // something after the last field
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);

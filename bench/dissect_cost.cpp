@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
        bytesOf("QQ0#FMW:0,0.001#HART0:1,1,00,5,060#DFO0:00000#ZDY0:8,1031,0000,2051,0000#MD:1#"
                "CAMD01:1<04,01 03 00 00#CAMD02:0<00,#"),
        modbusQuery},
-      {"setting answer", Direction::Received, bytesOf("HART0:OK#"), protocol::deviceSettingsFrame({0, 1, 1, 5, 1, "060"})},
+      {"setting answer", Direction::Received, bytesOf("HART0:OK#"),
+       protocol::deviceSettingsFrame({0, 1, 1, 5, 1, "060"})},
       {"device settings frame sent", Direction::Sent, protocol::deviceSettingsFrame({0, 1, 1, 5, 1, "060"}), {}},
       {"MODBUS request sent", Direction::Sent, modbusRequest, {}},
   };

@@ -66,9 +66,10 @@ int main(int argc, char** argv) {
 
   const bool counters = keepsLineCounters(device);
   std::printf("idle window (platform %s), device %s: %s\n", qgetenv("QT_QPA_PLATFORM").constData(), device.c_str(),
-              counters ? "keeps line counters, looked at every 200 ms"
-                       : "keeps no line counters (a pty never does), so the receive thread sleeps until a byte or the "
-                         "close; a device with counters adds a look every 200 ms, about 5 wake-ups/s, not measured here");
+              counters
+                  ? "keeps line counters, looked at every 200 ms"
+                  : "keeps no line counters (a pty never does), so the receive thread sleeps until a byte or the "
+                    "close; a device with counters adds a look every 200 ms, about 5 wake-ups/s, not measured here");
   std::printf("machine: %s\n", machineNote().c_str());
   quietSpell("port closed", seconds);
   std::string failure;

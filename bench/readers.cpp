@@ -86,7 +86,8 @@ std::optional<PeerResult> parsePeerResult(std::string_view line) {
   PeerResult r;
   int intact = -1;
   if (!(in >> word) || word != "done") return std::nullopt;
-  if (!(in >> r.endedNs >> r.bytes >> r.cpuNs >> r.switches >> intact) || (intact != 0 && intact != 1)) return std::nullopt;
+  if (!(in >> r.endedNs >> r.bytes >> r.cpuNs >> r.switches >> intact) || (intact != 0 && intact != 1))
+    return std::nullopt;
   if (in >> word) return std::nullopt;  // nothing may follow
   r.intact = intact == 1;
   return r;
@@ -124,9 +125,12 @@ PyserialPeer::PyserialPeer(const std::string& script) {
     return;
   }
   const auto hello = readLine(10'000);
-  if (!hello) unavailable_ = "pyserial_peer.py does not answer";
-  else if (hello->rfind("unavailable ", 0) == 0) unavailable_ = hello->substr(12);
-  else if (*hello != "hello") unavailable_ = "pyserial_peer.py says: " + *hello;
+  if (!hello)
+    unavailable_ = "pyserial_peer.py does not answer";
+  else if (hello->rfind("unavailable ", 0) == 0)
+    unavailable_ = hello->substr(12);
+  else if (*hello != "hello")
+    unavailable_ = "pyserial_peer.py says: " + *hello;
 }
 
 PyserialPeer::~PyserialPeer() {

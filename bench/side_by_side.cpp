@@ -58,8 +58,10 @@ class FloodWriter {
           const size_t at = sent % pattern.size();  // a short write goes on where it stopped
           const size_t n = std::min<uint64_t>(pattern.size() - at, total - sent);
           const ssize_t w = ::write(master, pattern.data() + at, n);
-          if (w > 0) sent += static_cast<uint64_t>(w);
-          else if (w < 0 && errno != EINTR && errno != EAGAIN) break;
+          if (w > 0)
+            sent += static_cast<uint64_t>(w);
+          else if (w < 0 && errno != EINTR && errno != EAGAIN)
+            break;
         }
         const char ack = 1;
         if (::write(done[1], &ack, 1) != 1) break;
@@ -89,9 +91,9 @@ class FloodWriter {
 };
 
 enum Reader { kComponent, kFloor, kPyLoop, kPyDocs, kReaders };
-const char* const kReaderNames[kReaders] = {
-    "serial component (TComm)", "plain poll() reader (the floor)", "pyserial, hand-written silence loop",
-    "pyserial as documented (timeout=1.0, inter_byte_timeout=0.1)"};
+const char* const kReaderNames[kReaders] = {"serial component (TComm)", "plain poll() reader (the floor)",
+                                            "pyserial, hand-written silence loop",
+                                            "pyserial as documented (timeout=1.0, inter_byte_timeout=0.1)"};
 
 struct LatencySample {
   bool ok = false;
@@ -114,20 +116,29 @@ class SideBySide {
 
   LatencySample latency(Reader r) {
     switch (r) {
-      case kComponent: return componentLatency();
-      case kFloor: return floorLatency();
-      case kPyLoop: return peerLatency("block loop");
-      case kPyDocs: return peerLatency("block docs");
-      default: return {};
+      case kComponent:
+        return componentLatency();
+      case kFloor:
+        return floorLatency();
+      case kPyLoop:
+        return peerLatency("block loop");
+      case kPyDocs:
+        return peerLatency("block docs");
+      default:
+        return {};
     }
   }
 
   FloodSample flood(Reader r, uint64_t bytes) {
     switch (r) {
-      case kComponent: return componentFlood(bytes);
-      case kFloor: return floorFlood(bytes);
-      case kPyLoop: return peerFlood(bytes);
-      default: return {};
+      case kComponent:
+        return componentFlood(bytes);
+      case kFloor:
+        return floorFlood(bytes);
+      case kPyLoop:
+        return peerFlood(bytes);
+      default:
+        return {};
     }
   }
 
@@ -219,8 +230,8 @@ class SideBySide {
     const long switches = contextSwitches() - switchesBefore;
     writer_.waitDone();
     comm.ClosePort();
-    return {true, cpu, (lastBlockNs - startNs) / 1e6, data.size(), switches,
-            data.size() == bytes && matchesPattern(data, pattern_)};
+    return {true,        cpu,      (lastBlockNs - startNs) / 1e6,
+            data.size(), switches, data.size() == bytes && matchesPattern(data, pattern_)};
   }
 
   FloodSample floorFlood(uint64_t bytes) {
@@ -243,8 +254,8 @@ class SideBySide {
     const int64_t endNs = nowNs();
     writer_.waitDone();
     ::close(fd);
-    return {true, cpu, (endNs - startNs) / 1e6, data.size(), switches,
-            data.size() == bytes && matchesPattern(data, pattern_)};
+    return {true,        cpu,      (endNs - startNs) / 1e6,
+            data.size(), switches, data.size() == bytes && matchesPattern(data, pattern_)};
   }
 
   FloodSample peerFlood(uint64_t bytes) {
@@ -255,8 +266,8 @@ class SideBySide {
     const auto result = peer_.finish(120'000);
     writer_.waitDone();
     if (!result) return {};
-    return {true, result->cpuNs / 1e6, (result->endedNs - startNs) / 1e6, result->bytes, result->switches,
-            result->bytes == bytes && result->intact};
+    return {true,          result->cpuNs / 1e6, (result->endedNs - startNs) / 1e6,
+            result->bytes, result->switches,    result->bytes == bytes && result->intact};
   }
 
   testing::Pty& pty_;
@@ -303,20 +314,26 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < readers.size(); ++k) {
       const Reader r = readers[(k + round) % readers.size()];
       const LatencySample s = bench.latency(r);
-      if (s.ok) latency[r].push_back(s.fromLastByteMs);
-      else ++failed[r];
+      if (s.ok)
+        latency[r].push_back(s.fromLastByteMs);
+      else
+        ++failed[r];
     }
   }
-  std::printf("block-end latency, %d rounds: a %zu-byte reply written at once, from its last byte to the block in the "
-              "reader's hands, less the %d ms of silence that ends it\n",
-              rounds, kReply.size(), kSilenceMs);
+  std::printf(
+      "block-end latency, %d rounds: a %zu-byte reply written at once, from its last byte to the block in the "
+      "reader's hands, less the %d ms of silence that ends it\n",
+      rounds, kReply.size(), kSilenceMs);
   for (Reader r : readers) {
     std::vector<double> beyond = latency[r];
     for (double& v : beyond) v -= kSilenceMs;
     if (r == kPyDocs) {
-      std::printf("  %-62s from the last byte: %s  %s\n", kReaderNames[r], summary(latency[r]).c_str(), loadNote().c_str());
-      std::printf("    pyserial on POSIX ignores inter_byte_timeout (its descriptor is non-blocking, so the VTIME it sets\n"
-                  "    does nothing): read() returns only at its 1 s total time-out. A limitation of the peer, not its speed.\n");
+      std::printf("  %-62s from the last byte: %s  %s\n", kReaderNames[r], summary(latency[r]).c_str(),
+                  loadNote().c_str());
+      std::printf(
+          "    pyserial on POSIX ignores inter_byte_timeout (its descriptor is non-blocking, so the VTIME it sets\n"
+          "    does nothing): read() returns only at its 1 s total time-out. A limitation of the peer, not its "
+          "speed.\n");
     } else {
       std::printf("  %-62s %s  %s\n", kReaderNames[r], summary(beyond).c_str(), loadNote().c_str());
     }
@@ -357,12 +374,14 @@ int main(int argc, char** argv) {
     std::printf("  %-62s rate %s\n", "", summary(mbPerSecond[r], "MB/s", 1).c_str());
     std::printf("  %-62s context switches %s\n", "", summary(switchesPerMb[r], "per MB", 0).c_str());
     if (broken[r] > 0)
-      std::printf("  %-62s %d floods left out: %llu bytes lost\n", "", broken[r], static_cast<unsigned long long>(lost[r]));
+      std::printf("  %-62s %d floods left out: %llu bytes lost\n", "", broken[r],
+                  static_cast<unsigned long long>(lost[r]));
   }
   if (broken[kComponent] > 0)
-    std::printf("  the serial component's losses are whole blocks dropped at its bound of %d blocks waiting for the\n"
-                "  window's thread, counted and shown to the operator; a pty delivers far faster than a serial line\n",
-                serial::TComm::kMaxReceiveBacklog);
+    std::printf(
+        "  the serial component's losses are whole blocks dropped at its bound of %d blocks waiting for the\n"
+        "  window's thread, counted and shown to the operator; a pty delivers far faster than a serial line\n",
+        serial::TComm::kMaxReceiveBacklog);
   const double floor = percentile(cpuPerMb[kFloor], 50);
   if (floor > 0)
     std::printf("  serial component against the floor (p50): %.2fx (goal at most 1.5x)\n",

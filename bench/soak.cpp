@@ -32,10 +32,11 @@ struct Tally {
 };
 
 void printSample(const char* when, int cycle, pid_t simulator) {
-  std::printf("  %-5s cycle %5d: tool %ld kB resident (heap in use %ld kB), %d descriptors, %d threads; simulator %ld kB"
-              "  %s\n",
-              when, cycle, testing::residentKb(), heapInUseKb(), testing::openDescriptors(), testing::threads(),
-              testing::residentKb(simulator), loadNote().c_str());
+  std::printf(
+      "  %-5s cycle %5d: tool %ld kB resident (heap in use %ld kB), %d descriptors, %d threads; simulator %ld kB"
+      "  %s\n",
+      when, cycle, testing::residentKb(), heapInUseKb(), testing::openDescriptors(), testing::threads(),
+      testing::residentKb(simulator), loadNote().c_str());
   std::fflush(stdout);
 }
 
@@ -50,9 +51,10 @@ int soak(int cycles) {
     return 1;
   }
 
-  std::printf("soak: %d request/reply cycles against tq580-sim (%s) through the real window offscreen, engine, serial "
-              "component and decoders; the 300 ms receive pause left out\n",
-              cycles, module.path().c_str());
+  std::printf(
+      "soak: %d request/reply cycles against tq580-sim (%s) through the real window offscreen, engine, serial "
+      "component and decoders; the 300 ms receive pause left out\n",
+      cycles, module.path().c_str());
   std::printf("machine: %s\n", machineNote().c_str());
   printSample("open", 0, module.pid());
 
@@ -82,13 +84,16 @@ int soak(int cycles) {
     } else if (!answered) {
       ++tally.missed;
       std::printf("  cycle %d (%s): no reply within %d ms\n", cycle, step.button, kCycleBoundMs);
-    } else if (auto [first, isNew] = firstReply.emplace(step.button, probe.memo()); !isNew && first->second != probe.memo()) {
+    } else if (auto [first, isNew] = firstReply.emplace(step.button, probe.memo());
+               !isNew && first->second != probe.memo()) {
       ++tally.different;
       std::printf("  cycle %d (%s): reply \"%s\", first \"%s\"\n", cycle, step.button, qPrintable(probe.memo()),
                   qPrintable(first->second));
     }
-    if (cycle == std::size(kSoakSteps)) printSample("warm", cycle, module.pid());
-    else if (cycle % sampleEvery == 0 && cycle != cycles) printSample("", cycle, module.pid());
+    if (cycle == std::size(kSoakSteps))
+      printSample("warm", cycle, module.pid());
+    else if (cycle % sampleEvery == 0 && cycle != cycles)
+      printSample("", cycle, module.pid());
   }
   const double seconds = (nowNs() - startNs) / 1e9;
   const double cpuMs = processCpuMs() - cpuBefore;
@@ -96,7 +101,8 @@ int soak(int cycles) {
 
   std::printf("missed replies: %d (goal 0); replies unlike the first to the same request: %d; messages: %d\n",
               tally.missed, tally.different, tally.messages);
-  std::printf("bytes dropped on the way in: %llu\n", static_cast<unsigned long long>(probe.form().Comm1->receiveOverrunBytes()));
+  std::printf("bytes dropped on the way in: %llu\n",
+              static_cast<unsigned long long>(probe.form().Comm1->receiveOverrunBytes()));
   std::printf("cycle, click to reply shown (and decoded): %s\n", summary(cycleMs).c_str());
   std::printf("%.0f s, tool CPU %.1f ms per cycle\n", seconds, cpuMs / cycles);
   return 0;

@@ -13,8 +13,8 @@ struct SoakStep {
 };
 // Communication query, system, MODBUS, relay/current parameters and present
 // values, HART identity and variables, MODBUS RTU test.
-inline constexpr SoakStep kSoakSteps[] = {{"Button6", true}, {"Button23", true}, {"Button31", true},
-                                          {"Button3", true}, {"Button9", true},  {"Button7", true},
+inline constexpr SoakStep kSoakSteps[] = {{"Button6", true},  {"Button23", true}, {"Button31", true},
+                                          {"Button3", true},  {"Button9", true},  {"Button7", true},
                                           {"Button16", true}, {"Button4", false}};
 
 }  // namespace tq::bench

@@ -87,7 +87,8 @@ void replyTiming(int samples) {
   std::printf("    beyond 700 ms   %s  (goal at most 1.5 ms)\n", summary(beyond(decoded, kDecodedDesignMs)).c_str());
   std::printf("    of which: Timer2's tick after the reply was shown, beyond its 300 ms        %s\n",
               summary(timer2Late).c_str());
-  std::printf("              the parse writing the controls                                  %s\n", summary(parse).c_str());
+  std::printf("              the parse writing the controls                                  %s\n",
+              summary(parse).c_str());
   if (failed > 0) std::printf("  %d samples failed\n", failed);
   std::fflush(stdout);
 }
@@ -109,7 +110,8 @@ void roundTrip(int samples) {
     const size_t messages = probe.messages().size();
     const int64_t clickNs = nowNs();
     probe.click(buttons[which]);
-    if (!probe.waitUntil([&] { return probe.decodedCount() > before; }, kBoundMs) || probe.messages().size() != messages) {
+    if (!probe.waitUntil([&] { return probe.decodedCount() > before; }, kBoundMs) ||
+        probe.messages().size() != messages) {
       ++failed;
       continue;
     }

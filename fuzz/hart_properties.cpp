@@ -24,8 +24,8 @@ void checkRows(const tq::hart::ParsedReply& reply, char separator, std::optional
   for (const auto& row : rows) {
     if (row.name.empty()) std::abort();
   }
-  const bool anyValue = tq::hart::readUniqueIdentifier(reply) || tq::hart::readTagDescriptorDate(reply) ||
-                        tq::hart::readMessage(reply);
+  const bool anyValue =
+      tq::hart::readUniqueIdentifier(reply) || tq::hart::readTagDescriptorDate(reply) || tq::hart::readMessage(reply);
   if (!reply.usable()) {
     // One row saying why, and nothing read from the data.
     if (rows.size() != 1 || !rows[0].bad || anyValue) std::abort();
@@ -79,8 +79,8 @@ void checkPackedAscii(std::span<const uint8_t> bytes) {
   }
   // The same bytes as typed text: refused, or packed within the length.
   try {
-    const auto packed = tq::hart::packAscii(
-        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), tq::hart::kMessageChars, "message");
+    const auto packed = tq::hart::packAscii(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                                            tq::hart::kMessageChars, "message");
     if (packed.size() != tq::hart::packedBytes(tq::hart::kMessageChars)) std::abort();
   } catch (const tq::InputRefused&) {
   }

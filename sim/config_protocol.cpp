@@ -44,9 +44,12 @@ std::optional<double> parseDecimal(std::string_view text) {
   size_t digitCount = 0;
   bool point = false;
   for (size_t j = i; j < text.size(); ++j) {
-    if (text[j] >= '0' && text[j] <= '9') ++digitCount;
-    else if (text[j] == '.' && !point) point = true;
-    else return std::nullopt;
+    if (text[j] >= '0' && text[j] <= '9')
+      ++digitCount;
+    else if (text[j] == '.' && !point)
+      point = true;
+    else
+      return std::nullopt;
   }
   if (digitCount == 0) return std::nullopt;
   const size_t start = text[0] == '+' ? 1 : 0;
@@ -190,8 +193,8 @@ std::string deviceReply(const ModuleSettings& s, int device) {
   reply += "#MD:" + digit(s.workingMode) + "#";
   for (int k = 0; k < 2; ++k) {
     const ReadCommand& c = d.readCommands[static_cast<size_t>(k)];
-    reply += "CAMD" + n + digit(k + 1) + ":" + digit(c.enabled) + "<" + digits(static_cast<int>(c.bytes.size()), 2) + "," +
-             hexText(c.bytes) + "#";
+    reply += "CAMD" + n + digit(k + 1) + ":" + digit(c.enabled) + "<" + digits(static_cast<int>(c.bytes.size()), 2) +
+             "," + hexText(c.bytes) + "#";
   }
   return reply;
 }
@@ -199,7 +202,8 @@ std::string deviceReply(const ModuleSettings& s, int device) {
 // "QX2#BTM1:0000#...#AI01:0,100.0,005#...#IA01:0,0.000,100.0#IB01:0,0.000,100.0#"
 std::string outputSettingsReply(const ModuleSettings& s) {
   std::string reply = "QX2#";
-  for (int r = 0; r < kRelayCount; ++r) reply += "BTM" + digit(r + 1) + ":" + digits(s.relays[static_cast<size_t>(r)].delaySeconds, 4) + "#";
+  for (int r = 0; r < kRelayCount; ++r)
+    reply += "BTM" + digit(r + 1) + ":" + digits(s.relays[static_cast<size_t>(r)].delaySeconds, 4) + "#";
   for (int r = 0; r < kRelayCount; ++r) {
     const RelaySettings& relay = s.relays[static_cast<size_t>(r)];
     reply += "AI0" + digit(r + 1) + ":" + digit(relay.alarmEnabled) + "," + limitText(relay.limit) + "," +
@@ -233,7 +237,8 @@ std::string handleQuery(const ModuleSettings& s, std::string_view word, const Po
   if (word == "QX1") return systemReply(s);
   if (word == "QX2") return outputSettingsReply(s);
   if (word == "QX3") return outputValuesReply(s, variables);
-  if (word.size() == 3 && word.starts_with("QQ") && word[2] >= '0' && word[2] <= '9') return deviceReply(s, word[2] - '0');
+  if (word.size() == 3 && word.starts_with("QQ") && word[2] >= '0' && word[2] <= '9')
+    return deviceReply(s, word[2] - '0');
   return std::string(kUnknownReply);
 }
 
@@ -285,7 +290,8 @@ const std::vector<SetCommand>& setCommands() {
          s.parity = f.digit(0, 2);
        }},
       {"ADR", false, [](ModuleSettings& s, int, FieldReader& f) { s.slaveAddress = f.number(3, 1, kMaxSlaveAddress); }},
-      {"JTM", false, [](ModuleSettings& s, int, FieldReader& f) { s.instrumentInterval = f.number(3, 0, kMaxThreeDigits); }},
+      {"JTM", false,
+       [](ModuleSettings& s, int, FieldReader& f) { s.instrumentInterval = f.number(3, 0, kMaxThreeDigits); }},
       {"FMW", false,
        [](ModuleSettings& s, int, FieldReader& f) {
          s.coefficientMode = f.digit(0, 3);
@@ -304,7 +310,9 @@ const std::vector<SetCommand>& setCommands() {
 }
 
 std::string ok(std::string_view word) { return std::string(word) + ":OK#"; }
-std::string rejected(std::string_view word, const FrameError& e) { return std::string(word) + ":ERR," + std::string(e.reason) + "#"; }
+std::string rejected(std::string_view word, const FrameError& e) {
+  return std::string(word) + ":ERR," + std::string(e.reason) + "#";
+}
 
 // "QQS#CAMD" d k ":" e "<" NN "," + N raw bytes, no '#'.
 std::string handleReadCommand(ModuleSettings& s, std::string_view frame) {

@@ -8,7 +8,8 @@ uint16_t crc16Modbus(std::span<const uint8_t> bytes) {
   uint16_t crc = 0xFFFF;
   for (uint8_t byte : bytes) {
     crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1u) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001u) : static_cast<uint16_t>(crc >> 1);
+    for (int bit = 0; bit < 8; ++bit)
+      crc = (crc & 1u) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001u) : static_cast<uint16_t>(crc >> 1);
   }
   return crc;
 }

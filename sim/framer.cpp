@@ -30,8 +30,10 @@ std::optional<ScanResult> scanConfig(std::span<const uint8_t> buffer, bool final
   const std::string_view text = asText(buffer);
   std::optional<size_t> prefixLength;
   for (std::string_view prefix : kConfigPrefixes) {
-    if (text.starts_with(prefix)) prefixLength = prefix.size();
-    else if (prefix.starts_with(text)) return ScanResult{final ? ScanStatus::kNoise : ScanStatus::kNeedMore, FrameKind::kConfig, buffer.size()};
+    if (text.starts_with(prefix))
+      prefixLength = prefix.size();
+    else if (prefix.starts_with(text))
+      return ScanResult{final ? ScanStatus::kNoise : ScanStatus::kNeedMore, FrameKind::kConfig, buffer.size()};
   }
   if (!prefixLength) return std::nullopt;
 
@@ -62,7 +64,8 @@ std::optional<ScanResult> scanConfig(std::span<const uint8_t> buffer, bool final
 std::optional<ScanResult> scanHart(std::span<const uint8_t> buffer, bool final) {
   size_t preambles = 0;
   while (preambles < buffer.size() && buffer[preambles] == kHartPreamble) ++preambles;
-  if (preambles > kMaxHeldPreambles) return ScanResult{ScanStatus::kNoise, FrameKind::kHart, preambles - kMaxHeldPreambles};
+  if (preambles > kMaxHeldPreambles)
+    return ScanResult{ScanStatus::kNoise, FrameKind::kHart, preambles - kMaxHeldPreambles};
   if (preambles == buffer.size()) {
     if (preambles == 0) return std::nullopt;
     // Preambles alone at silence: the whole run goes at once.
@@ -76,7 +79,8 @@ std::optional<ScanResult> scanHart(std::span<const uint8_t> buffer, bool final) 
     return std::nullopt;
   }
   const size_t header = delimiter == kHartLongRequest ? 8 : 4;  // delimiter .. byte count
-  if (buffer.size() < preambles + header) return ScanResult{ScanStatus::kNeedMore, FrameKind::kHart, buffer.size(), preambles};
+  if (buffer.size() < preambles + header)
+    return ScanResult{ScanStatus::kNeedMore, FrameKind::kHart, buffer.size(), preambles};
   const size_t length = preambles + header + buffer[preambles + header - 1] + 1;
   if (buffer.size() < length) return ScanResult{ScanStatus::kNeedMore, FrameKind::kHart, buffer.size(), preambles};
   return ScanResult{ScanStatus::kFrame, FrameKind::kHart, length, preambles};

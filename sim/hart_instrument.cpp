@@ -16,7 +16,7 @@ constexpr uint8_t kResponseOk = 0;
 constexpr uint8_t kResponseInvalidSelection = 2;
 constexpr uint8_t kResponseTooFewDataBytes = 5;
 constexpr uint8_t kResponseWriteProtected = 7;
-constexpr uint8_t kResponseCounterMismatch = 9;      // command 38
+constexpr uint8_t kResponseCounterMismatch = 9;        // command 38
 constexpr uint8_t kResponseInvalidModeSelection = 12;  // command 6
 constexpr uint8_t kResponseNotImplemented = 64;
 // Bit 7 of the first status byte: a communication error, not a response code.
@@ -40,7 +40,7 @@ constexpr uint8_t kExpandedDeviceType = 254;
 constexpr uint8_t kDeviceRevision = 1;
 constexpr uint8_t kSoftwareRevision = 1;
 constexpr uint8_t kHardwareRevisionFsk = 0x10;  // hardware revision 2, FSK signalling
-constexpr uint8_t kLastDeviceVariable = 3;       // flow, temperature, pressure, total
+constexpr uint8_t kLastDeviceVariable = 3;      // flow, temperature, pressure, total
 constexpr uint8_t kCommand15Reserved = 250;
 constexpr uint8_t kAnalogChannelIsOutput = 0;
 // Command 48: six device-specific bytes up to revision 5; from revision 6
@@ -108,9 +108,7 @@ HartInstrument::HartInstrument(HartIdentity identity, const HartProperties& prop
   std::copy_n(properties.longTag.begin(), std::min(properties.longTag.size(), longTag_.size()), longTag_.begin());
 }
 
-bool HartInstrument::loopCurrentFollows() const {
-  return loopCurrentEnabled_.value_or(identity_.pollingAddress == 0);
-}
+bool HartInstrument::loopCurrentFollows() const { return loopCurrentEnabled_.value_or(identity_.pollingAddress == 0); }
 
 uint8_t HartInstrument::maxPollingAddress() const {
   return identity_.universalRevision >= kHartRevision6 ? kHartMaxPollingAddressWide : kHartMaxPollingAddress;
@@ -122,7 +120,8 @@ HartReading HartInstrument::reading(double seconds) const {
   const double temperature = 21.5 + 4.0 * std::sin(2 * pi * seconds / 300.0);
   const double pressure = 1.6 + 0.25 * std::sin(2 * pi * seconds / 45.0 + 1.0);
   // Integral of the flow above, so the totaliser never runs backwards.
-  const double totalM3 = 1000.0 + (50.0 * seconds + 20.0 * 60.0 / (2 * pi) * (1.0 - std::cos(2 * pi * seconds / 60.0))) / 3600.0;
+  const double totalM3 =
+      1000.0 + (50.0 * seconds + 20.0 * 60.0 / (2 * pi) * (1.0 - std::cos(2 * pi * seconds / 60.0))) / 3600.0;
   const double percent = 100.0 * (flow - lowerRange_) / (upperRange_ - lowerRange_);
   double current = kMultidropCurrentMa;
   bool saturated = false;
@@ -193,14 +192,12 @@ HartInstrument::Outcome HartInstrument::execute(uint8_t command, std::span<const
               static_cast<uint8_t>(identity_.deviceId)};
       if (!hart5) {
         data.insert(data.end(), {identity_.preambles,  // preambles in its replies
-                                 kLastDeviceVariable,
-                                 static_cast<uint8_t>(configChangeCounter_ >> 8),
-                                 static_cast<uint8_t>(configChangeCounter_),
-                                 extendedStatus_});
+                                 kLastDeviceVariable, static_cast<uint8_t>(configChangeCounter_ >> 8),
+                                 static_cast<uint8_t>(configChangeCounter_), extendedStatus_});
       }
       if (identity_.universalRevision >= kHartRevision7) {
-        data.insert(data.end(), {0, identity_.manufacturerId, 0, identity_.manufacturerId,
-                                 kDeviceProfileProcessAutomation});
+        data.insert(data.end(),
+                    {0, identity_.manufacturerId, 0, identity_.manufacturerId, kDeviceProfileProcessAutomation});
       }
       break;
     case 1:
@@ -233,7 +230,8 @@ HartInstrument::Outcome HartInstrument::execute(uint8_t command, std::span<const
         identity_.pollingAddress = request[0];
         loopCurrentEnabled_ = request.size() > 1 ? request[1] == 1 : request[0] == 0;
         configurationChanged();
-        data.assign(request.begin(), request.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(request.size(), 2)));
+        data.assign(request.begin(),
+                    request.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(request.size(), 2)));
       }
       break;
     case 12:
@@ -247,7 +245,8 @@ HartInstrument::Outcome HartInstrument::execute(uint8_t command, std::span<const
       appendFloat(data, upperRange_);
       appendFloat(data, lowerRange_);
       appendFloat(data, dampingSeconds_);
-      data.insert(data.end(), {static_cast<uint8_t>(writeProtected_ ? 1 : 0), kCommand15Reserved, kAnalogChannelIsOutput});
+      data.insert(data.end(),
+                  {static_cast<uint8_t>(writeProtected_ ? 1 : 0), kCommand15Reserved, kAnalogChannelIsOutput});
       break;
     case 17:
       out = write(request, message_);
@@ -256,8 +255,10 @@ HartInstrument::Outcome HartInstrument::execute(uint8_t command, std::span<const
       out = write(request, tagDescriptorDate_);
       break;
     case 20:
-      if (hart5) out.response = kResponseNotImplemented;
-      else appendBytes(data, longTag_);
+      if (hart5)
+        out.response = kResponseNotImplemented;
+      else
+        appendBytes(data, longTag_);
       break;
     case 38:
       // HART 7 sends the counter the master last read: a stale one is refused.
@@ -267,7 +268,8 @@ HartInstrument::Outcome HartInstrument::execute(uint8_t command, std::span<const
         out.response = kResponseCounterMismatch;
       } else {
         configChanged_[master] = false;
-        data.assign(request.begin(), request.begin() + static_cast<std::ptrdiff_t>(std::min(request.size(), kCounterBytes)));
+        data.assign(request.begin(),
+                    request.begin() + static_cast<std::ptrdiff_t>(std::min(request.size(), kCounterBytes)));
       }
       break;
     case 48:
@@ -319,7 +321,8 @@ std::optional<std::vector<uint8_t>> HartInstrument::handle(std::span<const uint8
   const size_t start = reply.size();
   reply.push_back(longFrame ? kHartLongReply : kHartShortReply);
   // The address comes back as sent: master bit kept, burst bit clear.
-  for (size_t i = 0; i < addressLength; ++i) reply.push_back(i == 0 ? static_cast<uint8_t>(frame[1] & 0xBF) : frame[1 + i]);
+  for (size_t i = 0; i < addressLength; ++i)
+    reply.push_back(i == 0 ? static_cast<uint8_t>(frame[1] & 0xBF) : frame[1 + i]);
   reply.push_back(command);
   reply.push_back(static_cast<uint8_t>(out.data.size() + 2));
   reply.push_back(out.response);

@@ -60,8 +60,8 @@ struct HartProperties {
   std::string message = "FLOW METER CALIBRATED 0-100 M3/H";
   HartDate date{};
   std::string longTag = "Raw water inlet flow FT-101";  // Latin-1 bytes
-  uint8_t alarmSelection = 0;    // high
-  uint8_t transferFunction = 0;  // linear
+  uint8_t alarmSelection = 0;                           // high
+  uint8_t transferFunction = 0;                         // linear
   float lowerRange = 0.0f;
   float upperRange = 100.0f;
   float dampingSeconds = 2.0f;
@@ -142,7 +142,8 @@ class HartInstrument {
   HartIdentity identity_;
   HartFaults faults_;
   // Tag, descriptor and date as command 13 carries them.
-  std::array<uint8_t, packedBytes(kHartTagChars) + packedBytes(kHartDescriptorChars) + kHartDateBytes> tagDescriptorDate_{};
+  std::array<uint8_t, packedBytes(kHartTagChars) + packedBytes(kHartDescriptorChars) + kHartDateBytes>
+      tagDescriptorDate_{};
   std::array<uint8_t, packedBytes(kHartMessageChars)> message_{};
   std::array<uint8_t, kHartLongTagBytes> longTag_{};
   uint8_t alarmSelection_;

@@ -41,7 +41,8 @@ SimProcess::SimProcess(std::vector<std::string> extraArgs) : link_(uniqueLink())
   for (size_t i = 0; i + 1 < extraArgs.size(); ++i)
     if (extraArgs[i] == "--link") link_ = extraArgs[i + 1];
   int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error(std::string("tq580-sim: pipe failed: ") + std::strerror(errno));
+  if (pipe2(out, O_CLOEXEC) != 0)
+    throw std::runtime_error(std::string("tq580-sim: pipe failed: ") + std::strerror(errno));
 
   std::vector<std::string> args = {TQ580_SIM_PATH, "--link", link_};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());

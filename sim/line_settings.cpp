@@ -19,8 +19,8 @@ tcflag_t rateCode(int baud) {
     int baud;
     tcflag_t code;
   };
-  static constexpr Rate kRates[] = {{1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
-                                    {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
+  static constexpr Rate kRates[] = {{1200, B1200},     {2400, B2400},     {4800, B4800},    {9600, B9600},
+                                    {19200, B19200},   {38400, B38400},   {57600, B57600},  {115200, B115200},
                                     {230400, B230400}, {460800, B460800}, {921600, B921600}};
   for (const Rate& r : kRates)
     if (r.baud == baud) return r.code;
@@ -61,8 +61,7 @@ std::string makeRaw(int fd, const std::optional<SerialLine>& line) {
   if (ioctl(fd, TCSETS2, &t) != 0) return std::string("cannot set line settings: ") + std::strerror(errno);
   if (line) {
     const auto applied = readSerialLine(fd);
-    if (!applied || applied->baud != line->baud)
-      return "the driver refused " + std::to_string(line->baud) + " baud";
+    if (!applied || applied->baud != line->baud) return "the driver refused " + std::to_string(line->baud) + " baud";
   }
   return {};
 }

@@ -47,8 +47,8 @@ Micros nowUs() {
 
 struct Line {
   int fd = -1;
-  int heldSlave = -1;    // our own slave descriptor: the master never sees EIO
-  int closeWatch = -1;   // inotify: the tool closed its end of the pty
+  int heldSlave = -1;   // our own slave descriptor: the master never sees EIO
+  int closeWatch = -1;  // inotify: the tool closed its end of the pty
   bool pty = false;
   std::string path;
 };
@@ -57,7 +57,8 @@ Line openPty() {
   Line line;
   line.pty = true;
   line.fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (line.fd < 0 || grantpt(line.fd) != 0 || unlockpt(line.fd) != 0) fail(std::string("cannot create a pty: ") + std::strerror(errno));
+  if (line.fd < 0 || grantpt(line.fd) != 0 || unlockpt(line.fd) != 0)
+    fail(std::string("cannot create a pty: ") + std::strerror(errno));
   char name[128];
   if (ptsname_r(line.fd, name, sizeof name) != 0) fail(std::string("cannot name the pty: ") + std::strerror(errno));
   line.path = name;
@@ -76,8 +77,9 @@ Line openPty() {
     line.closeWatch = -1;
   }
   if (line.closeWatch < 0)
-    std::fprintf(stderr, "tq580-sim: cannot watch %s for closes (%s); an exclusive open will outlast the tool's close\n",
-                 name, std::strerror(errno));
+    std::fprintf(stderr,
+                 "tq580-sim: cannot watch %s for closes (%s); an exclusive open will outlast the tool's close\n", name,
+                 std::strerror(errno));
   return line;
 }
 
@@ -105,9 +107,7 @@ void makeLink(const std::string& link, const std::string& target) {
   if (symlink(target.c_str(), link.c_str()) != 0) fail("cannot create the link " + link + ": " + std::strerror(errno));
 }
 
-tq::sim::LineTiming timingOf(const tq::sim::SerialLine& line) {
-  return {line.baud, line.bitsPerChar()};
-}
+tq::sim::LineTiming timingOf(const tq::sim::SerialLine& line) { return {line.baud, line.bitsPerChar()}; }
 
 void writeAll(int fd, const std::vector<uint8_t>& bytes, bool verbose) {
   size_t done = 0;
@@ -154,8 +154,10 @@ int main(int argc, char** argv) {
   Line line = options.device ? openDevice(*options.device, options.line) : openPty();
   const bool linked = !options.device;
   if (linked) makeLink(options.link, line.path);
-  if (linked) std::printf("tq580-sim: listening on %s (linked at %s)\n", line.path.c_str(), options.link.c_str());
-  else std::printf("tq580-sim: listening on %s\n", line.path.c_str());
+  if (linked)
+    std::printf("tq580-sim: listening on %s (linked at %s)\n", line.path.c_str(), options.link.c_str());
+  else
+    std::printf("tq580-sim: listening on %s\n", line.path.c_str());
   std::fflush(stdout);
 
   const Micros start = nowUs();

@@ -17,10 +17,14 @@ constexpr int kMaxReadCount = 125;
 
 double applyCoefficient(const ModuleSettings& settings, double value) {
   switch (settings.coefficientMode) {
-    case 1: return value * 3600.0;
-    case 2: return value * settings.coefficient;
-    case 3: return std::round(value * 100.0);
-    default: return value;
+    case 1:
+      return value * 3600.0;
+    case 2:
+      return value * settings.coefficient;
+    case 3:
+      return std::round(value * 100.0);
+    default:
+      return value;
   }
 }
 
@@ -32,7 +36,7 @@ std::array<uint16_t, 2> encodeValue(double value, int format) {
     // Unsigned registers: rounded, held at the ends of the 32-bit range.
     bits = value >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(std::llround(value));
   }
-  const auto high = static_cast<uint16_t>(bits >> 16);  // FF4 FF3
+  const auto high = static_cast<uint16_t>(bits >> 16);    // FF4 FF3
   const auto low = static_cast<uint16_t>(bits & 0xFFFF);  // FF2 FF1
   const bool wordSwapped = format == 1 || format == 3;
   return wordSwapped ? std::array<uint16_t, 2>{low, high} : std::array<uint16_t, 2>{high, low};

@@ -7,7 +7,8 @@
 
 namespace tq::sim {
 
-Module::Module(ModuleSettings settings, HartIdentity identity) : Module(std::move(settings), {HartInstrument(identity)}) {}
+Module::Module(ModuleSettings settings, HartIdentity identity)
+    : Module(std::move(settings), {HartInstrument(identity)}) {}
 
 Module::Module(ModuleSettings settings, std::vector<HartInstrument> instruments)
     : settings_(std::move(settings)), instruments_(std::move(instruments)) {
@@ -40,7 +41,8 @@ std::vector<uint16_t> Module::registers(double seconds) const {
   return registerImage(settings_, devices);
 }
 
-std::optional<std::vector<uint8_t>> Module::answer(const ScanResult& scan, std::span<const uint8_t> frame, double seconds) {
+std::optional<std::vector<uint8_t>> Module::answer(const ScanResult& scan, std::span<const uint8_t> frame,
+                                                   double seconds) {
   auto bytesOf = [](std::string_view text) { return std::vector<uint8_t>(text.begin(), text.end()); };
   if (scan.status == ScanStatus::kIncomplete) return bytesOf(kIncompleteReply);
   if (scan.status != ScanStatus::kFrame) return std::nullopt;

@@ -13,9 +13,12 @@ ModuleSettings factorySettings() {
 
 int deviceCount(const ModuleSettings& settings) {
   switch (settings.unitCountIndex) {
-    case 1: return 4;
-    case 2: return 8;
-    default: return 1;
+    case 1:
+      return 4;
+    case 2:
+      return 8;
+    default:
+      return 1;
   }
 }
 

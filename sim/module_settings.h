@@ -25,19 +25,19 @@ struct ReadCommand {
 
 struct DeviceSettings {
   int enabled = 0;
-  int deviceMode = 1;        // 0 secondary master, 1 master
-  int meterType = 5;         // 0 custom .. 15
-  int preambles = 5;         // 4..9
-  int bufferClearTime = 60;  // seconds, 0..999
+  int deviceMode = 1;                         // 0 secondary master, 1 master
+  int meterType = 5;                          // 0 custom .. 15
+  int preambles = 5;                          // 4..9
+  int bufferClearTime = 60;                   // seconds, 0..999
   std::array<int, 5> formats{0, 0, 0, 0, 0};  // current, variables 1..4
-  int addressBits = 8;       // 3..9
+  int addressBits = 8;                        // 3..9
   std::array<ParseGroup, 4> parse{};
   std::array<ReadCommand, 2> readCommands{};
 };
 
 struct RelaySettings {
-  int testState = 2;        // 0 open, 1 closed, 2 no control
-  int delaySeconds = 0;     // 0..9999
+  int testState = 2;     // 0 open, 1 closed, 2 no control
+  int delaySeconds = 0;  // 0..9999
   int alarmEnabled = 0;
   double limit = 100.0;
   int reactionSeconds = 5;  // 0..999
@@ -54,11 +54,11 @@ struct ModuleSettings {
   int parity = 0;     // 0 none, 1 odd, 2 even
   int workingMode = 1;
   int slaveAddress = 1;
-  int communicationDelay = 0;    // 0 none, 1 100 ms
-  int instrumentInterval = 10;   // units of 10 ms
-  int interfaceType = 2;         // 0 RS232, 1 RS485, 2 RS485 + RS232
-  int unitCountIndex = 0;        // 0 one unit, 1 four, 2 eight
-  int coefficientMode = 0;       // 0 close, 1 m3/s to m3/h, 2 coefficient, 3 x100 rounded
+  int communicationDelay = 0;   // 0 none, 1 100 ms
+  int instrumentInterval = 10;  // units of 10 ms
+  int interfaceType = 2;        // 0 RS232, 1 RS485, 2 RS485 + RS232
+  int unitCountIndex = 0;       // 0 one unit, 1 four, 2 eight
+  int coefficientMode = 0;      // 0 close, 1 m3/s to m3/h, 2 coefficient, 3 x100 rounded
   double coefficient = 0.001;
   std::array<DeviceSettings, kDeviceSlots> devices{};
   std::array<RelaySettings, kRelayCount> relays{};

@@ -27,7 +27,8 @@ std::optional<std::vector<uint8_t>> parseHex(const std::string& text) {
     digits += c;
   }
   if (digits.empty() || digits.size() % 2 != 0) return std::nullopt;
-  for (size_t i = 0; i < digits.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i < digits.size(); i += 2)
+    bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
   return bytes;
 }
 
@@ -73,7 +74,8 @@ std::optional<float> singleValue(const std::string& text) {
   if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return std::nullopt;
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !std::isfinite(value) || std::fabs(value) > std::numeric_limits<float>::max())
+  if (end != text.c_str() + text.size() || !std::isfinite(value) ||
+      std::fabs(value) > std::numeric_limits<float>::max())
     return std::nullopt;
   return static_cast<float>(value);
 }
@@ -143,7 +145,7 @@ std::optional<std::vector<HartDrop>> hartDrops(const std::string& text) {
 // number of the tag and long tag counted up by k, and with more than one
 // instrument its loop current parked.
 std::variant<std::vector<HartInstrumentSetup>, std::string> planLoop(const SimConfig& sim,
-                                                                      const std::vector<HartDrop>& drops) {
+                                                                     const std::vector<HartDrop>& drops) {
   const std::string prefix = "option --hart-instruments: ";
   std::vector<HartInstrumentSetup> loop;
   std::set<uint8_t> addresses;
@@ -183,7 +185,8 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
   auto integer = [&](const std::string& name, const std::string& text, long min, long max) -> long {
     const auto value = tq::tryParseInt(text);
     if (!value || *value < min || *value > max) {
-      error = "option " + name + ": '" + text + "' is not a whole number from " + std::to_string(min) + " to " + std::to_string(max);
+      error = "option " + name + ": '" + text + "' is not a whole number from " + std::to_string(min) + " to " +
+              std::to_string(max);
       return min;
     }
     return *value;
@@ -191,7 +194,8 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
 
   // Packed ASCII text of at most `characters`.
   auto packedText = [&](const std::string& name, const std::string& text, size_t characters) {
-    if (const auto refusal = packedAsciiRefusal(text, characters)) error = "option " + name + ": '" + text + "' " + *refusal;
+    if (const auto refusal = packedAsciiRefusal(text, characters))
+      error = "option " + name + ": '" + text + "' " + *refusal;
     return text;
   };
   std::optional<std::vector<HartDrop>> drops;
@@ -204,10 +208,14 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
       {"--baud", [&](auto& n, auto& v) { o.line.baud = static_cast<int>(integer(n, v, 50, 4000000)); }},
       {"--parity",
        [&](auto& n, auto& v) {
-         if (v == "none") o.line.parity = Parity::kNone;
-         else if (v == "odd") o.line.parity = Parity::kOdd;
-         else if (v == "even") o.line.parity = Parity::kEven;
-         else error = "option " + n + ": '" + v + "' is not none, odd or even";
+         if (v == "none")
+           o.line.parity = Parity::kNone;
+         else if (v == "odd")
+           o.line.parity = Parity::kOdd;
+         else if (v == "even")
+           o.line.parity = Parity::kEven;
+         else
+           error = "option " + n + ": '" + v + "' is not none, odd or even";
        }},
       {"--module-baud", [&](auto& n, auto& v) { o.sim.listenBaud = static_cast<int>(integer(n, v, 50, 4000000)); }},
       {"--delay", [&](auto& n, auto& v) { f.delayUs = integer(n, v, 0, 600000) * kMillisToMicros; }},
@@ -223,43 +231,61 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
        }},
       {"--fault-match-hex",
        [&](auto& n, auto& v) {
-         if (auto bytes = parseHex(v)) f.match = *bytes;
-         else error = "option " + n + ": '" + v + "' is not hex bytes such as \"01 03\"";
+         if (auto bytes = parseHex(v))
+           f.match = *bytes;
+         else
+           error = "option " + n + ": '" + v + "' is not hex bytes such as \"01 03\"";
        }},
-      {"--slave-address", [&](auto& n, auto& v) { o.sim.settings.slaveAddress = static_cast<int>(integer(n, v, 1, 247)); }},
+      {"--slave-address",
+       [&](auto& n, auto& v) { o.sim.settings.slaveAddress = static_cast<int>(integer(n, v, 1, 247)); }},
       {"--units",
        [&](auto& n, auto& v) {
          const long units = integer(n, v, 1, 8);
-         if (units == 1) o.sim.settings.unitCountIndex = 0;
-         else if (units == 4) o.sim.settings.unitCountIndex = 1;
-         else if (units == 8) o.sim.settings.unitCountIndex = 2;
-         else error = "option " + n + ": '" + v + "' is not 1, 4 or 8";
+         if (units == 1)
+           o.sim.settings.unitCountIndex = 0;
+         else if (units == 4)
+           o.sim.settings.unitCountIndex = 1;
+         else if (units == 8)
+           o.sim.settings.unitCountIndex = 2;
+         else
+           error = "option " + n + ": '" + v + "' is not 1, 4 or 8";
        }},
       {"--hart-address",
        [&](auto& n, auto& v) {
          o.sim.identity.pollingAddress = static_cast<uint8_t>(integer(n, v, 0, kHartMaxPollingAddress));
          hartAddressGiven = true;
        }},
-      {"--hart-manufacturer", [&](auto& n, auto& v) { o.sim.identity.manufacturerId = static_cast<uint8_t>(integer(n, v, 0, 255)); }},
-      {"--hart-device-type", [&](auto& n, auto& v) { o.sim.identity.deviceType = static_cast<uint8_t>(integer(n, v, 0, 255)); }},
-      {"--hart-device-id", [&](auto& n, auto& v) { o.sim.identity.deviceId = static_cast<uint32_t>(integer(n, v, 0, 0xFFFFFF)); }},
-      {"--hart-preambles", [&](auto& n, auto& v) { o.sim.identity.preambles = static_cast<uint8_t>(integer(n, v, 2, 20)); }},
+      {"--hart-manufacturer",
+       [&](auto& n, auto& v) { o.sim.identity.manufacturerId = static_cast<uint8_t>(integer(n, v, 0, 255)); }},
+      {"--hart-device-type",
+       [&](auto& n, auto& v) { o.sim.identity.deviceType = static_cast<uint8_t>(integer(n, v, 0, 255)); }},
+      {"--hart-device-id",
+       [&](auto& n, auto& v) { o.sim.identity.deviceId = static_cast<uint32_t>(integer(n, v, 0, 0xFFFFFF)); }},
+      {"--hart-preambles",
+       [&](auto& n, auto& v) { o.sim.identity.preambles = static_cast<uint8_t>(integer(n, v, 2, 20)); }},
       {"--hart-revision",
-       [&](auto& n, auto& v) { o.sim.identity.universalRevision = static_cast<uint8_t>(integer(n, v, kHartRevision5, kHartRevision7)); }},
+       [&](auto& n, auto& v) {
+         o.sim.identity.universalRevision = static_cast<uint8_t>(integer(n, v, kHartRevision5, kHartRevision7));
+       }},
       {"--hart-tag", [&](auto& n, auto& v) { o.sim.hart.tag = packedText(n, v, kHartTagChars); }},
       {"--hart-descriptor", [&](auto& n, auto& v) { o.sim.hart.descriptor = packedText(n, v, kHartDescriptorChars); }},
       {"--hart-message", [&](auto& n, auto& v) { o.sim.hart.message = packedText(n, v, kHartMessageChars); }},
       {"--hart-date",
        [&](auto& n, auto& v) {
-         if (const auto date = hartDate(v)) o.sim.hart.date = *date;
-         else error = "option " + n + ": '" + v + "' is not a date YYYY-MM-DD from 1900-01-01 to 2155-12-31";
+         if (const auto date = hartDate(v))
+           o.sim.hart.date = *date;
+         else
+           error = "option " + n + ": '" + v + "' is not a date YYYY-MM-DD from 1900-01-01 to 2155-12-31";
        }},
       {"--hart-long-tag",
        [&](auto& n, auto& v) {
          const auto latin1 = tq::utf8ToLatin1(v);
-         if (!latin1) error = "option " + n + ": '" + v + "' holds a character beyond Latin-1";
-         else if (latin1->size() > kHartLongTagBytes) error = "option " + n + ": '" + v + "' is longer than 32 characters";
-         else o.sim.hart.longTag = *latin1;
+         if (!latin1)
+           error = "option " + n + ": '" + v + "' holds a character beyond Latin-1";
+         else if (latin1->size() > kHartLongTagBytes)
+           error = "option " + n + ": '" + v + "' is longer than 32 characters";
+         else
+           o.sim.hart.longTag = *latin1;
        }},
       {"--hart-range",
        [&](auto& n, auto& v) {
@@ -276,16 +302,21 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
       {"--hart-damping",
        [&](auto& n, auto& v) {
          const auto seconds = singleValue(v);
-         if (!seconds || *seconds < 0) error = "option " + n + ": '" + v + "' is not a number of seconds, 0 or more";
-         else o.sim.hart.dampingSeconds = *seconds;
+         if (!seconds || *seconds < 0)
+           error = "option " + n + ": '" + v + "' is not a number of seconds, 0 or more";
+         else
+           o.sim.hart.dampingSeconds = *seconds;
        }},
-      {"--hart-alarm", [&](auto& n, auto& v) { o.sim.hart.alarmSelection = static_cast<uint8_t>(integer(n, v, 0, 255)); }},
+      {"--hart-alarm",
+       [&](auto& n, auto& v) { o.sim.hart.alarmSelection = static_cast<uint8_t>(integer(n, v, 0, 255)); }},
       {"--hart-transfer-function",
        [&](auto& n, auto& v) { o.sim.hart.transferFunction = static_cast<uint8_t>(integer(n, v, 0, 255)); }},
       {"--hart-extended-status",
        [&](auto& n, auto& v) {
-         if (const auto bits = hexByte(v)) o.sim.hart.extendedStatus = *bits;
-         else error = "option " + n + ": '" + v + "' is not a byte in hex such as 01";
+         if (const auto bits = hexByte(v))
+           o.sim.hart.extendedStatus = *bits;
+         else
+           error = "option " + n + ": '" + v + "' is not a byte in hex such as 01";
        }},
       {"--hart-instruments",
        [&](auto& n, auto& v) {
@@ -301,7 +332,8 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
          const auto code = parts.size() <= 2 ? integerIn(parts[0], 1, 255) : std::nullopt;
          const auto commands = parts.size() == 2 ? commandList(parts[1]) : std::nullopt;
          if (!code || (parts.size() == 2 && !commands)) {
-           error = "option " + n + ": '" + v + "' is not a response code 1..255, with the commands it is for if wished, such as 64 or 64:13,15";
+           error = "option " + n + ": '" + v +
+                   "' is not a response code 1..255, with the commands it is for if wished, such as 64 or 64:13,15";
            return;
          }
          o.sim.hartFaults.response = static_cast<uint8_t>(*code);
@@ -309,26 +341,37 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
        }},
       {"--hart-status",
        [&](auto& n, auto& v) {
-         if (const auto bits = hexByte(v)) o.sim.hartFaults.statusBits = *bits;
-         else error = "option " + n + ": '" + v + "' is not a byte in hex such as 80";
+         if (const auto bits = hexByte(v))
+           o.sim.hartFaults.statusBits = *bits;
+         else
+           error = "option " + n + ": '" + v + "' is not a byte in hex such as 80";
        }},
       {"--hart-bad-check-on",
        [&](auto& n, auto& v) {
-         if (const auto commands = commandList(v)) o.sim.hartFaults.badCheckOn = {false, *commands};
-         else error = "option " + n + ": '" + v + "' is not a list of commands 0..255 such as 13,15";
+         if (const auto commands = commandList(v))
+           o.sim.hartFaults.badCheckOn = {false, *commands};
+         else
+           error = "option " + n + ": '" + v + "' is not a list of commands 0..255 such as 13,15";
        }},
       {"--frozen", [&](auto& n, auto& v) { o.sim.frozenSeconds = static_cast<double>(integer(n, v, 0, 100000000)); }},
   };
 
   for (size_t i = 0; i < args.size() && error.empty(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") o.help = true;
-    else if (arg == "--verbose" || arg == "-v") o.verbose = true;
-    else if (arg == "--pace") o.sim.pace = true;
-    else if (arg == "--strict-line") o.sim.strictLine = true;
-    else if (arg == "--no-reply") f.noReply = true;
-    else if (arg == "--hart-write-protect") o.sim.hart.writeProtected = true;
-    else if (arg == "--hart-bad-check") o.sim.hartFaults.badCheckOn = {true, {}};
+    if (arg == "--help" || arg == "-h")
+      o.help = true;
+    else if (arg == "--verbose" || arg == "-v")
+      o.verbose = true;
+    else if (arg == "--pace")
+      o.sim.pace = true;
+    else if (arg == "--strict-line")
+      o.sim.strictLine = true;
+    else if (arg == "--no-reply")
+      f.noReply = true;
+    else if (arg == "--hart-write-protect")
+      o.sim.hart.writeProtected = true;
+    else if (arg == "--hart-bad-check")
+      o.sim.hartFaults.badCheckOn = {true, {}};
     else if (const auto it = withValue.find(arg); it != withValue.end()) {
       if (i + 1 >= args.size()) return "option " + arg + " needs a value (see --help)";
       it->second(arg, args[++i]);

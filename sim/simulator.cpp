@@ -64,9 +64,8 @@ bool Simulator::matches(std::span<const uint8_t> frame) const {
 void Simulator::receive(std::span<const uint8_t> bytes, Micros now) {
   if (bytes.empty()) return;
   if (config_.strictLine && timing_.baud != listeningBaud()) {
-    log("<- garbled " + shownBytes(bytes.first(std::min(bytes.size(), kLoggedNoiseBytes)), bytes.size()) +
-        "(line at " + std::to_string(timing_.baud) + " baud; the module listens at " + std::to_string(listeningBaud()) +
-        " baud)");
+    log("<- garbled " + shownBytes(bytes.first(std::min(bytes.size(), kLoggedNoiseBytes)), bytes.size()) + "(line at " +
+        std::to_string(timing_.baud) + " baud; the module listens at " + std::to_string(listeningBaud()) + " baud)");
     return;
   }
   input_.insert(input_.end(), bytes.begin(), bytes.end());
@@ -94,9 +93,12 @@ void Simulator::scan(Micros now, bool final) {
       if (faulty) ++matchingRequests_;
       const bool applyFaults = faulty && (config_.faults.count < 0 || faultsApplied_ < config_.faults.count);
       if (applyFaults) ++faultsApplied_;
-      if (reply) schedule(std::move(*reply), applyFaults, now);
-      else log("   (no answer)");
-      if (faulty && config_.faults.hangUpAfter > 0 && matchingRequests_ == config_.faults.hangUpAfter) hangUpArmed_ = true;
+      if (reply)
+        schedule(std::move(*reply), applyFaults, now);
+      else
+        log("   (no answer)");
+      if (faulty && config_.faults.hangUpAfter > 0 && matchingRequests_ == config_.faults.hangUpAfter)
+        hangUpArmed_ = true;
     }
   }
   input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(start));
@@ -113,7 +115,8 @@ void Simulator::log(std::string line) {
 
 void Simulator::logNoise(std::span<const uint8_t> bytes) {
   const size_t room = kLoggedNoiseBytes - noiseShown_.size();
-  noiseShown_.insert(noiseShown_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(room, bytes.size())));
+  noiseShown_.insert(noiseShown_.end(), bytes.begin(),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(std::min(room, bytes.size())));
   noiseLength_ += bytes.size();
 }
 
@@ -144,7 +147,8 @@ void Simulator::schedule(std::vector<uint8_t> reply, bool faulty, Micros now) {
   const Micros moduleDelay = module_.settings().communicationDelay ? kCommunicationDelayUs : 0;
   Micros start = std::max(now + moduleDelay + (faulty ? f.delayUs : 0), lineFreeAt_);
   if (faulty && f.splitGapUs >= 0 && reply.size() > 1) {
-    const size_t at = f.splitAt < 0 ? reply.size() / 2 : std::clamp<size_t>(static_cast<size_t>(f.splitAt), 1, reply.size() - 1);
+    const size_t at =
+        f.splitAt < 0 ? reply.size() / 2 : std::clamp<size_t>(static_cast<size_t>(f.splitAt), 1, reply.size() - 1);
     std::vector<uint8_t> second(reply.begin() + static_cast<std::ptrdiff_t>(at), reply.end());
     reply.resize(at);
     enqueue(std::move(reply), start);

@@ -19,14 +19,14 @@ using Micros = int64_t;
 inline constexpr Micros kFrameSilenceUs = 50'000;
 
 struct FaultOptions {
-  std::vector<uint8_t> match;   // faults apply to requests holding these bytes; empty: all
-  int count = -1;               // how many matching requests get them; -1 every one
-  Micros delayUs = 0;           // extra wait before the answer
-  Micros splitGapUs = -1;       // silence inside the answer; < 0 no split
-  int splitAt = -1;             // bytes before the gap; < 0 half the answer
+  std::vector<uint8_t> match;  // faults apply to requests holding these bytes; empty: all
+  int count = -1;              // how many matching requests get them; -1 every one
+  Micros delayUs = 0;          // extra wait before the answer
+  Micros splitGapUs = -1;      // silence inside the answer; < 0 no split
+  int splitAt = -1;            // bytes before the gap; < 0 half the answer
   bool noReply = false;
-  int noiseBytes = 0;           // garbage sent before the answer
-  int hangUpAfter = 0;          // hang up after this many matching requests; 0 never
+  int noiseBytes = 0;   // garbage sent before the answer
+  int hangUpAfter = 0;  // hang up after this many matching requests; 0 never
 };
 
 struct LineTiming {
@@ -43,9 +43,9 @@ struct HartInstrumentSetup {
 
 struct SimConfig {
   ModuleSettings settings = factorySettings();
-  HartIdentity identity{};     // the instrument, when `loop` is empty
-  HartProperties hart{};       // its start values
-  HartFaults hartFaults{};     // for every instrument on the loop
+  HartIdentity identity{};                // the instrument, when `loop` is empty
+  HartProperties hart{};                  // its start values
+  HartFaults hartFaults{};                // for every instrument on the loop
   std::vector<HartInstrumentSetup> loop;  // several instruments (multidrop)
   FaultOptions faults{};
   bool pace = false;                    // bytes leave one character time apart

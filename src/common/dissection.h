@@ -14,12 +14,12 @@ namespace tq {
 enum class Protocol { Configuration, Hart, Modbus, Unknown };
 
 struct DissectedField {
-  std::string name;    // "Delimiter", "Command", "Check byte"
-  size_t offset = 0;   // first byte of the field within the block
-  size_t length = 0;   // 0 for a remark about the frame as a whole
-  std::string value;   // "0x86: long address, field device to master (ACK)"
-  std::string verdict; // "check byte OK", "check byte 51, expected 50"; empty: nothing to judge
-  bool bad = false;    // the verdict is a fault: drawn as a warning
+  std::string name;     // "Delimiter", "Command", "Check byte"
+  size_t offset = 0;    // first byte of the field within the block
+  size_t length = 0;    // 0 for a remark about the frame as a whole
+  std::string value;    // "0x86: long address, field device to master (ACK)"
+  std::string verdict;  // "check byte OK", "check byte 51, expected 50"; empty: nothing to judge
+  bool bad = false;     // the verdict is a fault: drawn as a warning
 };
 
 struct Dissection {
@@ -55,8 +55,8 @@ inline void judge(DissectedField& field, std::string verdict, bool bad = true) {
 // "frame ends after 5 of 8 bytes"; "of at least 8" where the frame's length
 // is not known yet.
 inline std::string cutShort(size_t got, size_t expected, bool atLeast = false) {
-  return "frame ends after " + std::to_string(got) + " of " + (atLeast ? "at least " : "") +
-         std::to_string(expected) + " bytes";
+  return "frame ends after " + std::to_string(got) + " of " + (atLeast ? "at least " : "") + std::to_string(expected) +
+         " bytes";
 }
 
 }  // namespace tq

@@ -15,7 +15,6 @@ constexpr size_t kTitleBytes = 8;
 
 char printable(uint8_t b) { return b >= 0x20 && b < 0x7F ? static_cast<char>(b) : '.'; }
 
-
 // "48 65 6C 6C 6F  Hello", the text column aligned for a short last line;
 // written into one buffer, as a block of noise makes 128 of them.
 std::string line(std::span<const uint8_t> bytes) {

@@ -85,7 +85,7 @@ class RequestSequencer {
   Callbacks callbacks_;
   size_t index_ = 0;
   bool running_ = false;
-  bool waiting_ = false;  // the current step's frame is out, its window open
+  bool waiting_ = false;     // the current step's frame is out, its window open
   uint64_t generation_ = 0;  // a callback that starts a new sequence ends this one's loop
 };
 

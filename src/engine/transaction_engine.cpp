@@ -15,9 +15,9 @@ namespace tq::engine {
 namespace {
 
 // Combo boxes and edits brought to their start state when the window opens.
-constexpr const char* kSelectionsClearedAtStart[] = {
-    "ComboBox6", "RADCOM1", "RADCOM3", "RADCOM5", "RADCOM7", "READLG1", "READLG3",
-    "READLG5", "READLG7", "FAMOUT1", "FAMOUT3", "FAMOUT5", "FAMOUT7", "FAMOUT9"};
+constexpr const char* kSelectionsClearedAtStart[] = {"ComboBox6", "RADCOM1", "RADCOM3", "RADCOM5", "RADCOM7",
+                                                     "READLG1",   "READLG3", "READLG5", "READLG7", "FAMOUT1",
+                                                     "FAMOUT3",   "FAMOUT5", "FAMOUT7", "FAMOUT9"};
 constexpr const char* kEditsEmptiedAtStart[] = {"READADR1", "READADR3", "READADR5", "READADR7"};
 
 // How the receive handler treats a block for each pending code.

@@ -67,9 +67,9 @@ inline constexpr const char* kSetupTimeoutCaption = "Setup Timeout";
 
 // What a reply decoder sees.
 struct ReplyInput {
-  std::string_view text;                   // the received text (bytes)
-  std::span<const uint8_t> receiveArea;    // kReceiveAreaSize bytes
-  std::span<uint8_t> identity;             // kIdentitySize bytes, decoders may update it
+  std::string_view text;                 // the received text (bytes)
+  std::span<const uint8_t> receiveArea;  // kReceiveAreaSize bytes
+  std::span<uint8_t> identity;           // kIdentitySize bytes, decoders may update it
   const View& view;
 };
 
@@ -144,7 +144,9 @@ class TransactionEngine {
   int timeoutClass() const { return timeoutClass_; }
   const std::string& receivedText() const { return receivedText_; }
   std::span<const uint8_t> sendArea() const { return std::span(shared_).subspan(kSendAreaStart, kSendAreaSize); }
-  std::span<const uint8_t> receiveArea() const { return std::span(shared_).subspan(kReceiveAreaStart, kReceiveAreaSize); }
+  std::span<const uint8_t> receiveArea() const {
+    return std::span(shared_).subspan(kReceiveAreaStart, kReceiveAreaSize);
+  }
   std::span<uint8_t> identity() { return std::span(shared_).subspan(kIdentityStart, kIdentitySize); }
 
  private:

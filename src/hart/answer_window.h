@@ -43,8 +43,8 @@ inline constexpr int64_t kWindowStepMs = 100;  // windows are rounded up to this
 
 // Characters of the frames the windows are made for.
 inline constexpr size_t kDefaultRequestPreambles = 7;  // Edit9's default 6, plus one
-inline constexpr size_t kReplyPreambles = 5;            // what HART recommends and instruments send
-inline constexpr size_t kShortHeader = 1 + 1 + 1 + 1;   // delimiter, address, command, byte count
+inline constexpr size_t kReplyPreambles = 5;           // what HART recommends and instruments send
+inline constexpr size_t kShortHeader = 1 + 1 + 1 + 1;  // delimiter, address, command, byte count
 inline constexpr size_t kLongHeader = 1 + 5 + 1 + 1;
 inline constexpr size_t kCheck = 1;
 inline constexpr size_t kReplyStatus = 2;
@@ -66,21 +66,21 @@ constexpr int answerWindowMs(size_t requestChars, size_t replyChars) {
 }
 
 // The scan: command 0 in a short frame; the HART 7 identity is 22 bytes.
-inline constexpr int kScanAnswerWindowMs = answerWindowMs(requestCharacters(kShortHeader, 0),
-                                                          replyCharacters(kShortHeader, 22));
+inline constexpr int kScanAnswerWindowMs =
+    answerWindowMs(requestCharacters(kShortHeader, 0), replyCharacters(kShortHeader, 22));
 // Read All: long frames without data; the longest reply is the long tag
 // (command 20, 32 bytes): 16 + 48 characters, 1630 ms.
-inline constexpr int kReadAnswerWindowMs = answerWindowMs(requestCharacters(kLongHeader, 0),
-                                                          replyCharacters(kLongHeader, 32));
+inline constexpr int kReadAnswerWindowMs =
+    answerWindowMs(requestCharacters(kLongHeader, 0), replyCharacters(kLongHeader, 32));
 // The writes: the message (command 17, 24 bytes) there and echoed back:
 // 40 + 40 characters, 1923 ms.
-inline constexpr int kWriteAnswerWindowMs = answerWindowMs(requestCharacters(kLongHeader, 24),
-                                                           replyCharacters(kLongHeader, 24));
+inline constexpr int kWriteAnswerWindowMs =
+    answerWindowMs(requestCharacters(kLongHeader, 24), replyCharacters(kLongHeader, 24));
 
 // The trend's poll: command 3 in a long frame; the loop current and four
 // variables are 24 bytes: 16 + 40 characters, 1484 ms.
-inline constexpr int kPollAnswerWindowMs = answerWindowMs(requestCharacters(kLongHeader, 0),
-                                                          replyCharacters(kLongHeader, 24));
+inline constexpr int kPollAnswerWindowMs =
+    answerWindowMs(requestCharacters(kLongHeader, 0), replyCharacters(kLongHeader, 24));
 
 static_assert(kScanAnswerWindowMs == 1300);
 static_assert(kPollAnswerWindowMs == 1500);

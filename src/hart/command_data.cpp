@@ -21,7 +21,7 @@ namespace {
 using K = FieldKind;
 
 // HART's common tables.
-constexpr CodeName kAlarmSelection[] = {{0, "high"},     {1, "low"},      {239, "hold last output value"},
+constexpr CodeName kAlarmSelection[] = {{0, "high"},       {1, "low"},    {239, "hold last output value"},
                                         {250, "not used"}, {251, "none"}, {252, "unknown"},
                                         {253, "special"}};
 constexpr CodeName kTransferFunction[] = {{0, "linear"},
@@ -35,8 +35,9 @@ constexpr CodeName kTransferFunction[] = {{0, "linear"},
                                           {251, "none"},
                                           {252, "unknown"},
                                           {253, "special"}};
-constexpr CodeName kWriteProtect[] = {{0, "not write protected"}, {1, "write protected"}, {250, "not used"},
-                                      {251, "none"},                {252, "unknown"},         {253, "special"}};
+constexpr CodeName kWriteProtect[] = {{0, "not write protected"}, {1, "write protected"},
+                                      {250, "not used"},          {251, "none"},
+                                      {252, "unknown"},           {253, "special"}};
 // Bit 0 of the analog channel flags: the channel is an input.
 constexpr CodeName kAnalogChannel[] = {{0, "analog output"}, {1, "analog input"}};
 constexpr CodeName kLoopCurrentMode[] = {{0, "disabled"}, {1, "enabled"}};
@@ -52,7 +53,7 @@ constexpr int kMilliampDecimals = 3;
 constexpr struct {
   uint8_t code;
   const char* symbol;
-// clang-format off
+  // clang-format off
 } kUnitSymbols[] = {
     {1, "inH\u2082O"}, {2, "inHg"}, {3, "ftH\u2082O"}, {4, "mmH\u2082O"}, {12, "kPa"}, {14, "atm"},
     {34, "\u00b0R"}, {35, "K"}, {15, "ft\u00b3/min"}, {16, "gal/min"}, {17, "L/min"}, {19, "m\u00b3/h"},
@@ -63,7 +64,7 @@ constexpr struct {
     {77, "t/min"}, {78, "t/h"}, {80, "lb/s"}, {81, "lb/min"}, {82, "lb/h"}, {91, "g/cm\u00b3"},
     {92, "kg/m\u00b3"}, {93, "lb/gal"}, {94, "lb/ft\u00b3"}, {95, "g/mL"}, {96, "kg/L"}, {97, "g/L"}, {54, "cSt"},
     {55, "cP"}, {69, "N\u00b7m"}, {89, "Dth"}, {126, "ft\u00b7lbf"}, {128, "kWh"}, {164, "MJ"}, {165, "Btu"},
-// clang-format on
+    // clang-format on
 };
 
 const char* unitSymbol(uint8_t code) {
@@ -79,25 +80,38 @@ const DataField kIdentity[] = {
     {.name = "Manufacturer id", .offset = identity_data::kManufacturerIdAt, .width = 1, .kind = K::Id},
     {.name = "Device type", .offset = identity_data::kDeviceTypeAt, .width = 1, .kind = K::Id},
     {.name = "Preambles requested", .offset = identity_data::kPreamblesRequestedAt, .width = 1, .kind = K::Number},
-    {.name = "Universal command revision", .offset = identity_data::kUniversalRevisionAt, .width = 1,
+    {.name = "Universal command revision",
+     .offset = identity_data::kUniversalRevisionAt,
+     .width = 1,
      .kind = K::Number},
     {.name = "Device revision", .offset = 5, .width = 1, .kind = K::Number},
     {.name = "Software revision", .offset = 6, .width = 1, .kind = K::Number},
     {.name = "Hardware revision", .offset = 7, .width = 1, .kind = K::Number, .mask = 0xF8, .shift = 3},
     {.name = "Physical signaling", .offset = 7, .width = 1, .kind = K::Number, .mask = 0x07},
     {.name = "Flags", .offset = 8, .width = 1, .kind = K::Hex},
-    {.name = "Device id", .offset = identity_data::kDeviceIdAt, .width = identity_data::kDeviceIdBytes,
-     .kind = K::Id},
+    {.name = "Device id", .offset = identity_data::kDeviceIdAt, .width = identity_data::kDeviceIdBytes, .kind = K::Id},
     {.name = "Preambles sent back", .offset = 12, .width = 1, .kind = K::Number, .required = false},
     {.name = "Last device variable code", .offset = 13, .width = 1, .kind = K::Number, .required = false},
     {.name = "Configuration change counter", .offset = 14, .width = 2, .kind = K::Number, .required = false},
-    {.name = "Extended device status", .offset = 16, .width = 1, .kind = K::Flags, .required = false,
+    {.name = "Extended device status",
+     .offset = 16,
+     .width = 1,
+     .kind = K::Flags,
+     .required = false,
      .bits = extendedStatusBits},
     // HART 7: the manufacturer and the private label distributor in 16
     // bits, and the device profile.
-    {.name = "Manufacturer identification code", .offset = 17, .width = 2, .kind = K::Number, .required = false,
+    {.name = "Manufacturer identification code",
+     .offset = 17,
+     .width = 2,
+     .kind = K::Number,
+     .required = false,
      .journalOnly = true},
-    {.name = "Private label distributor code", .offset = 19, .width = 2, .kind = K::Number, .required = false,
+    {.name = "Private label distributor code",
+     .offset = 19,
+     .width = 2,
+     .kind = K::Number,
+     .required = false,
      .journalOnly = true},
     {.name = "Device profile", .offset = 21, .width = 1, .kind = K::Number, .required = false, .journalOnly = true},
 };
@@ -105,11 +119,21 @@ const DataField kPrimaryVariable[] = {
     {.name = "Primary variable", .offset = 0, .width = kUnitValueBytes, .kind = K::UnitValue},
 };
 const DataField kLoopCurrentAndPercent[] = {
-    {.name = "Loop current", .offset = 0, .width = kSingleBytes, .kind = K::Float, .unit = "mA", .decimals = kMilliampDecimals},
+    {.name = "Loop current",
+     .offset = 0,
+     .width = kSingleBytes,
+     .kind = K::Float,
+     .unit = "mA",
+     .decimals = kMilliampDecimals},
     {.name = "Percent of range", .offset = 4, .width = kSingleBytes, .kind = K::Float, .unit = "%"},
 };
 const DataField kDynamicVariables[] = {
-    {.name = "Loop current", .offset = 0, .width = kSingleBytes, .kind = K::Float, .unit = "mA", .decimals = kMilliampDecimals},
+    {.name = "Loop current",
+     .offset = 0,
+     .width = kSingleBytes,
+     .kind = K::Float,
+     .unit = "mA",
+     .decimals = kMilliampDecimals},
     {.name = "Primary variable", .offset = 4, .width = kUnitValueBytes, .kind = K::UnitValue},
     {.name = "Secondary variable", .offset = 9, .width = kUnitValueBytes, .kind = K::UnitValue, .required = false},
     {.name = "Tertiary variable", .offset = 14, .width = kUnitValueBytes, .kind = K::UnitValue, .required = false},
@@ -117,7 +141,11 @@ const DataField kDynamicVariables[] = {
 };
 const DataField kPollingAddress[] = {
     {.name = "Polling address", .offset = 0, .width = 1, .kind = K::Number},
-    {.name = "Loop current mode", .offset = 1, .width = 1, .kind = K::Code, .required = false,
+    {.name = "Loop current mode",
+     .offset = 1,
+     .width = 1,
+     .kind = K::Code,
+     .required = false,
      .names = kLoopCurrentMode},
 };
 const DataField kMessage[] = {
@@ -125,9 +153,13 @@ const DataField kMessage[] = {
 };
 const DataField kTagDescriptorDate[] = {
     {.name = "Tag", .offset = 0, .width = packedBytes(kTagChars), .kind = K::PackedText},
-    {.name = "Descriptor", .offset = packedBytes(kTagChars), .width = packedBytes(kDescriptorChars),
+    {.name = "Descriptor",
+     .offset = packedBytes(kTagChars),
+     .width = packedBytes(kDescriptorChars),
      .kind = K::PackedText},
-    {.name = "Date", .offset = packedBytes(kTagChars) + packedBytes(kDescriptorChars), .width = kDateBytes,
+    {.name = "Date",
+     .offset = packedBytes(kTagChars) + packedBytes(kDescriptorChars),
+     .width = kDateBytes,
      .kind = K::Date},
 };
 const DataField kDeviceInformation[] = {
@@ -139,7 +171,11 @@ const DataField kDeviceInformation[] = {
     {.name = "Damping", .offset = 11, .width = kSingleBytes, .kind = K::Float, .unit = "s"},
     {.name = "Write protect", .offset = 15, .width = 1, .kind = K::Code, .names = kWriteProtect},
     {.name = "Private label distributor", .offset = 16, .width = 1, .kind = K::Number, .journalOnly = true},
-    {.name = "Analog channel flags", .offset = 17, .width = 1, .kind = K::Code, .required = false,
+    {.name = "Analog channel flags",
+     .offset = 17,
+     .width = 1,
+     .kind = K::Code,
+     .required = false,
      .names = kAnalogChannel},
 };
 const DataField kLongTag[] = {
@@ -148,7 +184,11 @@ const DataField kLongTag[] = {
 // Command 48 from universal revision 6 on.
 const DataField kAdditionalStatus[] = {
     {.name = "Device-specific status", .offset = 0, .width = 6, .kind = K::Hex},
-    {.name = "Extended device status", .offset = 6, .width = 1, .kind = K::Flags, .required = false,
+    {.name = "Extended device status",
+     .offset = 6,
+     .width = 1,
+     .kind = K::Flags,
+     .required = false,
      .bits = extendedStatusBits},
     {.name = "Device operating mode", .offset = 7, .width = 1, .kind = K::Number, .required = false},
     {.name = "Standardized status 0", .offset = 8, .width = 1, .kind = K::Hex, .required = false},
@@ -168,7 +208,11 @@ const DataField kAdditionalStatusHart5[] = {
 // instrument's command 0): the later revisions' layout, saying so.
 const DataField kAdditionalStatusAnyRevision[] = {
     {.name = "Device-specific status", .offset = 0, .width = 6, .kind = K::Hex},
-    {.name = "Extended device status (HART 6 on)", .offset = 6, .width = 1, .kind = K::Flags, .required = false,
+    {.name = "Extended device status (HART 6 on)",
+     .offset = 6,
+     .width = 1,
+     .kind = K::Flags,
+     .required = false,
      .bits = extendedStatusBits},
     {.name = "Device operating mode (HART 6 on)", .offset = 7, .width = 1, .kind = K::Number, .required = false},
     {.name = "Standardized status 0 (HART 6 on)", .offset = 8, .width = 1, .kind = K::Hex, .required = false},
@@ -254,20 +298,31 @@ uint32_t singleAt(std::span<const uint8_t> bytes) { return singleBits(bytes[0], 
 
 std::span<const DataField> replyFields(uint8_t command) {
   switch (command) {
-    case 0: return kIdentity;
-    case 1: return kPrimaryVariable;
-    case 2: return kLoopCurrentAndPercent;
-    case 3: return kDynamicVariables;
-    case 6: return kPollingAddress;
+    case 0:
+      return kIdentity;
+    case 1:
+      return kPrimaryVariable;
+    case 2:
+      return kLoopCurrentAndPercent;
+    case 3:
+      return kDynamicVariables;
+    case 6:
+      return kPollingAddress;
     case 12:
-    case 17: return kMessage;
+    case 17:
+      return kMessage;
     case 13:
-    case 18: return kTagDescriptorDate;
-    case 15: return kDeviceInformation;
+    case 18:
+      return kTagDescriptorDate;
+    case 15:
+      return kDeviceInformation;
     case 20:
-    case 22: return kLongTag;
-    case 48: return kAdditionalStatus;
-    default: return {};
+    case 22:
+      return kLongTag;
+    case 48:
+      return kAdditionalStatus;
+    default:
+      return {};
   }
 }
 
@@ -280,11 +335,16 @@ std::span<const DataField> replyFields(uint8_t command, std::optional<uint8_t> u
 
 std::span<const DataField> requestFields(uint8_t command) {
   switch (command) {
-    case 6: return kPollingAddress;
-    case 17: return kMessage;
-    case 18: return kTagDescriptorDate;
-    case 22: return kLongTag;
-    default: return {};
+    case 6:
+      return kPollingAddress;
+    case 17:
+      return kMessage;
+    case 18:
+      return kTagDescriptorDate;
+    case 22:
+      return kLongTag;
+    default:
+      return {};
   }
 }
 
@@ -312,7 +372,7 @@ FieldText fieldText(const DataField& field, std::span<const uint8_t> data, char 
       break;
     case K::Float:
       text.value = field.decimals >= 0 && !withCodes ? fixedText(singleAt(bytes), field.decimals, decimalSeparator)
-                                       : singleText(singleAt(bytes), decimalSeparator);
+                                                     : singleText(singleAt(bytes), decimalSeparator);
       if (!field.unit.empty()) {
         text.unit = field.unit;
       } else if (field.unitAt >= 0 && static_cast<size_t>(field.unitAt) < data.size()) {

@@ -34,17 +34,17 @@ struct CodeName {
 };
 
 struct DataField {
-  std::string_view name;     // "Primary variable"
+  std::string_view name;  // "Primary variable"
   size_t offset = 0;
-  size_t width = 0;          // 0: every remaining byte (Hex only)
+  size_t width = 0;  // 0: every remaining byte (Hex only)
   FieldKind kind = FieldKind::Hex;
-  bool required = true;      // false: from a later protocol revision, absent when the data ends first
-  std::string_view unit{};   // Float: a fixed unit ("mA", "%", "s")
-  int decimals = -1;         // Float: that many decimals; -1: the shortest exact text
-  int unitAt = -1;           // Float: offset of the unit code that gives its unit
-  std::span<const CodeName> names{};                   // Code
+  bool required = true;               // false: from a later protocol revision, absent when the data ends first
+  std::string_view unit{};            // Float: a fixed unit ("mA", "%", "s")
+  int decimals = -1;                  // Float: that many decimals; -1: the shortest exact text
+  int unitAt = -1;                    // Float: offset of the unit code that gives its unit
+  std::span<const CodeName> names{};  // Code
   std::vector<std::string> (*bits)(uint8_t) = nullptr;  // Flags
-  uint8_t mask = 0xFF;       // Number of one byte: the bits it takes
+  uint8_t mask = 0xFF;                                  // Number of one byte: the bits it takes
   uint8_t shift = 0;
   bool journalOnly = false;  // of no use to the page's rows
 };
@@ -89,8 +89,7 @@ struct FieldText {
 // A whole field's text. `withCodes` adds each code's number to its name
 // ("1: square root", "40: configuration changed"), as the journal shows
 // them; the page shows the names alone.
-FieldText fieldText(const DataField& field, std::span<const uint8_t> data, char decimalSeparator,
-                    bool withCodes);
+FieldText fieldText(const DataField& field, std::span<const uint8_t> data, char decimalSeparator, bool withCodes);
 
 // A unit code's name from the unit table (trailing blanks dropped), or
 // HART's "not used", "none", "unknown", "special"; any other code "unit N".

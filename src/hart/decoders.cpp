@@ -44,9 +44,7 @@ constexpr VariableRow kVariableRows[] = {{"Edit25", "HLabel2", "ComboBox3"},
                                          {"Edit30", "HLabel5", "ComboBox33"}};
 
 // Whether byte count `count` still covers variable `k` (0-based), k >= 1.
-bool countCovers(int count, size_t k) {
-  return count - kBytesBeforeVariable2 > static_cast<int>(kSlotBytes * (k - 1));
-}
+bool countCovers(int count, size_t k) { return count - kBytesBeforeVariable2 > static_cast<int>(kSlotBytes * (k - 1)); }
 
 // A first byte of 0x7F marks a value the instrument does not have (HART's
 // not-a-number is 7F A0 00 00); it is shown as zeros whatever follows.

@@ -13,13 +13,12 @@ namespace tq::hart {
 
 namespace {
 
-constexpr size_t kDeviceTypeAt = 1;        // within the long address
+constexpr size_t kDeviceTypeAt = 1;  // within the long address
 constexpr size_t kDeviceIdAt = 2;
 constexpr size_t kDeviceIdBytes = 3;
 constexpr uint8_t kFirstCommonPractice = 32;
 constexpr uint8_t kFirstDeviceSpecific = 128;
 constexpr uint8_t kLastDeviceSpecific = 253;
-
 
 // Bytes around the frame (line noise, another frame) in hex, the first of
 // them only: a block of noise must not become kilobytes of text.
@@ -29,14 +28,19 @@ std::string aroundText(std::span<const uint8_t> bytes) {
   return hexBytes(bytes.first(kAroundShownBytes)) + " \u2026 (" + std::to_string(bytes.size()) + " bytes)";
 }
 
-std::string plural(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+std::string plural(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 std::string delimiterText(const FrameLayout& f) {
   std::string text = hexByte(f.delimiter) + (f.longAddress() ? ": long address, " : ": short address, ");
   switch (f.type()) {
-    case FrameType::Request: return text + "master to field device (STX)";
-    case FrameType::Reply: return text + "field device to master (ACK)";
-    case FrameType::Burst: return text + "burst frame from a field device (BACK)";
+    case FrameType::Request:
+      return text + "master to field device (STX)";
+    case FrameType::Reply:
+      return text + "field device to master (ACK)";
+    case FrameType::Burst:
+      return text + "burst frame from a field device (BACK)";
   }
   return text;
 }
@@ -191,7 +195,8 @@ class HartDissector {
     const uint8_t command = frame_[f_.commandAt()];
     std::string missing;
     for (const DataField& field : fromDevice() ? replyFields(command, std::nullopt) : requestFields(command)) {
-      if (presence(field, bytes.size()) == Presence::Missing) missing += (missing.empty() ? "" : ", ") + std::string(field.name);
+      if (presence(field, bytes.size()) == Presence::Missing)
+        missing += (missing.empty() ? "" : ", ") + std::string(field.name);
     }
     if (missing.empty()) return;
     d_.add("Missing data", at(from + bytes.size()), 0,

@@ -56,8 +56,8 @@ Frame assemble(const Preamble& preamble, std::span<const uint8_t> body) {
   return frame;
 }
 
-Frame longFrame(const Preamble& preamble, int commandMode, const DeviceIdentity& identity,
-                uint8_t command, std::span<const uint8_t> data) {
+Frame longFrame(const Preamble& preamble, int commandMode, const DeviceIdentity& identity, uint8_t command,
+                std::span<const uint8_t> data) {
   if (data.size() > kMaxDataBytes) {
     refuse("Command " + std::to_string(command) + ": " + std::to_string(data.size()) +
            " data bytes cannot be sent; a frame carries at most " + std::to_string(kMaxDataBytes) + ".");
@@ -110,8 +110,8 @@ Frame manualFrame(std::string_view preambleText, std::span<const uint8_t> typed)
   return assemble(convertPreamble(preambleText), typed);
 }
 
-Frame longCommandFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
-                       uint8_t command, std::span<const uint8_t> data, size_t minPreambles) {
+Frame longCommandFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity, uint8_t command,
+                       std::span<const uint8_t> data, size_t minPreambles) {
   return longFrame(convertPreamble(preambleText, minPreambles), commandMode, identity, command, data);
 }
 
@@ -127,7 +127,8 @@ std::string dateText(const TagDate& date) {
 
 bool isCalendarDay(const TagDate& date) {
   if (date.month < 1 || date.day < 1) return false;
-  return std::chrono::year_month_day{std::chrono::year(date.year), std::chrono::month(static_cast<unsigned>(date.month)),
+  return std::chrono::year_month_day{std::chrono::year(date.year),
+                                     std::chrono::month(static_cast<unsigned>(date.month)),
                                      std::chrono::day(static_cast<unsigned>(date.day))}
       .ok();
 }

@@ -86,8 +86,8 @@ inline constexpr size_t kMaxRequestedPreambles = 20;
 // in its command 0 reply, at most kMaxRequestedPreambles), more when the
 // preamble setting gives more; the setting is checked as for any frame.
 //   FF.. 82 <master|manufacturer & 3F> <type> <id id id> <command> <count> <data> <check>
-Frame longCommandFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity,
-                       uint8_t command, std::span<const uint8_t> data = {}, size_t minPreambles = 0);
+Frame longCommandFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity, uint8_t command,
+                       std::span<const uint8_t> data = {}, size_t minPreambles = 0);
 
 // Command 0 in a short frame to `pollingAddress` 0 .. kMaxScanPollingAddress,
 // for the scan of the loop.

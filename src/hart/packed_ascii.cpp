@@ -69,14 +69,14 @@ std::string packableText(std::string_view text, size_t length, std::string_view 
     const auto c = decodeUtf8(text, at);
     if (!c) {
       throw InputRefused("The " + std::string(field) + " cannot hold the byte " +
-                         hexByte(static_cast<unsigned char>(text[at])) +
-                         ": it is not a character. " + capitalised(kCarried) + ".");
+                         hexByte(static_cast<unsigned char>(text[at])) + ": it is not a character. " +
+                         capitalised(kCarried) + ".");
     }
     uint32_t code = c->value;
     if (code >= 'a' && code <= 'z') code -= 'a' - 'A';
     if (code < kFirstCode || code > kLastCode) {
-      throw InputRefused("The " + std::string(field) + " cannot hold " + characterName(text, *c, at) + ": " +
-                         kCarried + ".");
+      throw InputRefused("The " + std::string(field) + " cannot hold " + characterName(text, *c, at) + ": " + kCarried +
+                         ".");
     }
     packable += static_cast<char>(code);
     ++count;

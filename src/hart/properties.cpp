@@ -38,7 +38,8 @@ std::vector<PropertyRow> describeReply(const ParsedReply& reply, char decimalSep
   std::vector<PropertyRow> rows;
   // A warning's data are good: shown as read, the warning beside them.
   if (first != kResponseSuccess) {
-    rows.push_back({"Response", std::to_string(first) + ": " + std::string(responseMeaning(first)), "", !isWarning(first)});
+    rows.push_back(
+        {"Response", std::to_string(first) + ": " + std::string(responseMeaning(first)), "", !isWarning(first)});
   }
   if (second != 0) rows.push_back({"Device status", joined(deviceStatusBits(second)), "", false});
   if (!dataGood(first)) {
@@ -90,7 +91,8 @@ std::optional<UniqueIdentifier> readUniqueIdentifier(const ParsedReply& reply) {
 }
 
 std::optional<TagDescriptorDate> readTagDescriptorDate(const ParsedReply& reply) {
-  if (!holds(reply, {command::kReadTagDescriptorDate, command::kWriteTagDescriptorDate}, kDateAt + kDateBytes)) return std::nullopt;
+  if (!holds(reply, {command::kReadTagDescriptorDate, command::kWriteTagDescriptorDate}, kDateAt + kDateBytes))
+    return std::nullopt;
   const std::span<const uint8_t> d = reply.data;
   TagDescriptorDate record;
   record.tag = withoutTrailingBlanks(unpackAscii(d.subspan(0, kTagBytes)));

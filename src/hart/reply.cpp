@@ -91,9 +91,7 @@ std::string checkVerdict(const FrameLayout& frame) {
   return "check byte " + hexByte(frame.checkReceived) + ", expected " + hexByte(frame.checkExpected);
 }
 
-bool ParsedReply::communicationError() const {
-  return firstStatus && (*firstStatus & kCommunicationErrorBit) != 0;
-}
+bool ParsedReply::communicationError() const { return firstStatus && (*firstStatus & kCommunicationErrorBit) != 0; }
 
 std::optional<ParsedReply> parseReply(std::span<const uint8_t> block) {
   const auto found = findReplyFrame(block);

@@ -43,8 +43,8 @@ struct FrameLayout {
   size_t preambleAt = 0;   // first of the 0xFF bytes right before the delimiter
   size_t delimiterAt = 0;  // == preambleAt when there is no preamble
   uint8_t delimiter = 0;
-  size_t received = 0;     // bytes of the frame the block holds, at most `length`
-  size_t length = 0;       // delimiter through check byte; 0 while the byte count is missing
+  size_t received = 0;  // bytes of the frame the block holds, at most `length`
+  size_t length = 0;    // delimiter through check byte; 0 while the byte count is missing
   uint8_t checkReceived = 0;
   uint8_t checkExpected = 0;  // both set once the frame is whole
 
@@ -77,12 +77,12 @@ std::string checkVerdict(const FrameLayout& frame);
 // A field device's reply, its parts copied out of the block.
 struct ParsedReply {
   FrameLayout frame;
-  std::vector<uint8_t> address;      // 1 or 5 bytes, as far as they arrived
+  std::vector<uint8_t> address;  // 1 or 5 bytes, as far as they arrived
   std::optional<uint8_t> command;
   std::optional<uint8_t> byteCount;
   std::optional<uint8_t> firstStatus;   // response code, or communication error bits
   std::optional<uint8_t> deviceStatus;  // field device status
-  std::vector<uint8_t> data;         // after the status bytes, as far as it arrived
+  std::vector<uint8_t> data;            // after the status bytes, as far as it arrived
   // Why the reply cannot be trusted: cut short, a wrong check byte, or a
   // byte count without room for the status bytes. Empty when intact.
   std::string fault;

@@ -74,7 +74,8 @@ std::string_view find(std::span<const Named> table, uint8_t code) {
 // Bit names from bit 7 (index 0) down to bit 0; empty: no name.
 using BitNames = std::array<std::string_view, 8>;
 
-constexpr BitNames kCommunicationErrorNames = {"", "parity", "overrun", "framing", "check byte", "", "buffer overflow", ""};
+constexpr BitNames kCommunicationErrorNames = {"",           "parity", "overrun",         "framing",
+                                               "check byte", "",       "buffer overflow", ""};
 constexpr BitNames kDeviceStatusNames = {"device malfunction",
                                          "configuration changed",
                                          "cold start",
@@ -91,7 +92,6 @@ constexpr BitNames kExtendedStatusNames = {"",
                                            "critical power failure",
                                            "device variable alert",
                                            "maintenance required"};
-
 
 std::vector<std::string> bitNames(uint8_t value, const BitNames& names) {
   std::vector<std::string> set;
@@ -143,8 +143,8 @@ std::string statusSummary(uint8_t first, uint8_t second) {
     return "Communication error " + hexByte(first) + ": the instrument received the request garbled" +
            (errors.empty() ? std::string() : " (" + joined(errors) + ")");
   }
-  std::string text = "Response " + std::to_string(first) + " (" + std::string(responseMeaning(first)) +
-                     "); status " + hexByte(second);
+  std::string text =
+      "Response " + std::to_string(first) + " (" + std::string(responseMeaning(first)) + "); status " + hexByte(second);
   if (second != 0) text += ": " + joined(deviceStatusBits(second));
   return text;
 }

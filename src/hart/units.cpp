@@ -46,14 +46,16 @@ constexpr std::array<UnitItem, kUnitItemCount> kUnits = {{
 // clang-format on
 
 static_assert(kUnits[kOtherUnitItem].code == -1);
-static_assert([] {
-  for (int i = 0; i < kUnitItemCount; ++i) {
-    for (int j = i + 1; j < kUnitItemCount; ++j) {
-      if (kUnits[i].code >= 0 && kUnits[i].code == kUnits[j].code) return false;
-    }
-  }
-  return true;
-}(), "each unit code belongs to one item");
+static_assert(
+    [] {
+      for (int i = 0; i < kUnitItemCount; ++i) {
+        for (int j = i + 1; j < kUnitItemCount; ++j) {
+          if (kUnits[i].code >= 0 && kUnits[i].code == kUnits[j].code) return false;
+        }
+      }
+      return true;
+    }(),
+    "each unit code belongs to one item");
 
 // Code -> item, built once from the list so the two cannot disagree.
 constexpr std::array<uint8_t, 256> kItemOfCode = [] {

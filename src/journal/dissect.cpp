@@ -100,7 +100,8 @@ Dissection received(std::span<const uint8_t> bytes, std::span<const uint8_t> las
 // The frame just sent coming back first: a loopback, or a converter that
 // hears its own transmission. The rest is dissected as the reply.
 std::optional<Dissection> withEcho(std::span<const uint8_t> bytes, std::span<const uint8_t> lastSent, Detail detail) {
-  if (lastSent.empty() || bytes.size() < lastSent.size() || !std::equal(lastSent.begin(), lastSent.end(), bytes.begin()))
+  if (lastSent.empty() || bytes.size() < lastSent.size() ||
+      !std::equal(lastSent.begin(), lastSent.end(), bytes.begin()))
     return std::nullopt;
   const size_t echo = lastSent.size();
   Dissection d;
@@ -109,7 +110,8 @@ std::optional<Dissection> withEcho(std::span<const uint8_t> bytes, std::span<con
     d.title = "Echo of the frame sent: " + d.title;
     return d;
   }
-  d = behind({"Echo", 0, echo, "the frame sent, heard back", {}, false}, received(bytes.subspan(echo), lastSent, detail), echo);
+  d = behind({"Echo", 0, echo, "the frame sent, heard back", {}, false},
+             received(bytes.subspan(echo), lastSent, detail), echo);
   d.title = "Echo, then " + d.title;
   return d;
 }

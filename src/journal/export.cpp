@@ -90,9 +90,8 @@ std::string droppedText(uint64_t dropped) { return std::to_string(dropped) + " o
 
 std::string entryText(const Journal& journal, const Entry& entry) {
   std::ostringstream out;
-  out << timeOfDay(entry.at.wallMs) << '\t' << responseText(entry.responseMs) << '\t'
-      << directionMark(entry.direction) << '\t' << (entry.bytes ? std::to_string(entry.byteCount()) : "") << '\t'
-      << entry.summary << '\n';
+  out << timeOfDay(entry.at.wallMs) << '\t' << responseText(entry.responseMs) << '\t' << directionMark(entry.direction)
+      << '\t' << (entry.bytes ? std::to_string(entry.byteCount()) : "") << '\t' << entry.summary << '\n';
   if (entry.bytes) {
     out << kIndent << "Bytes: " << bytesDisplay(*entry.bytes) << '\n';
     const Dissection d = journal.dissect(entry);

@@ -30,16 +30,16 @@ struct Moment {
 enum class Category { Configuration, Hart, Modbus, Other, Event };
 
 struct Entry {
-  uint64_t number = 0;  // 1 for the first entry; never reused, also across a clear
-  Moment at;            // received blocks: when the receive thread ended the block
+  uint64_t number = 0;       // 1 for the first entry; never reused, also across a clear
+  Moment at;                 // received blocks: when the receive thread ended the block
   int64_t sinceOpenMs = -1;  // since the port was last opened; -1 before any open
   Direction direction = Direction::Event;
-  Bytes bytes;                        // empty for events
-  std::optional<double> responseMs;   // received: from the last frame sent to the block's end
+  Bytes bytes;                       // empty for events
+  std::optional<double> responseMs;  // received: from the last frame sent to the block's end
   Category category = Category::Other;
-  std::string summary;                // the dissection's summary, or the event's text
-  bool bad = false;                   // the dissection found a fault
-  Bytes lastSent;                     // received: what was sent before it, to take it apart again
+  std::string summary;  // the dissection's summary, or the event's text
+  bool bad = false;     // the dissection found a fault
+  Bytes lastSent;       // received: what was sent before it, to take it apart again
 
   size_t byteCount() const { return bytes ? bytes->size() : 0; }
 };

@@ -168,8 +168,8 @@ void LinkArbiter::openWith(const LineSetting& line) {
 bool LinkArbiter::writeData(std::span<const uint8_t> bytes) {
   if (claimed()) {
     if (!bytes.empty()) {
-      journalEvent("Not sent, " + holder() + " holds the port: " +
-                   journal::dissectBlock(journal::Direction::Sent, bytes, {}).summary());
+      journalEvent("Not sent, " + holder() +
+                   " holds the port: " + journal::dissectBlock(journal::Direction::Sent, bytes, {}).summary());
     }
     return false;
   }
@@ -258,7 +258,8 @@ void LinkArbiter::hungUp(uint64_t session) {
   std::optional<ExclusiveRun> waiting = std::move(waitingRun_);
   waitingRun_.reset();
   sequencer_.portLost(why);
-  if (waiting && waiting->callbacks.onFinished) waiting->callbacks.onFinished(engine::RequestSequencer::Outcome::PortLost, why);
+  if (waiting && waiting->callbacks.onFinished)
+    waiting->callbacks.onFinished(engine::RequestSequencer::Outcome::PortLost, why);
   // A copy: a listener may open the port again, which forgets the loss.
   const LostPort lost = *lost_;
   for (const auto& listener : hangupListeners_) listener(lost);

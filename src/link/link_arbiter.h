@@ -159,7 +159,7 @@ class LinkArbiter : public engine::Port, private link::Port::Listener, private e
   journal::Journal& journal_;
   engine::RequestSequencer sequencer_;
   std::function<journal::Moment()> clock_;
-  std::string holder_;  // who holds the line while a sequence runs
+  std::string holder_;     // who holds the line while a sequence runs
   bool yielding_ = false;  // the running sequence gives way
   std::optional<ExclusiveRun> waitingRun_;
   std::vector<std::vector<uint8_t>> heldFrames_;  // the engine's, in order

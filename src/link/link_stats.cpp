@@ -95,7 +95,8 @@ std::optional<int64_t> LinkStats::percentileMs(double fraction, std::optional<Tr
 
 std::string LinkStats::textOf(const Counts& c, std::optional<Traffic> kind) const {
   std::string text = std::to_string(c.sent) + " sent" + kDot + std::to_string(c.answered) + " answered" + kDot +
-                     counted(c.timeOuts, "time-out", "time-outs") + kDot + counted(c.badChecks, "bad check", "bad checks");
+                     counted(c.timeOuts, "time-out", "time-outs") + kDot +
+                     counted(c.badChecks, "bad check", "bad checks");
   if (const auto median = percentileMs(kMedian, kind)) {
     text += kDot + std::string("median ") + std::to_string(*median) + " ms" + kDot + "p95 " +
             std::to_string(*percentileMs(kP95, kind)) + " ms";

@@ -11,17 +11,27 @@ using E = Encoding;
 constexpr FieldLayout kDevice = {"", E::IndexDigit, "Meter ID", "ComboBox41"};
 
 constexpr QueryLayout kQueries[] = {
-    {"QV", "Communication Query"},
-    {"QX1", "System Parameters"},
-    {"QQ", "MODBUS Parameter Query", true},
-    {"QX2", "Relay and current output settings"},
+    {"QV", "Communication Query"},          {"QX1", "System Parameters"},
+    {"QQ", "MODBUS Parameter Query", true}, {"QX2", "Relay and current output settings"},
     {"QX3", "Current output values"},
 };
 enum QueryIndex { kCommQuery, kSystemQuery, kModbusQuery, kOutputSettingsQuery, kOutputValuesQuery };
 
 enum SetIndex {
-  kRs485Line, kWorkingMode, kSlaveAddress, kDelay, kInterval, kInterfaceType, kReset, kCoefficient,
-  kDeviceSettings, kRegisterFormats, kParsingFormat, kReadCommand1, kReadCommand2, kSetFrameCount
+  kRs485Line,
+  kWorkingMode,
+  kSlaveAddress,
+  kDelay,
+  kInterval,
+  kInterfaceType,
+  kReset,
+  kCoefficient,
+  kDeviceSettings,
+  kRegisterFormats,
+  kParsingFormat,
+  kReadCommand1,
+  kReadCommand2,
+  kSetFrameCount
 };
 
 // Field names as the operator finds them in the window; the builders'
@@ -29,36 +39,57 @@ enum SetIndex {
 // files' statics are set up finds it ready.
 const SetFrameLayout* setFrames() {
   static const SetFrameLayout layouts[] = {
-      {"BA1", "RS485 Serial Port Parameters", false, "",
+      {"BA1",
+       "RS485 Serial Port Parameters",
+       false,
+       "",
        {{":", E::IndexDigit, "RS485 Serial Port Parameters, Baud Rate", "ComboBox2"},
         {"", E::IndexDigit, "RS485 Serial Port Parameters, Parity", "ComboBox4"}}},
       // The same list on two pages; each caller names its own.
       {"MD", "Module Working Mode", false, "", {{":", E::IndexDigit, "Module Working Mode", "ComboBox7"}}},
       {"ADR", "MODBUS Slave Address", false, "", {{":", E::ThreeDigitDecimal, "MODBUS Slave Address", "Edit14"}}},
       {"XY", "Communication Delay", false, "", {{":", E::IndexDigit, "Communication Delay", "ComboBox12"}}},
-      {"JTM", "Instrument Communication Interval", false, "",
+      {"JTM",
+       "Instrument Communication Interval",
+       false,
+       "",
        {{":", E::ThreeDigitDecimal, "Instrument Communication Interval", "Edit6"}}},
-      {"YB", "Interface Type", false, "",
+      {"YB",
+       "Interface Type",
+       false,
+       "",
        {{":", E::IndexDigit, "Interface Type", "ComboBox13"}, {"", E::IndexDigit, "Unit count", "ComboBox1"}}},
       {"RESET", "Parameter Initialization", false, "", {}},
-      {"FMW", "Variable 1 Coefficient", false, "",
+      {"FMW",
+       "Variable 1 Coefficient",
+       false,
+       "",
        {{":", E::IndexDigit, "Variable 1 Coefficient", "ComboBox18"},
         {",", E::FixedText, "Coefficient", "Beilv", '0', kCoefficientWidth}}},
-      {"HART", "Meter settings", true, "",
+      {"HART",
+       "Meter settings",
+       true,
+       "",
        {{":", E::IndexDigit, "Enable", "ComboBox6"},
         {",", E::IndexDigit, "Device Mode", "ComboBox16"},
         {",", E::TwoDigitIndex, "Meter Type", "ComboBox17"},
         {",", E::OffsetDigit, "Preamble Length", "ComboBox34", '4'},
         {",", E::ThreeDigitDecimal, "Buffer Clear Time", "Edit1"}}},
       // Formats of the current register and variables 1 .. 4.
-      {"DFOT", "Register formats", true, "",
+      {"DFOT",
+       "Register formats",
+       true,
+       "",
        {{":", E::IndexDigit, "Current (RTU_ADR) format", "FAMOUT1"},
         {"", E::IndexDigit, "Variable_1(RTU_ADR) format", "FAMOUT3"},
         {"", E::IndexDigit, "Variable_2(RTU_ADR) format", "FAMOUT5"},
         {"", E::IndexDigit, "Variable_3(RTU_ADR) format", "FAMOUT7"},
         {"", E::IndexDigit, "Variable_4(RTU_ADR) format", "FAMOUT9"}}},
       // Address bits, then per variable the command, start address and length.
-      {"MDBS", "Custom HART Data Parsing Format", true, "",
+      {"MDBS",
+       "Custom HART Data Parsing Format",
+       true,
+       "",
        {{":", E::OffsetDigit, "Address Bits", "ComboBox15", '3'},
         {",", E::IndexDigit, "Variable_1 Command Number", "RADCOM1"},
         {"", E::TwoDigitDecimal, "Variable_1 Start Addr.", "READADR1"},
@@ -73,11 +104,17 @@ const SetFrameLayout* setFrames() {
         {"", E::TwoDigitDecimal, "Variable_4 Start Addr.", "READADR7"},
         {"", E::IndexDigit, "Variable_4 Data Length", "READLG7"}}},
       // The frame ends with the command's last raw byte.
-      {"CAMD", "Read Meter Command 1", true, "1",
+      {"CAMD",
+       "Read Meter Command 1",
+       true,
+       "1",
        {{":", E::IndexDigit, "Read Meter Command 1", "ComboBox28"},
         {"<", E::CountAndBytes, "Read Meter Command 1", "Edit4"}},
        false},
-      {"CAMD", "Read Meter Command 2", true, "2",
+      {"CAMD",
+       "Read Meter Command 2",
+       true,
+       "2",
        {{":", E::IndexDigit, "Read Meter Command 2", "ComboBox29"},
         {"<", E::CountAndBytes, "Read Meter Command 2", "Edit5"}},
        false},
@@ -152,12 +189,10 @@ Frame registerFormatsFrame(int device, const std::array<int, 5>& f) {
 }
 
 Frame parsingFormatFrame(int device, int addressBits, const std::array<VariableParsing, 4>& v) {
-  return setFrame(setFrames()[kParsingFormat], device,
-                  {addressBits,
-                   v[0].command, v[0].startAddress, v[0].length,
-                   v[1].command, v[1].startAddress, v[1].length,
-                   v[2].command, v[2].startAddress, v[2].length,
-                   v[3].command, v[3].startAddress, v[3].length});
+  return setFrame(
+      setFrames()[kParsingFormat], device,
+      {addressBits, v[0].command, v[0].startAddress, v[0].length, v[1].command, v[1].startAddress, v[1].length,
+       v[2].command, v[2].startAddress, v[2].length, v[3].command, v[3].startAddress, v[3].length});
 }
 
 Frame readCommandFrame(int device, int which, int enable, std::span<const uint8_t> command) {

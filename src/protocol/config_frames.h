@@ -16,31 +16,31 @@
 namespace tq::protocol {
 
 // Queries: "QQQ#" and a command word.
-Frame commQueryFrame();                // "QQQ#QV#"
-Frame systemQueryFrame();              // "QQQ#QX1#"
-Frame modbusQueryFrame(int device);    // "QQQ#QQ0#"
+Frame commQueryFrame();              // "QQQ#QV#"
+Frame systemQueryFrame();            // "QQQ#QX1#"
+Frame modbusQueryFrame(int device);  // "QQQ#QQ0#"
 
 // "Syetem Parameters" page.
-Frame rs485LineFrame(int baudIndex, int parityIndex);                 // "QQS#BA1:30#"
-Frame workingModeFrame(int modeIndex, std::string_view field);        // "QQS#MD:1#"
-Frame slaveAddressFrame(std::string_view address);                    // "QQS#ADR:001#"
-Frame communicationDelayFrame(int delayIndex);                        // "QQS#XY:0#"
-Frame instrumentIntervalFrame(std::string_view interval);             // "QQS#JTM:010#"
-Frame interfaceTypeFrame(int interfaceIndex, int unitCountIndex);     // "QQS#YB:00#"
-Frame resetFrame();                                                   // "QQS#RESET#"
+Frame rs485LineFrame(int baudIndex, int parityIndex);              // "QQS#BA1:30#"
+Frame workingModeFrame(int modeIndex, std::string_view field);     // "QQS#MD:1#"
+Frame slaveAddressFrame(std::string_view address);                 // "QQS#ADR:001#"
+Frame communicationDelayFrame(int delayIndex);                     // "QQS#XY:0#"
+Frame instrumentIntervalFrame(std::string_view interval);          // "QQS#JTM:010#"
+Frame interfaceTypeFrame(int interfaceIndex, int unitCountIndex);  // "QQS#YB:00#"
+Frame resetFrame();                                                // "QQS#RESET#"
 
 // "MODBUS Parameter Configuration" page.
 Frame coefficientFrame(int modeIndex, std::string_view coefficient);  // "QQS#FMW:3,0.001#"
 
 struct DeviceSettings {
-  int device;          // ComboBox41
-  int enable;          // ComboBox6
-  int deviceMode;      // ComboBox16
-  int meterType;       // ComboBox17, 0 .. 15
-  int preambleLength;  // ComboBox34, items "4" .. "9"
+  int device;                   // ComboBox41
+  int enable;                   // ComboBox6
+  int deviceMode;               // ComboBox16
+  int meterType;                // ComboBox17, 0 .. 15
+  int preambleLength;           // ComboBox34, items "4" .. "9"
   std::string bufferClearTime;  // Edit1, seconds
 };
-Frame deviceSettingsFrame(const DeviceSettings& s);                   // "QQS#HART0:1,1,05,5,060#"
+Frame deviceSettingsFrame(const DeviceSettings& s);  // "QQS#HART0:1,1,05,5,060#"
 
 // Formats of the current register and variables 1 .. 4 (FAMOUT1 .. FAMOUT9).
 Frame registerFormatsFrame(int device, const std::array<int, 5>& formats);  // "QQS#DFOT0:00000#"
@@ -51,11 +51,11 @@ struct VariableParsing {
   int length;                // READLGn: 0 four bytes, 1 eight bytes
 };
 Frame parsingFormatFrame(int device, int addressBits, const std::array<VariableParsing, 4>& variables);
-                                                                      // "QQS#MDBS0:8,1031,0000,2051,0000#"
+// "QQS#MDBS0:8,1031,0000,2051,0000#"
 
 // Custom HART read command 1 or 2: the frame ends with the last raw byte.
 Frame readCommandFrame(int device, int which, int enable, std::span<const uint8_t> command);
-                                                                      // "QQS#CAMD01:1<04," 01 03 00 00
+// "QQS#CAMD01:1<04," 01 03 00 00
 
 // Custom read commands carry at most this many bytes.
 inline constexpr size_t kReadCommandMaxBytes = 14;
@@ -86,7 +86,7 @@ struct SetFrameLayout {
   bool perDevice = false;   // the device digit follows the word: "HART0"
   std::string_view suffix;  // after the device digit: the "1" of "CAMD01"
   std::vector<FieldLayout> fields;
-  bool closed = true;       // ends with '#'; a read command ends with its last raw byte
+  bool closed = true;  // ends with '#'; a read command ends with its last raw byte
 };
 std::span<const SetFrameLayout> setFrameLayouts();
 

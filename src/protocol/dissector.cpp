@@ -75,8 +75,7 @@ void frameEnd(std::string_view text, size_t at, size_t expected, Dissection& d) 
 }
 
 // One digit at `at` named `name`; false when the frame stops there.
-bool digitField(std::string_view text, size_t at, std::string_view name, size_t expected, bool atLeast,
-                Dissection& d) {
+bool digitField(std::string_view text, size_t at, std::string_view name, size_t expected, bool atLeast, Dissection& d) {
   if (at >= text.size()) {
     judge(d.add(std::string(name), text.size(), 0, ""), cutShort(text.size(), expected, atLeast));
     return false;
@@ -90,14 +89,12 @@ void dissectQuery(std::string_view text, Dissection& d) {
   d.add("Prefix", 0, kQueryPrefix.size(), std::string(kQueryPrefix) + " query");
   const std::string_view body = text.substr(kQueryPrefix.size());
   const auto layouts = queryLayouts();
-  const auto query = std::find_if(layouts.begin(), layouts.end(), [&](const QueryLayout& q) {
-    return body.starts_with(q.word);
-  });
+  const auto query =
+      std::find_if(layouts.begin(), layouts.end(), [&](const QueryLayout& q) { return body.starts_with(q.word); });
   if (query == layouts.end()) {
     const size_t end = std::min(body.find(kFrameEnd), body.size());
-    const bool cut = end == body.size() && std::any_of(layouts.begin(), layouts.end(), [&](const QueryLayout& q) {
-      return q.word.starts_with(body);
-    });
+    const bool cut = end == body.size() && std::any_of(layouts.begin(), layouts.end(),
+                                                       [&](const QueryLayout& q) { return q.word.starts_with(body); });
     judge(d.add("Command", kQueryPrefix.size(), end, shown(body.substr(0, end))),
           cut ? "frame ends inside the command" : "unknown query");
     d.title = "Configuration query, unknown command";
@@ -249,8 +246,10 @@ void dissectSet(std::string_view text, Dissection& d) {
   for (const FieldLayout& field : layout->fields) {
     if (!setField(text, at, field, *layout, d)) return;
   }
-  if (layout->closed) frameEnd(text, at, at + 1, d);
-  else trailing(text, at, d);
+  if (layout->closed)
+    frameEnd(text, at, at + 1, d);
+  else
+    trailing(text, at, d);
 }
 
 // "VELKOR#" + word + ':' + fields separated by ',' + '#'; the fields are
@@ -262,8 +261,8 @@ void dissectOutput(std::string_view text, Dissection& d) {
   const size_t colon = std::min({body.find(':'), body.find(kFrameEnd), body.size()});
   const std::string_view word = body.substr(0, colon);
   const auto commands = outputCommands();
-  const auto command = std::find_if(commands.begin(), commands.end(),
-                                    [&](const OutputCommand& c) { return word == c.word; });
+  const auto command =
+      std::find_if(commands.begin(), commands.end(), [&](const OutputCommand& c) { return word == c.word; });
   DissectedField& commandField = d.add("Command", bodyStart, word.size(), shown(word));
   if (command == commands.end()) {
     judge(commandField, "unknown command");
@@ -290,8 +289,10 @@ void dissectOutput(std::string_view text, Dissection& d) {
       DissectedField& f = d.add(field.name ? field.name : field.control, bodyStart + at, value.size(), shown(value));
       if (field.value != OutputValue::Text) {
         // The tool writes indices and delays as plain decimals.
-        if (field.value == OutputValue::Index && value == "-1") judge(f, "nothing selected");
-        else if (!allDigits(value.starts_with('-') ? value.substr(1) : value)) judge(f, "not a whole number");
+        if (field.value == OutputValue::Index && value == "-1")
+          judge(f, "nothing selected");
+        else if (!allDigits(value.starts_with('-') ? value.substr(1) : value))
+          judge(f, "not a whole number");
       }
     } else if (index < kMaxAnswerGroups) {
       judge(d.add("Extra field", bodyStart + at, value.size(), shown(value)),
@@ -392,14 +393,13 @@ bool holdsGroups(std::string_view text, const ReplyLayout& layout, size_t marker
     return allDigits(fieldText(text, markerAt + commQueryReplyGroup().fields.front().offset,
                                last.offset + last.width - commQueryReplyGroup().fields.front().offset));
   }
-  return std::any_of(layout.groups.begin(), layout.groups.end(), [&](const Group& g) {
-    return findKeyword(text, g.keyword) != std::string_view::npos;
-  });
+  return std::any_of(layout.groups.begin(), layout.groups.end(),
+                     [&](const Group& g) { return findKeyword(text, g.keyword) != std::string_view::npos; });
 }
 
 struct GroupNote {
-  bool required = true;    // its absence is a fault
-  std::string remark;      // said of the group when it is there
+  bool required = true;  // its absence is a fault
+  std::string remark;    // said of the group when it is there
 };
 
 // One group by the decoders' rule (its keyword's first occurrence) and its
@@ -407,7 +407,8 @@ struct GroupNote {
 size_t dissectGroup(std::string_view text, const Group& group, const GroupNote& note, Dissection& d) {
   const size_t at = findKeyword(text, group.keyword);
   if (at == std::string_view::npos) {
-    if (note.required) judge(d.add("Group", text.size(), 0, std::string(group.keyword)), "missing: the window keeps what it showed");
+    if (note.required)
+      judge(d.add("Group", text.size(), 0, std::string(group.keyword)), "missing: the window keeps what it showed");
     return at;
   }
   const size_t end = std::min(text.find(kFrameEnd, at), text.size());
@@ -418,8 +419,8 @@ size_t dissectGroup(std::string_view text, const Group& group, const GroupNote& 
     DissectedField& f =
         d.add(controlName(field.control), std::min(at + field.offset, text.size()), chars.size(), shown(chars));
     if (chars.size() < field.width) {
-      judge(f, "reply ends after " + std::to_string(chars.size()) + " of " + std::to_string(field.width) +
-                   " characters");
+      judge(f,
+            "reply ends after " + std::to_string(chars.size()) + " of " + std::to_string(field.width) + " characters");
     } else if (field.as != As::Text && !tryParseInt(chars)) {
       judge(f, invalidIntegerMessage(latin1ToUtf8(chars)));  // what the window shows
     }
@@ -427,8 +428,7 @@ size_t dissectGroup(std::string_view text, const Group& group, const GroupNote& 
   return at;
 }
 
-void dissectReadCommand(std::string_view text, const ReadCommandReply& command, const GroupNote& note,
-                        Dissection& d) {
+void dissectReadCommand(std::string_view text, const ReadCommandReply& command, const GroupNote& note, Dissection& d) {
   const size_t at = dissectGroup(text, command.enable, note, d);
   if (at == std::string_view::npos) return;
   const std::string name = controlName(command.commandEdit);
@@ -456,7 +456,8 @@ std::optional<int32_t> replyMeterType(std::string_view text) {
     const size_t at = findKeyword(text, group.keyword);
     if (at == std::string_view::npos) continue;
     for (const Field& field : group.fields) {
-      if (std::string_view(field.control) == "ComboBox17") return tryParseInt(fieldText(text, at + field.offset, field.width));
+      if (std::string_view(field.control) == "ComboBox17")
+        return tryParseInt(fieldText(text, at + field.offset, field.width));
     }
   }
   return std::nullopt;
@@ -507,9 +508,12 @@ void dissectAnswers(std::string_view text, Dissection& d) {
         const std::string_view word = piece.substr(0, colon);
         const std::string_view rest = piece.substr(colon + 1);
         DissectedField& f = d.add(shown(word), at, piece.size(), shown(rest));
-        if (word == "ERR") judge(f, "the module refused the frame: " + shown(rest));
-        else if (rest == "OK") judge(f, "accepted", false);
-        else if (rest.starts_with("ERR")) judge(f, "refused: " + shown(rest.substr(std::min<size_t>(4, rest.size()))));
+        if (word == "ERR")
+          judge(f, "the module refused the frame: " + shown(rest));
+        else if (rest == "OK")
+          judge(f, "accepted", false);
+        else if (rest.starts_with("ERR"))
+          judge(f, "refused: " + shown(rest.substr(std::min<size_t>(4, rest.size()))));
       }
     }
     at = end + 1;
@@ -526,10 +530,14 @@ std::optional<Dissection> dissectConfigFrame(std::span<const uint8_t> bytes) {
   const std::string_view text = asText(bytes);
   Dissection d;
   d.protocol = Protocol::Configuration;
-  if (text.starts_with(kQueryPrefix)) dissectQuery(text, d);
-  else if (text.starts_with(kSetPrefix)) dissectSet(text, d);
-  else if (text.starts_with(kOutputPrefix)) dissectOutput(text, d);
-  else return std::nullopt;
+  if (text.starts_with(kQueryPrefix))
+    dissectQuery(text, d);
+  else if (text.starts_with(kSetPrefix))
+    dissectSet(text, d);
+  else if (text.starts_with(kOutputPrefix))
+    dissectOutput(text, d);
+  else
+    return std::nullopt;
   return d;
 }
 

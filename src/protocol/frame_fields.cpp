@@ -31,7 +31,8 @@ FrameBuilder& FrameBuilder::fixed(std::string_view text) {
 
 FrameBuilder& FrameBuilder::offsetDigit(int index, char first, std::string_view field) {
   if (index < 0) refuse(noSelectionMessage(field));
-  if (index > '9' - first) refuse(std::string(field) + ": item " + std::to_string(index) + " cannot be sent as one digit.");
+  if (index > '9' - first)
+    refuse(std::string(field) + ": item " + std::to_string(index) + " cannot be sent as one digit.");
   frame_.push_back(static_cast<uint8_t>(first + index));
   return *this;
 }

@@ -30,10 +30,10 @@ enum class Encoding {
 struct FieldLayout {
   std::string_view before;  // fixed characters in front of the field: ":" or ","
   Encoding encoding;
-  std::string_view name;    // as the operator finds it in the window; the builder's messages use it
-  std::string_view control; // the control the value comes from, and that a reply writes back
-  char first = '0';         // OffsetDigit only
-  size_t width = 0;         // FixedText only
+  std::string_view name;     // as the operator finds it in the window; the builder's messages use it
+  std::string_view control;  // the control the value comes from, and that a reply writes back
+  char first = '0';          // OffsetDigit only
+  size_t width = 0;          // FixedText only
 };
 
 // Characters of the field on the line; for CountAndBytes the count and its

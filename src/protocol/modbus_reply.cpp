@@ -14,31 +14,44 @@ namespace {
 // group has the layout of its set frame. The character after "HART", "DFO",
 // "ZDY" and "CAMD" is not compared with the device asked for.
 const Group kDeviceGroups[] = {
-    {"FMW:", {{4, 1, As::Digit, "ComboBox18"},  // coefficient mode
-              {6, 5, As::Text, "Beilv"}}},      // coefficient, five characters
-    {"HART?:", {{6, 1, As::Digit, "ComboBox6"},            // enable
-                {8, 1, As::Digit, "ComboBox16"},           // device mode
-                {10, 2, As::Integer, "ComboBox17"},        // meter type "00" .. "15"
-                {13, 1, As::DigitLess, "ComboBox34", 4},   // preamble length "4" .. "9"
-                {15, 3, As::Text, "Edit1"}}},              // buffer clear time, seconds
-    {"DFO?:", {{5, 1, As::Digit, "FAMOUT1"},    // current register format
-               {6, 1, As::Digit, "FAMOUT3"},    // variables 1 .. 4
-               {7, 1, As::Digit, "FAMOUT5"},
-               {8, 1, As::Digit, "FAMOUT7"},
-               {9, 1, As::Digit, "FAMOUT9"}}},
+    {"FMW:",
+     {{4, 1, As::Digit, "ComboBox18"},  // coefficient mode
+      {6, 5, As::Text, "Beilv"}}},      // coefficient, five characters
+    {"HART?:",
+     {{6, 1, As::Digit, "ComboBox6"},           // enable
+      {8, 1, As::Digit, "ComboBox16"},          // device mode
+      {10, 2, As::Integer, "ComboBox17"},       // meter type "00" .. "15"
+      {13, 1, As::DigitLess, "ComboBox34", 4},  // preamble length "4" .. "9"
+      {15, 3, As::Text, "Edit1"}}},             // buffer clear time, seconds
+    {"DFO?:",
+     {{5, 1, As::Digit, "FAMOUT1"},  // current register format
+      {6, 1, As::Digit, "FAMOUT3"},  // variables 1 .. 4
+      {7, 1, As::Digit, "FAMOUT5"},
+      {8, 1, As::Digit, "FAMOUT7"},
+      {9, 1, As::Digit, "FAMOUT9"}}},
 };
 
 // Decoded only for the custom meter (type 0).
 // "ZDY0:8,1031,0000,2051,0000": address bits, then per variable the command
 // number, a two-digit start address and the data length.
 const Group kCustomMeterGroups[] = {
-    {"ZDY?:", {{5, 1, As::DigitLess, "ComboBox15", 3},  // address bits "3" .. "9"
-               {7, 1, As::Digit, "RADCOM1"}, {8, 2, As::Text, "READADR1"}, {10, 1, As::Digit, "READLG1"},
-               {12, 1, As::Digit, "RADCOM3"}, {13, 2, As::Text, "READADR3"}, {15, 1, As::Digit, "READLG3"},
-               {17, 1, As::Digit, "RADCOM5"}, {18, 2, As::Text, "READADR5"}, {20, 1, As::Digit, "READLG5"},
-               {22, 1, As::Digit, "RADCOM7"}, {23, 2, As::Text, "READADR7"}, {25, 1, As::Digit, "READLG7"}}},
-    {"MD:", {{3, 1, As::Digit, "ComboBox7"},    // one working mode, shown on both pages
-             {3, 1, As::Digit, "ComboBox14"}}},
+    {"ZDY?:",
+     {{5, 1, As::DigitLess, "ComboBox15", 3},  // address bits "3" .. "9"
+      {7, 1, As::Digit, "RADCOM1"},
+      {8, 2, As::Text, "READADR1"},
+      {10, 1, As::Digit, "READLG1"},
+      {12, 1, As::Digit, "RADCOM3"},
+      {13, 2, As::Text, "READADR3"},
+      {15, 1, As::Digit, "READLG3"},
+      {17, 1, As::Digit, "RADCOM5"},
+      {18, 2, As::Text, "READADR5"},
+      {20, 1, As::Digit, "READLG5"},
+      {22, 1, As::Digit, "RADCOM7"},
+      {23, 2, As::Text, "READADR7"},
+      {25, 1, As::Digit, "READLG7"}}},
+    {"MD:",
+     {{3, 1, As::Digit, "ComboBox7"},  // one working mode, shown on both pages
+      {3, 1, As::Digit, "ComboBox14"}}},
 };
 
 const ReadCommandReply kReadCommands[] = {

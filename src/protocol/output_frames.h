@@ -32,7 +32,7 @@ struct OutputCommand {
   const char* button;  // "Button64"
   const char* word;    // "BTM1"
   std::vector<OutputField> fields;
-  const char* group;   // the box the button sits in: "Relay Alarm"
+  const char* group;  // the box the button sits in: "Relay Alarm"
 };
 
 inline constexpr std::string_view kOutputPrefix = "VELKOR#";

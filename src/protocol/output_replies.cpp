@@ -16,15 +16,17 @@ const Group kOutputSettingsReply[] = {
     {"BTM2:", {{5, 4, As::Text, "BOUT2TM"}}},
     {"BTM3:", {{5, 4, As::Text, "BOUT3TM"}}},
     {"BTM4:", {{5, 4, As::Text, "BOUT4TM"}}},
-    {"AI01:", {{5, 1, As::Digit, "AD1COM"},      // alarm enable
-               {7, 5, As::Text, "AD1BH"},        // limit
-               {13, 3, As::Text, "AD1DTIME"}}},  // reaction time, seconds
+    {"AI01:",
+     {{5, 1, As::Digit, "AD1COM"},      // alarm enable
+      {7, 5, As::Text, "AD1BH"},        // limit
+      {13, 3, As::Text, "AD1DTIME"}}},  // reaction time, seconds
     {"AI02:", {{5, 1, As::Digit, "AD2COM"}, {7, 5, As::Text, "AD2BH"}, {13, 3, As::Text, "AD2DTIME"}}},
     {"AI03:", {{5, 1, As::Digit, "AD3COM"}, {7, 5, As::Text, "AD3BH"}, {13, 3, As::Text, "AD3DTIME"}}},
     {"AI04:", {{5, 1, As::Digit, "AD4COM"}, {7, 5, As::Text, "AD4BH"}, {13, 3, As::Text, "AD4DTIME"}}},
-    {"IA01:", {{5, 1, As::Digit, "IACH"},      // source channel
-               {7, 5, As::Text, "IA4MA"},      // value at 4 mA
-               {13, 5, As::Text, "IA20MA"}}},  // value at 20 mA
+    {"IA01:",
+     {{5, 1, As::Digit, "IACH"},      // source channel
+      {7, 5, As::Text, "IA4MA"},      // value at 4 mA
+      {13, 5, As::Text, "IA20MA"}}},  // value at 20 mA
     {"IB01:", {{5, 1, As::Digit, "IBCH"}, {7, 5, As::Text, "IB4MA"}, {13, 5, As::Text, "IB20MA"}}},
 };
 

@@ -37,7 +37,8 @@ bool scanField(std::string_view text, size_t at, const Field& field, Decoded& ou
     out.error = invalidIntegerMessage(latin1ToUtf8(chars));
     return false;
   }
-  out.assignments.push_back(Assignment::select(field.control, field.as == As::DigitLess ? *value - field.base : *value));
+  out.assignments.push_back(
+      Assignment::select(field.control, field.as == As::DigitLess ? *value - field.base : *value));
   return true;
 }
 

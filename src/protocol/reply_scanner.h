@@ -14,10 +14,10 @@ namespace tq::protocol {
 
 // How a field's characters become a control's value.
 enum class As {
-  Digit,    // one character, its decimal value selects a combo box item
+  Digit,      // one character, its decimal value selects a combo box item
   DigitLess,  // one character, its value minus `base` selects an item
-  Integer,  // the characters read as one integer select an item
-  Text,     // the characters go into the control unchanged
+  Integer,    // the characters read as one integer select an item
+  Text,       // the characters go into the control unchanged
 };
 
 struct Field {

@@ -28,15 +28,16 @@ std::vector<std::string> deviceNames(int count) {
 }
 
 // Buttons that make sense once the module has answered.
-constexpr const char* kButtonsEnabledByReply[] = {
-    "Button16", "Button21", "Button24", "Button29", "Button15", "Button27", "Button5", "Button7",
-    "Button14", "Button10", "Button17", "Button18", "Button12", "Button31", "Button23"};
+constexpr const char* kButtonsEnabledByReply[] = {"Button16", "Button21", "Button24", "Button29", "Button15",
+                                                  "Button27", "Button5",  "Button7",  "Button14", "Button10",
+                                                  "Button17", "Button18", "Button12", "Button31", "Button23"};
 
 // "QX1#BA1:30#MD:1#ADR:005#XY:0#JTM:010#": the fields the set frames
 // "BA1", "MD", "ADR", "XY" and "JTM" write, in the same encodings.
 const Group kSystemReply[] = {
-    {"BA1:", {{4, 1, As::Digit, "ComboBox2"},    // RS485 baud rate
-              {5, 1, As::Digit, "ComboBox4"}}},  // RS485 parity
+    {"BA1:",
+     {{4, 1, As::Digit, "ComboBox2"},            // RS485 baud rate
+      {5, 1, As::Digit, "ComboBox4"}}},          // RS485 parity
     {"MD:", {{3, 1, As::Digit, "ComboBox7"}}},   // working mode
     {"ADR:", {{4, 3, As::Text, "Edit14"}}},      // MODBUS slave address, "005" kept as it stands
     {"XY:", {{3, 1, As::Digit, "ComboBox12"}}},  // communication delay

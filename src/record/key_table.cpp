@@ -37,10 +37,10 @@ const std::vector<std::string> kCoefficientModes = {"0 Close", "1 variable 1 M3/
 const std::vector<std::string> kEnable = {"Close", "Open "};
 const std::vector<std::string> kDeviceModes = {"Secondary Master Device", "Master Device"};
 const std::vector<std::string> kMeterTypes = {
-    "0)Custom Meter",    "1)Currency Meter",         "2)KROHEN_IFC070",      "3)KROHEN_IFC300",
-    "4)KROHEN_IFC090",   "5)Siemens_MG500",          "6)Siemens_FUS010(FUS060)", "7)Siemens_MASS600",
-    "8)ABB_FIX100",      "9)ABB_FMT200",             "10)MP3 Flow Meter",    "11)HT56 Flow Meter",
-    "12)F56 Flow Meter", "13)3051AMV Transmitter",   "14)SIERRA Flow Meter", "15)Yokogawa Flow Meter"};
+    "0)Custom Meter",    "1)Currency Meter",       "2)KROHEN_IFC070",          "3)KROHEN_IFC300",
+    "4)KROHEN_IFC090",   "5)Siemens_MG500",        "6)Siemens_FUS010(FUS060)", "7)Siemens_MASS600",
+    "8)ABB_FIX100",      "9)ABB_FMT200",           "10)MP3 Flow Meter",        "11)HT56 Flow Meter",
+    "12)F56 Flow Meter", "13)3051AMV Transmitter", "14)SIERRA Flow Meter",     "15)Yokogawa Flow Meter"};
 const std::vector<std::string> kPreambles = {"4", "5", "6", "7", "8", "9"};
 const std::vector<std::string> kCurrentFormats = {"0 IEE754 (FF4 FF3 FF2 FF1)", "1 IEE754 (FF2 FF1 FF4 FF3)"};
 const std::vector<std::string> kVariableFormats = {"0 IEE754 (FF4 FF3 FF2 FF1)", "1 IEE754 (FF2 FF1 FF4 FF3)",
@@ -59,45 +59,62 @@ struct Named {
   const std::vector<std::string>& items;
 };
 
-const Named kModuleKeys[] = {{"ComboBox13", "module.interface", kInterfaces}, {"ComboBox1", "module.units", kUnitCounts}};
-const Named kSystemKeys[] = {
-    {"ComboBox2", "system.baud", kBauds},     {"ComboBox4", "system.parity", kParities},
-    {"ComboBox7", "system.mode", kModes},     {"Edit14", "system.slave_address", kText},
-    {"ComboBox12", "system.delay", kDelays},  {"Edit6", "system.interval", kText}};
+const Named kModuleKeys[] = {{"ComboBox13", "module.interface", kInterfaces},
+                             {"ComboBox1", "module.units", kUnitCounts}};
+const Named kSystemKeys[] = {{"ComboBox2", "system.baud", kBauds},    {"ComboBox4", "system.parity", kParities},
+                             {"ComboBox7", "system.mode", kModes},    {"Edit14", "system.slave_address", kText},
+                             {"ComboBox12", "system.delay", kDelays}, {"Edit6", "system.interval", kText}};
 const Named kCoefficientKeys[] = {{"ComboBox18", "modbus.coefficient_mode", kCoefficientModes},
                                   {"Beilv", "modbus.coefficient", kText}};
-const Named kDeviceKeys[] = {
-    {"ComboBox6", "enable", kEnable},           {"ComboBox16", "mode", kDeviceModes},
-    {"ComboBox17", "meter_type", kMeterTypes},  {"ComboBox34", "preamble", kPreambles},
-    {"Edit1", "buffer_clear", kText},           {"FAMOUT1", "format_current", kCurrentFormats},
-    {"FAMOUT3", "format_var1", kVariableFormats}, {"FAMOUT5", "format_var2", kVariableFormats},
-    {"FAMOUT7", "format_var3", kVariableFormats}, {"FAMOUT9", "format_var4", kVariableFormats},
-    {"ComboBox15", "address_bits", kAddressBits},
-    {"RADCOM1", "var1_command", kParsingCommands}, {"READADR1", "var1_start", kText},
-    {"READLG1", "var1_length", kDataLengths},
-    {"RADCOM3", "var2_command", kParsingCommands}, {"READADR3", "var2_start", kText},
-    {"READLG3", "var2_length", kDataLengths},
-    {"RADCOM5", "var3_command", kParsingCommands}, {"READADR5", "var3_start", kText},
-    {"READLG5", "var3_length", kDataLengths},
-    {"RADCOM7", "var4_command", kParsingCommands}, {"READADR7", "var4_start", kText},
-    {"READLG7", "var4_length", kDataLengths},
-    {"ComboBox28", "read_command1_enable", kOpenClose}, {"Edit4", "read_command1", kText},
-    {"ComboBox29", "read_command2_enable", kOpenClose}, {"Edit5", "read_command2", kText}};
-const Named kOutputKeys[] = {
-    {"BOUT1TM", "relay1.delay", kText},          {"BOUT2TM", "relay2.delay", kText},
-    {"BOUT3TM", "relay3.delay", kText},          {"BOUT4TM", "relay4.delay", kText},
-    {"AD1COM", "relay1.alarm_enable", kOpenClose}, {"AD1BH", "relay1.limit", kText},
-    {"AD1DTIME", "relay1.reaction_time", kText},
-    {"AD2COM", "relay2.alarm_enable", kOpenClose}, {"AD2BH", "relay2.limit", kText},
-    {"AD2DTIME", "relay2.reaction_time", kText},
-    {"AD3COM", "relay3.alarm_enable", kOpenClose}, {"AD3BH", "relay3.limit", kText},
-    {"AD3DTIME", "relay3.reaction_time", kText},
-    {"AD4COM", "relay4.alarm_enable", kOpenClose}, {"AD4BH", "relay4.limit", kText},
-    {"AD4DTIME", "relay4.reaction_time", kText},
-    {"IACH", "output_a.channel", kChannels},     {"IA4MA", "output_a.at_4ma", kText},
-    {"IA20MA", "output_a.at_20ma", kText},
-    {"IBCH", "output_b.channel", kChannels},     {"IB4MA", "output_b.at_4ma", kText},
-    {"IB20MA", "output_b.at_20ma", kText}};
+const Named kDeviceKeys[] = {{"ComboBox6", "enable", kEnable},
+                             {"ComboBox16", "mode", kDeviceModes},
+                             {"ComboBox17", "meter_type", kMeterTypes},
+                             {"ComboBox34", "preamble", kPreambles},
+                             {"Edit1", "buffer_clear", kText},
+                             {"FAMOUT1", "format_current", kCurrentFormats},
+                             {"FAMOUT3", "format_var1", kVariableFormats},
+                             {"FAMOUT5", "format_var2", kVariableFormats},
+                             {"FAMOUT7", "format_var3", kVariableFormats},
+                             {"FAMOUT9", "format_var4", kVariableFormats},
+                             {"ComboBox15", "address_bits", kAddressBits},
+                             {"RADCOM1", "var1_command", kParsingCommands},
+                             {"READADR1", "var1_start", kText},
+                             {"READLG1", "var1_length", kDataLengths},
+                             {"RADCOM3", "var2_command", kParsingCommands},
+                             {"READADR3", "var2_start", kText},
+                             {"READLG3", "var2_length", kDataLengths},
+                             {"RADCOM5", "var3_command", kParsingCommands},
+                             {"READADR5", "var3_start", kText},
+                             {"READLG5", "var3_length", kDataLengths},
+                             {"RADCOM7", "var4_command", kParsingCommands},
+                             {"READADR7", "var4_start", kText},
+                             {"READLG7", "var4_length", kDataLengths},
+                             {"ComboBox28", "read_command1_enable", kOpenClose},
+                             {"Edit4", "read_command1", kText},
+                             {"ComboBox29", "read_command2_enable", kOpenClose},
+                             {"Edit5", "read_command2", kText}};
+const Named kOutputKeys[] = {{"BOUT1TM", "relay1.delay", kText},
+                             {"BOUT2TM", "relay2.delay", kText},
+                             {"BOUT3TM", "relay3.delay", kText},
+                             {"BOUT4TM", "relay4.delay", kText},
+                             {"AD1COM", "relay1.alarm_enable", kOpenClose},
+                             {"AD1BH", "relay1.limit", kText},
+                             {"AD1DTIME", "relay1.reaction_time", kText},
+                             {"AD2COM", "relay2.alarm_enable", kOpenClose},
+                             {"AD2BH", "relay2.limit", kText},
+                             {"AD2DTIME", "relay2.reaction_time", kText},
+                             {"AD3COM", "relay3.alarm_enable", kOpenClose},
+                             {"AD3BH", "relay3.limit", kText},
+                             {"AD3DTIME", "relay3.reaction_time", kText},
+                             {"AD4COM", "relay4.alarm_enable", kOpenClose},
+                             {"AD4BH", "relay4.limit", kText},
+                             {"AD4DTIME", "relay4.reaction_time", kText},
+                             {"IACH", "output_a.channel", kChannels},
+                             {"IA4MA", "output_a.at_4ma", kText},
+                             {"IA20MA", "output_a.at_20ma", kText},
+                             {"IBCH", "output_b.channel", kChannels},
+                             {"IB4MA", "output_b.at_4ma", kText},
+                             {"IB20MA", "output_b.at_20ma", kText}};
 const Named kOutputValueKeys[] = {{"Edit2", "output_a.present", kText}, {"Edit3", "output_b.present", kText}};
 const char* const kOutputValueLabels[] = {"IADOUT present value", "IBDOUT present value"};
 
@@ -110,9 +127,12 @@ constexpr uint8_t kHartStatusCommand = 48;
 std::string slug(std::string_view name) {
   std::string out;
   for (char c : name) {
-    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += c;
-    else if (c >= 'A' && c <= 'Z') out += static_cast<char>(c - 'A' + 'a');
-    else if (!out.empty() && out.back() != '_') out += '_';
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+      out += c;
+    else if (c >= 'A' && c <= 'Z')
+      out += static_cast<char>(c - 'A' + 'a');
+    else if (!out.empty() && out.back() != '_')
+      out += '_';
   }
   while (!out.empty() && out.back() == '_') out.pop_back();
   return out;
@@ -241,7 +261,8 @@ Tables build() {
     for (const hart::DataField& field : hart::replyFields(command)) {
       if (field.journalOnly) continue;
       const std::string name = "hart." + slug(field.name);
-      if (std::any_of(b.tables.keys.begin(), b.tables.keys.end(), [&](const Key& k) { return k.name == name; })) continue;  // the same value in a later command's reply
+      if (std::any_of(b.tables.keys.begin(), b.tables.keys.end(), [&](const Key& k) { return k.name == name; }))
+        continue;  // the same value in a later command's reply
       Key key;
       key.name = name;
       key.control = "HartPropertiesView";
@@ -272,7 +293,9 @@ Tables build() {
   }
   {
     const size_t w = b.writer("MD", {"ComboBox7"});
-    b.tables.writers[w].build = [w](const Values& v) { return protocol::workingModeFrame(Reader(w, v).index(0), "Module Working Mode"); };
+    b.tables.writers[w].build = [w](const Values& v) {
+      return protocol::workingModeFrame(Reader(w, v).index(0), "Module Working Mode");
+    };
   }
   {
     const size_t w = b.writer("ADR", {"Edit14"});
@@ -280,11 +303,15 @@ Tables build() {
   }
   {
     const size_t w = b.writer("XY", {"ComboBox12"});
-    b.tables.writers[w].build = [w](const Values& v) { return protocol::communicationDelayFrame(Reader(w, v).index(0)); };
+    b.tables.writers[w].build = [w](const Values& v) {
+      return protocol::communicationDelayFrame(Reader(w, v).index(0));
+    };
   }
   {
     const size_t w = b.writer("JTM", {"Edit6"});
-    b.tables.writers[w].build = [w](const Values& v) { return protocol::instrumentIntervalFrame(Reader(w, v).text(0)); };
+    b.tables.writers[w].build = [w](const Values& v) {
+      return protocol::instrumentIntervalFrame(Reader(w, v).text(0));
+    };
   }
   {
     const size_t w = b.writer("FMW", {"ComboBox18", "Beilv"});
@@ -319,18 +346,20 @@ Tables build() {
     }
     {
       const size_t w = b.writer("MDBS" + digit,
-                           {"ComboBox15", "RADCOM1", "READADR1", "READLG1", "RADCOM3", "READADR3", "READLG3", "RADCOM5",
-                            "READADR5", "READLG5", "RADCOM7", "READADR7", "READLG7"},
-                           d);
+                                {"ComboBox15", "RADCOM1", "READADR1", "READLG1", "RADCOM3", "READADR3", "READLG3",
+                                 "RADCOM5", "READADR5", "READLG5", "RADCOM7", "READADR7", "READLG7"},
+                                d);
       b.tables.writers[w].build = [w, d](const Values& v) {
         const Reader r(w, v);
-        auto variable = [&r](size_t at) { return protocol::VariableParsing{r.index(at), r.text(at + 1), r.index(at + 2)}; };
+        auto variable = [&r](size_t at) {
+          return protocol::VariableParsing{r.index(at), r.text(at + 1), r.index(at + 2)};
+        };
         return protocol::parsingFormatFrame(d, r.index(0), {variable(1), variable(4), variable(7), variable(10)});
       };
     }
     for (int which : {1, 2}) {
       const size_t w = b.writer("CAMD" + digit + std::to_string(which),
-                           {which == 1 ? "ComboBox28" : "ComboBox29", which == 1 ? "Edit4" : "Edit5"}, d);
+                                {which == 1 ? "ComboBox28" : "ComboBox29", which == 1 ? "Edit4" : "Edit5"}, d);
       b.tables.writers[w].build = [w, d, which](const Values& v) {
         const Reader r(w, v);
         const auto command = typedHexEntry(r.text(1), protocol::kReadCommandMaxBytes);

@@ -44,7 +44,7 @@ struct Key {
 
 // A set frame and the keys it writes together, in frame order.
 struct Writer {
-  std::string name;  // "HART3", "BA1", "BTM1": the frame's command word as sent
+  std::string name;          // "HART3", "BA1", "BTM1": the frame's command word as sent
   std::vector<size_t> keys;  // indices into keys()
   // The RS485 line setting and the interface and unit count change the link
   // itself: they go last, each after its own question.

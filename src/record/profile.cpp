@@ -19,9 +19,8 @@ std::string neutralValue(const Key& key) {
 
 protocol::Frame keyFrame(const Key& key, const std::string& value) {
   const Writer& writer = writers()[static_cast<size_t>(key.writer)];
-  return writerFrame(writer, [&](const std::string& name) {
-    return name == key.name ? value : neutralValue(*findKey(name));
-  });
+  return writerFrame(writer,
+                     [&](const std::string& name) { return name == key.name ? value : neutralValue(*findKey(name)); });
 }
 
 std::optional<std::string> keyFault(std::string_view name) {
@@ -65,7 +64,8 @@ std::vector<DiffRow> compareProfile(const Profile& profile, const ModuleRecord& 
 ApplyPlan planApply(const Profile& profile, const ModuleRecord& record) {
   std::map<size_t, std::vector<std::string>> differing;  // by writer
   for (const DiffRow& row : compareProfile(profile, record)) {
-    if (row.comparison == Comparison::Different) differing[static_cast<size_t>(findKey(row.key)->writer)].push_back(row.key);
+    if (row.comparison == Comparison::Different)
+      differing[static_cast<size_t>(findKey(row.key)->writer)].push_back(row.key);
   }
   std::map<std::string, std::string> wanted(profile.settings.begin(), profile.settings.end());
   ApplyPlan plan;
@@ -83,26 +83,32 @@ ApplyPlan planApply(const Profile& profile, const ModuleRecord& record) {
       }
       continue;
     }
-    PlannedFrame frame{writer, writerFrame(w, [&](const std::string& name) {
-                         const auto it = wanted.find(name);
-                         return it != wanted.end() ? it->second : record.shown(name);
-                       }),
+    PlannedFrame frame{writer,
+                       writerFrame(w,
+                                   [&](const std::string& name) {
+                                     const auto it = wanted.find(name);
+                                     return it != wanted.end() ? it->second : record.shown(name);
+                                   }),
                        changed};
     (w.changesLink ? last : plan.frames).push_back(std::move(frame));
   }
   // The unit count before the line setting: after BA1 the module no longer
   // hears the port's rate.
-  std::sort(last.begin(), last.end(),
-            [](const PlannedFrame& a, const PlannedFrame& b) { return writers()[a.writer].name == "YB" && writers()[b.writer].name != "YB"; });
+  std::sort(last.begin(), last.end(), [](const PlannedFrame& a, const PlannedFrame& b) {
+    return writers()[a.writer].name == "YB" && writers()[b.writer].name != "YB";
+  });
   plan.frames.insert(plan.frames.end(), last.begin(), last.end());
   return plan;
 }
 
 std::string_view comparisonText(Comparison c) {
   switch (c) {
-    case Comparison::Different: return "different";
-    case Comparison::Same: return "same";
-    case Comparison::NotRead: return "not read";
+    case Comparison::Different:
+      return "different";
+    case Comparison::Same:
+      return "same";
+    case Comparison::NotRead:
+      return "not read";
   }
   return "";
 }

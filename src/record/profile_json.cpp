@@ -45,15 +45,16 @@ Profile readProfile(std::string_view bytes, const std::string& fileName) {
   const QJsonValue format = root.value(QStringLiteral("format"));
   if (format.toString().toStdString() != kProfileFormat) {
     refuse(fileName, "its \"format\" is not \"" + std::string(kProfileFormat) + "\"" +
-                         (format.isString() ? " but \"" + format.toString().toStdString() + "\"" : std::string()) + ".");
+                         (format.isString() ? " but \"" + format.toString().toStdString() + "\"" : std::string()) +
+                         ".");
   }
   const QJsonValue version = root.value(QStringLiteral("version"));
   if (!version.isDouble() || version.toDouble() != kProfileVersion) {
     const std::string found = version.isDouble()   ? QString::number(version.toDouble()).toStdString()
                               : version.isString() ? "\"" + version.toString().toStdString() + "\""
                                                    : std::string("none");
-    refuse(fileName, "it is of version " + found + "; this tool reads version " + std::to_string(kProfileVersion) +
-                         ".");
+    refuse(fileName,
+           "it is of version " + found + "; this tool reads version " + std::to_string(kProfileVersion) + ".");
   }
   const QJsonValue settings = root.value(QStringLiteral("settings"));
   if (!settings.isObject()) refuse(fileName, "it holds no \"settings\" object.");

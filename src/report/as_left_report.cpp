@@ -43,8 +43,9 @@ QString section(const QString& title, const QString& body) {
 
 QString detailRow(const QString& name, const QString& value) {
   return QStringLiteral("<tr><td width=\"30%\"><b>%1</b></td><td>%2</td></tr>")
-      .arg(name.toHtmlEscaped(), value.isEmpty() ? QStringLiteral("\u2014") : value.toHtmlEscaped().replace(
-                                                                                   QLatin1Char('\n'), QStringLiteral("<br>")));
+      .arg(name.toHtmlEscaped(), value.isEmpty()
+                                     ? QStringLiteral("\u2014")
+                                     : value.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
 }
 
 QString dateTime(record::Clock::time_point at) {
@@ -76,7 +77,8 @@ JournalCounts countJournal(const journal::Journal& journal) {
   JournalCounts c;
   for (size_t i = 0; i < journal.size(); ++i) {
     const journal::Entry& e = journal.at(i);
-    if (e.direction == journal::Direction::Sent) ++c.framesSent;
+    if (e.direction == journal::Direction::Sent)
+      ++c.framesSent;
     else if (e.direction == journal::Direction::Received) {
       ++c.blocksReceived;
       c.faulty += e.bad;
@@ -110,26 +112,26 @@ QString reportHtml(const record::ModuleRecord& record, const Context& context) {
   out += detailRow(QStringLiteral("Site"), d.site) + detailRow(QStringLiteral("Loop or tag"), d.loop) +
          detailRow(QStringLiteral("Technician"), d.technician) + detailRow(QStringLiteral("Notes"), d.notes) +
          detailRow(QStringLiteral("Written"), context.written.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss t"))) +
-         detailRow(QStringLiteral("Tool version"), context.toolVersion) + detailRow(QStringLiteral("Port"), context.line) +
+         detailRow(QStringLiteral("Tool version"), context.toolVersion) +
+         detailRow(QStringLiteral("Port"), context.line) +
          detailRow(QStringLiteral("Module read"), readWhen(record, context.readSinceOpen));
   out += QStringLiteral("</table>");
 
   out += section(QStringLiteral("Module"),
                  table(record, keysWhere([](const record::Key& k) { return k.source == Source::CommQuery; })));
-  out += section(QStringLiteral("System parameters"),
-                 table(record, keysWhere([](const record::Key& k) {
-                         return k.source == Source::SystemQuery ||
-                                (k.source == Source::ModbusQuery && k.device < 0);
-                       })));
+  out += section(QStringLiteral("System parameters"), table(record, keysWhere([](const record::Key& k) {
+                                                              return k.source == Source::SystemQuery ||
+                                                                     (k.source == Source::ModbusQuery && k.device < 0);
+                                                            })));
   const int devices = reportedDevices(record);
   for (int device = 0; device < devices; ++device) {
     out += section(QStringLiteral("Device %1").arg(device),
                    table(record, keysWhere([device](const record::Key& k) { return k.device == device; })));
   }
-  out += section(QStringLiteral("Relays and current outputs"),
-                 table(record, keysWhere([](const record::Key& k) {
-                         return k.source == Source::OutputSettings || k.source == Source::OutputValues;
-                       })));
+  out += section(QStringLiteral("Relays and current outputs"), table(record, keysWhere([](const record::Key& k) {
+                                                                       return k.source == Source::OutputSettings ||
+                                                                              k.source == Source::OutputValues;
+                                                                     })));
 
   // The instrument, a table per part, by the command that reads it.
   struct Part {

@@ -27,9 +27,9 @@ struct Details {
 struct JournalCounts {
   uint64_t framesSent = 0;
   uint64_t blocksReceived = 0;
-  uint64_t timeOuts = 0;   // time-outs shown
-  uint64_t faulty = 0;     // blocks with a bad check byte or CRC, cut short or malformed
-  uint64_t dropped = 0;    // entries the journal let go
+  uint64_t timeOuts = 0;  // time-outs shown
+  uint64_t faulty = 0;    // blocks with a bad check byte or CRC, cut short or malformed
+  uint64_t dropped = 0;   // entries the journal let go
 };
 JournalCounts countJournal(const journal::Journal& journal);
 

@@ -25,8 +25,9 @@ constexpr const char* kSystemCombos[] = {"ComboBox7", "ComboBox12", "ComboBox2",
 constexpr const char* kSystemEdits[] = {"Edit14", "Edit6"};
 
 // The contents of "Custom HART Command Parsing".
-constexpr const char* kCustomParsingCombos[] = {"ComboBox28", "ComboBox29", "RADCOM1", "RADCOM3", "RADCOM5", "RADCOM7",
-                                                "READLG1",    "READLG3",    "READLG5", "READLG7", "ComboBox15"};
+constexpr const char* kCustomParsingCombos[] = {"ComboBox28", "ComboBox29", "RADCOM1",   "RADCOM3",
+                                                "RADCOM5",    "RADCOM7",    "READLG1",   "READLG3",
+                                                "READLG5",    "READLG7",    "ComboBox15"};
 constexpr const char* kCustomParsingEdits[] = {"Edit4", "Edit5", "READADR1", "READADR3", "READADR5", "READADR7"};
 
 }  // namespace
@@ -128,8 +129,7 @@ void ConfigRequests::Button10Click() {
 void ConfigRequests::Button21Click() {
   engine_.clearDisplays();
   const auto frame = protocol::registerFormatsFrame(
-      index("ComboBox41"),
-      {index("FAMOUT1"), index("FAMOUT3"), index("FAMOUT5"), index("FAMOUT7"), index("FAMOUT9")});
+      index("ComboBox41"), {index("FAMOUT1"), index("FAMOUT3"), index("FAMOUT5"), index("FAMOUT7"), index("FAMOUT9")});
   sendSetting(frame);
 }
 
@@ -138,11 +138,10 @@ void ConfigRequests::Button12Click() {
   auto variable = [this](const char* command, const char* start, const char* length) {
     return protocol::VariableParsing{index(command), text(start), index(length)};
   };
-  const auto frame = protocol::parsingFormatFrame(index("ComboBox41"), index("ComboBox15"),
-                                                  {variable("RADCOM1", "READADR1", "READLG1"),
-                                                   variable("RADCOM3", "READADR3", "READLG3"),
-                                                   variable("RADCOM5", "READADR5", "READLG5"),
-                                                   variable("RADCOM7", "READADR7", "READLG7")});
+  const auto frame = protocol::parsingFormatFrame(
+      index("ComboBox41"), index("ComboBox15"),
+      {variable("RADCOM1", "READADR1", "READLG1"), variable("RADCOM3", "READADR3", "READLG3"),
+       variable("RADCOM5", "READADR5", "READLG5"), variable("RADCOM7", "READADR7", "READLG7")});
   sendSetting(frame);
 }
 

@@ -17,20 +17,20 @@ class ConfigRequests : PageRequests {
   ConfigRequests(engine::TransactionEngine& engine, engine::View& view);
 
   // Setting commands: pending code 200, time-out class 3, Timer3 3000 ms.
-  void Button5Click();   // RS485 line; the tool's port closes 2000 ms later
-  void Button24Click();  // working mode ("Syetem Parameters")
-  void Button22Click();  // working mode ("MODBUS Parameter Configuration")
-  void Button29Click();  // slave address
-  void Button15Click();  // communication delay
-  void Button27Click();  // instrument interval
-  void Label8DblClick(); // interface type and unit count, not shown in Edit8
-  void Button30Click();  // parameter initialization
-  void Button10Click();  // device settings
-  void Button21Click();  // register formats
-  void Button17Click();  // custom read command 1
-  void Button18Click();  // custom read command 2
-  void Button12Click();  // custom parsing format
-  void Button2Click();   // variable 1 coefficient
+  void Button5Click();    // RS485 line; the tool's port closes 2000 ms later
+  void Button24Click();   // working mode ("Syetem Parameters")
+  void Button22Click();   // working mode ("MODBUS Parameter Configuration")
+  void Button29Click();   // slave address
+  void Button15Click();   // communication delay
+  void Button27Click();   // instrument interval
+  void Label8DblClick();  // interface type and unit count, not shown in Edit8
+  void Button30Click();   // parameter initialization
+  void Button10Click();   // device settings
+  void Button21Click();   // register formats
+  void Button17Click();   // custom read command 1
+  void Button18Click();   // custom read command 2
+  void Button12Click();   // custom parsing format
+  void Button2Click();    // variable 1 coefficient
   void Edit14Change();
 
   // Parameter queries: time-out class 2, decoded while their code stands.

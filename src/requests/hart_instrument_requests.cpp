@@ -347,9 +347,11 @@ void HartInstrumentRequests::readAll() {
     }
     if (reply) {
       if (command == command::kReadTagDescriptorDate) {
-        if (const auto record = hart::readTagDescriptorDate(*reply); record && events.onTagRead) events.onTagRead(*record);
+        if (const auto record = hart::readTagDescriptorDate(*reply); record && events.onTagRead)
+          events.onTagRead(*record);
       } else if (command == command::kReadMessage) {
-        if (const auto message = hart::readMessage(*reply); message && events.onMessageRead) events.onMessageRead(*message);
+        if (const auto message = hart::readMessage(*reply); message && events.onMessageRead)
+          events.onMessageRead(*message);
       }
     }
     return Next::Continue;
@@ -421,8 +423,7 @@ std::string question(const hart::DeviceIdentity& instrument, const std::string& 
 
 }  // namespace
 
-HartInstrumentRequests::Write HartInstrumentRequests::prepareTagWrite(std::string_view tag,
-                                                                      std::string_view descriptor,
+HartInstrumentRequests::Write HartInstrumentRequests::prepareTagWrite(std::string_view tag, std::string_view descriptor,
                                                                       const hart::TagDate& date) {
   auto [w, settings] = writeTo(Action::WriteTag);
   w.frame = hart::writeTagFrame(settings.preambleText, settings.commandMode, w.instrument, tag, descriptor, date,
@@ -430,10 +431,10 @@ HartInstrumentRequests::Write HartInstrumentRequests::prepareTagWrite(std::strin
   const std::string packedTag = hart::packableText(tag, hart::kTagChars, hart::kTagField);
   const std::string packedDescriptor = hart::packableText(descriptor, hart::kDescriptorChars, hart::kDescriptorField);
   w.tag = {withoutTrailingBlanks(packedTag), withoutTrailingBlanks(packedDescriptor), date};
-  w.question = question(w.instrument,
-                        "Tag: " + quoted(w.tag.tag) + "\nDescriptor: " + quoted(w.tag.descriptor) +
-                            "\nDate: " + hart::dateText(date),
-                        packedTag != tag || packedDescriptor != descriptor, command::kWriteTagDescriptorDate);
+  w.question = question(
+      w.instrument,
+      "Tag: " + quoted(w.tag.tag) + "\nDescriptor: " + quoted(w.tag.descriptor) + "\nDate: " + hart::dateText(date),
+      packedTag != tag || packedDescriptor != descriptor, command::kWriteTagDescriptorDate);
   return w;
 }
 
@@ -538,14 +539,20 @@ std::string writeVerdict(const HartInstrumentRequests::Write& write, const std::
       const auto shown = [](const hart::TagDescriptorDate& r) {
         return "tag " + quoted(r.tag) + ", descriptor " + quoted(r.descriptor) + " and date " + hart::dateText(r.date);
       };
-      if (!held) verdict = unusable;
-      else if (*held == write.tag) verdict = "The instrument now holds the " + shown(*held) + ".";
-      else verdict = "The instrument does not hold what was written: it reads back " + shown(*held) + ".";
+      if (!held)
+        verdict = unusable;
+      else if (*held == write.tag)
+        verdict = "The instrument now holds the " + shown(*held) + ".";
+      else
+        verdict = "The instrument does not hold what was written: it reads back " + shown(*held) + ".";
     } else {
       const auto held = hart::readMessage(*readBack);
-      if (!held) verdict = unusable;
-      else if (*held == write.message) verdict = "The instrument now holds the message " + quoted(*held) + ".";
-      else verdict = "The instrument does not hold what was written: it reads back the message " + quoted(*held) + ".";
+      if (!held)
+        verdict = unusable;
+      else if (*held == write.message)
+        verdict = "The instrument now holds the message " + quoted(*held) + ".";
+      else
+        verdict = "The instrument does not hold what was written: it reads back the message " + quoted(*held) + ".";
     }
   }
   const std::string command =

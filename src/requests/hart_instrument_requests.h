@@ -114,7 +114,7 @@ class HartInstrumentRequests {
 
   // What the addressed instrument said of itself in its command 0 reply.
   struct Traits {
-    uint8_t preamblesRequested = 0;           // its long frames carry at least these
+    uint8_t preamblesRequested = 0;            // its long frames carry at least these
     std::optional<uint8_t> universalRevision;  // command 48's layout; nullopt: not known
   };
   // Known from a command 0 read here (the scan, Read All, Read Module);

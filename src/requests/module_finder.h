@@ -87,7 +87,7 @@ struct FinderLog {
   struct PortLog {
     std::vector<LineSetting> heard;    // opened, queried, nothing answered
     std::vector<LineSetting> refused;  // the port refused the setting
-    std::string unavailable;       // why the port could not be opened at all
+    std::string unavailable;           // why the port could not be opened at all
   };
   std::vector<std::string> order;  // ports in the order first met
   std::map<std::string, PortLog> ports;

@@ -34,8 +34,8 @@ std::string quoted(const protocol::Frame& frame) { return "\"" + std::string(fra
 
 // The received text as the engine's decoders take it: the block's first bytes.
 std::string receivedText(std::span<const uint8_t> block) {
-  return std::string(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(
-                                                         std::min(block.size(), engine::kReceivedTextMax)));
+  return std::string(block.begin(),
+                     block.begin() + static_cast<std::ptrdiff_t>(std::min(block.size(), engine::kReceivedTextMax)));
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ struct ModuleReader::Run {
   std::string hartNotSent;  // why no HART frame could be built
   size_t ran = 0, answered = 0;
   std::vector<std::string> notRead, notUnderstood;
-  std::string firstQuery;   // the frame of the first step, for its message
+  std::string firstQuery;  // the frame of the first step, for its message
 };
 
 ModuleReader::ModuleReader(link::LinkArbiter& link, engine::View& view, HartInstrumentRequests& hart,
@@ -71,8 +71,7 @@ ModuleReader::ModuleReader(link::LinkArbiter& link, engine::View& view, HartInst
       replyAwaited_(std::move(replyAwaited)),
       now_(now ? std::move(now) : [] { return record::Clock::now(); }) {}
 
-SequenceStep ModuleReader::moduleStep(std::string label, protocol::Frame frame,
-                                      std::string_view marker) {
+SequenceStep ModuleReader::moduleStep(std::string label, protocol::Frame frame, std::string_view marker) {
   SequenceStep step;
   step.label = std::move(label);
   step.frame = [frame] { return frame; };
@@ -100,8 +99,7 @@ void ModuleReader::start() {
   const protocol::Frame first = protocol::commQueryFrame();
   run->firstQuery = quoted(first);
   add(moduleStep("Communication Query", first, kModuleAnswerMarker), Source::CommQuery);
-  add(moduleStep("System Parameters", protocol::systemQueryFrame(), protocol::kSystemReplyMarker),
-      Source::SystemQuery);
+  add(moduleStep("System Parameters", protocol::systemQueryFrame(), protocol::kSystemReplyMarker), Source::SystemQuery);
   // Every device a module can carry; those beyond the unit count the first
   // answer tells are passed over.
   for (int d = 0; d < record::kMaxDevices; ++d) {
@@ -157,7 +155,7 @@ void ModuleReader::start() {
     steps[i].prepare = [run, i] {
       run->current = i;
       const Run::Step& step = run->steps[i];
-      const bool wanted = step.source == Source::ModbusQuery              ? step.device < run->devices
+      const bool wanted = step.source == Source::ModbusQuery ? step.device < run->devices
                           : step.source == Source::HartInstrument && step.command != command::kReadUniqueIdentifier
                               ? run->instrument
                               : true;
@@ -260,7 +258,8 @@ Next ModuleReader::answered(Run& run, size_t index, bool answered, std::span<con
           run.notRead.push_back(step.label + (reply ? ", answered " + hart::statusText(*reply) : std::string()));
         }
       } else if (reply && step.command == command::kReadTagDescriptorDate) {
-        if (const auto tag = hart::readTagDescriptorDate(*reply); tag && hart_.events.onTagRead) hart_.events.onTagRead(*tag);
+        if (const auto tag = hart::readTagDescriptorDate(*reply); tag && hart_.events.onTagRead)
+          hart_.events.onTagRead(*tag);
       } else if (reply && step.command == command::kReadMessage) {
         if (const auto message = hart::readMessage(*reply); message && hart_.events.onMessageRead) {
           hart_.events.onMessageRead(*message);

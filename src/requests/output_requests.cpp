@@ -10,11 +10,11 @@ namespace code = engine::code;
 
 OutputRequests::OutputRequests(engine::TransactionEngine& engine, engine::View& view)
     : PageRequests(engine, view),
-      controls_{.selectedIndex = [this](const char* control) { return view_.selectedIndex(control); },
-                .typedText = [this](const char* control) { return view_.text(control); },
-                .lineText = [this](const protocol::OutputField& field) {
-                  return lineText(view_.text(field.control), field.name);
-                }} {
+      controls_{
+          .selectedIndex = [this](const char* control) { return view_.selectedIndex(control); },
+          .typedText = [this](const char* control) { return view_.text(control); },
+          .lineText =
+              [this](const protocol::OutputField& field) { return lineText(view_.text(field.control), field.name); }} {
   engine_.setDecoder(code::OutputParamQuery,
                      [](const engine::ReplyInput& reply) { return protocol::decodeOutputSettingsReply(reply.text); });
   engine_.setDecoder(code::OutputValueQuery,

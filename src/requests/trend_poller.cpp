@@ -28,7 +28,8 @@ constexpr size_t kFirstUnitAt = 4;
 constexpr size_t kUnitValueBytes = 5;
 
 float singleAt(std::span<const uint8_t> data, size_t at) {
-  const uint32_t bits = uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 | uint32_t{data[at + 2]} << 8 | data[at + 3];
+  const uint32_t bits =
+      uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 | uint32_t{data[at + 2]} << 8 | data[at + 3];
   return std::bit_cast<float>(bits);
 }
 
@@ -127,8 +128,8 @@ void TrendPoller::stopWith(const std::string& why) {
 }
 
 void TrendPoller::setInterval(double seconds) {
-  const double clamped = std::clamp(std::isfinite(seconds) ? seconds : kTrendDefaultSeconds, kTrendFastestSeconds,
-                                    kTrendSlowestSeconds);
+  const double clamped =
+      std::clamp(std::isfinite(seconds) ? seconds : kTrendDefaultSeconds, kTrendFastestSeconds, kTrendSlowestSeconds);
   intervalMs_ = std::llround(clamped * kMsPerSecond);
   // The next poll keeps to the new interval from the last one.
   if (state_ != State::Stopped && !inFlight_ && host_.timer.isActive() && polls_ > 0) {
@@ -221,7 +222,8 @@ void TrendPoller::poll() {
   // A pause that left out a poll breaks the lines: a page's quick request
   // only moves the next poll a little.
   const int64_t sinceLast = host_.monoMs() - pollStartMono_;
-  if (polls_ > 0 && !store_.empty() && !store_.back().gap() && sinceLast > 2 * std::max<int64_t>(intervalMs_, windowMs_)) {
+  if (polls_ > 0 && !store_.empty() && !store_.back().gap() &&
+      sinceLast > 2 * std::max<int64_t>(intervalMs_, windowMs_)) {
     added(trend::Point::gapAt(nowMs(), trend::Missing::NotPolled));
   }
   const bool resumed = state_ != State::Polling;

@@ -28,7 +28,8 @@ namespace tq::requests {
 // Why polling stopped, or waits (the trend's status line).
 inline constexpr const char* kTrendStoppedByOperatorNote = "Stopped.";
 inline constexpr const char* kTrendPortClosedNote = "Stopped: the port was closed.";
-inline constexpr const char* kTrendHungUpNote = "Stopped: the port hung up (adapter unplugged, device gone or far end closed).";
+inline constexpr const char* kTrendHungUpNote =
+    "Stopped: the port hung up (adapter unplugged, device gone or far end closed).";
 inline constexpr const char* kTrendReplyAwaitedNote = "Paused: a page's request awaits its answer.";
 
 inline constexpr double kTrendFastestSeconds = 0.5;

@@ -235,8 +235,8 @@ void TComm::OpenPort() {
   }
 
   try {
-    readThread_ = std::thread(runReadThread,
-                              ReadThreadContext{device_, closeEvent_, notifier_.get(), &sharedTimeouts_, &ignoreNullShared_});
+    readThread_ = std::thread(
+        runReadThread, ReadThreadContext{device_, closeEvent_, notifier_.get(), &sharedTimeouts_, &ignoreNullShared_});
   } catch (const std::system_error&) {
     releaseResources();
     throw ECommsError("Unable to create read thread");
@@ -248,8 +248,8 @@ void TComm::OpenPort() {
     queueRead_ = queue[0];
     queueWrite_ = queue[1];
     try {
-      writeThread_ = std::thread(runWriteThread,
-                                 WriteThreadContext{device_, closeEvent_, queueRead_, notifier_.get(), &sendDataEmpty_});
+      writeThread_ = std::thread(
+          runWriteThread, WriteThreadContext{device_, closeEvent_, queueRead_, notifier_.get(), &sendDataEmpty_});
     } catch (const std::system_error&) {
       started = false;
     }

@@ -29,7 +29,9 @@ bool signalled(int closeEvent) {
   return ::poll(&fd, 1, 0) > 0;
 }
 
-timespec toTimespec(int64_t ns) { return {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)}; }
+timespec toTimespec(int64_t ns) {
+  return {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+}
 
 // Reports what changed in the driver's counters since the last look.
 void reportCounterChanges(int device, LineCounters& last, CommNotifier& notifier) {
@@ -104,8 +106,8 @@ void runReadThread(ReadThreadContext c) {
       c.notifier->postHangup();
       break;
     }
-    if (fds[0].revents != 0) break;                // close event
-    if ((fds[1].revents & POLLNVAL) != 0) break;   // the device is gone under us: end quietly
+    if (fds[0].revents != 0) break;               // close event
+    if ((fds[1].revents & POLLNVAL) != 0) break;  // the device is gone under us: end quietly
     if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
       const ssize_t n = ::read(c.device, framer.writePtr(), framer.space());
       if (n > 0) {

@@ -9,7 +9,7 @@ namespace tq::serial {
 
 struct LineSettings {
   uint32_t baudRate = 9600;
-  int dataBits = 8;          // 5..8
+  int dataBits = 8;  // 5..8
   Parity parity = Parity::None;
   bool parityCheck = false;  // check parity of received bytes
   int stopBits = 0;          // 0 one, 1 one and a half, 2 two

@@ -77,9 +77,11 @@ std::string stableNameFor(const std::string& name, const std::string& byIdDir) {
   return {};
 }
 
-DeviceWatch::DeviceWatch(std::string name, std::string stableName, std::optional<DeviceSeen> atOpen,
-                         DeviceProbe probe)
-    : name_(std::move(name)), stableName_(std::move(stableName)), atOpen_(std::move(atOpen)), probe_(std::move(probe)) {}
+DeviceWatch::DeviceWatch(std::string name, std::string stableName, std::optional<DeviceSeen> atOpen, DeviceProbe probe)
+    : name_(std::move(name)),
+      stableName_(std::move(stableName)),
+      atOpen_(std::move(atOpen)),
+      probe_(std::move(probe)) {}
 
 bool DeviceWatch::poll() {
   const std::optional<DeviceSeen> now = probe_(stableName_.empty() ? name_ : stableName_);

@@ -42,9 +42,7 @@ int resumeOutput(int fd) {
   return ::tcflow(fd, TCOOFF) == 0 && ::tcflow(fd, TCOON) == 0 ? 0 : errno;
 }
 
-int setModemLine(int fd, int line, bool on) {
-  return ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0 ? 0 : errno;
-}
+int setModemLine(int fd, int line, bool on) { return ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0 ? 0 : errno; }
 
 static_assert(sizeof(serial_rs485) <= sizeof(Rs485Settings::record));
 

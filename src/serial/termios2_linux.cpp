@@ -13,10 +13,14 @@ namespace {
 
 tcflag_t dataBitsFlag(int bits) {
   switch (bits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
+    case 5:
+      return CS5;
+    case 6:
+      return CS6;
+    case 7:
+      return CS7;
+    default:
+      return CS8;
   }
 }
 
@@ -37,11 +41,20 @@ termios2 withLineSettings(termios2 tio, const LineSettings& s) {
   tio.c_ospeed = s.baudRate;
 
   switch (s.parity) {
-    case Parity::Odd: tio.c_cflag |= PARENB | PARODD; break;
-    case Parity::Even: tio.c_cflag |= PARENB; break;
-    case Parity::Mark: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case Parity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
-    case Parity::None: break;
+    case Parity::Odd:
+      tio.c_cflag |= PARENB | PARODD;
+      break;
+    case Parity::Even:
+      tio.c_cflag |= PARENB;
+      break;
+    case Parity::Mark:
+      tio.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case Parity::Space:
+      tio.c_cflag |= PARENB | CMSPAR;
+      break;
+    case Parity::None:
+      break;
   }
   if (s.parityCheck && s.parity != Parity::None) tio.c_iflag |= INPCK;
   if (s.stopBits != 0) tio.c_cflag |= CSTOPB;  // 1.5 stop bits only exist with 5 data bits

@@ -63,44 +63,57 @@ Remembered readRemembered(const std::map<std::string, std::string>& values, std:
       ignored.push_back(key + ": " + quoted(text) + " " + why);
     };
     if (key == kPort) {
-      if (!text.empty() && isPlainText(text)) r.port = text;
-      else refuse("is not a port name");
+      if (!text.empty() && isPlainText(text))
+        r.port = text;
+      else
+        refuse("is not a port name");
     } else if (key == kBaud) {
-      if (isRate(text)) r.baud = text;
-      else refuse("is not a rate");
+      if (isRate(text))
+        r.baud = text;
+      else
+        refuse("is not a rate");
     } else if (key == kParity) {
       r.parity = indexBelow(text, kParityItems);
       if (!r.parity) refuse("is not a parity");
     } else if (key == kRts || key == kDtr || key == kHartScanWide) {
       const std::optional<bool> on = flag(text);
-      if (!on) refuse("is neither true nor false");
-      else (key == kRts ? r.rts : key == kDtr ? r.dtr : r.hartScanWide) = on;
+      if (!on)
+        refuse("is neither true nor false");
+      else
+        (key == kRts ? r.rts : key == kDtr ? r.dtr : r.hartScanWide) = on;
     } else if (key == kGeometry || key == kLayout) {
-      if (isBase64(text) && text.size() <= kMaxTextLength) (key == kGeometry ? r.geometry : r.layout) = text;
-      else refuse("is not a saved layout");
+      if (isBase64(text) && text.size() <= kMaxTextLength)
+        (key == kGeometry ? r.geometry : r.layout) = text;
+      else
+        refuse("is not a saved layout");
     } else if (key == kJournalFilter) {
       r.journalFilter = indexBelow(text, kJournalFilterItems);
       if (!r.journalFilter) refuse("is not one of the journal's filters");
     } else if (key == kJournalSearch) {
-      if (isPlainText(text)) r.journalSearch = text;
-      else refuse("is not a search");
+      if (isPlainText(text))
+        r.journalSearch = text;
+      else
+        refuse("is not a search");
     } else if (const auto dialog = after(key, kFolderPrefix)) {
-      if (!text.empty() && text.front() == '/' && isPlainText(text)) r.folders[*dialog] = text;
-      else refuse("is not a folder");
+      if (!text.empty() && text.front() == '/' && isPlainText(text))
+        r.folders[*dialog] = text;
+      else
+        refuse("is not a folder");
     } else if (const auto detail = after(key, kReportPrefix)) {
       // One of the details' own fields, never another control of the
       // window; only the notes may run over several lines.
       const bool known = std::any_of(std::begin(kReportDetails), std::end(kReportDetails),
                                      [&](const char* name) { return *detail == name; });
-      const bool ok = known && text.size() <= kMaxTextLength &&
-                      (*detail == kReportNotes ? std::none_of(text.begin(), text.end(),
-                                                              [](char c) {
-                                                                return static_cast<unsigned char>(c) < 0x20 &&
-                                                                       c != '\n' && c != '\t';
-                                                              })
-                                               : isPlainText(text));
-      if (ok) r.report[*detail] = text;
-      else refuse("is not a report detail");
+      const bool ok =
+          known && text.size() <= kMaxTextLength &&
+          (*detail == kReportNotes
+               ? std::none_of(text.begin(), text.end(),
+                              [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t'; })
+               : isPlainText(text));
+      if (ok)
+        r.report[*detail] = text;
+      else
+        refuse("is not a report detail");
     }
     // Keys of another version are passed over: they harm nothing.
   }
@@ -112,9 +125,12 @@ std::map<std::string, std::string> writeRemembered(const Remembered& r) {
   auto put = [&](const char* key, const auto& value) {
     if (!value) return;
     using T = std::decay_t<decltype(*value)>;
-    if constexpr (std::is_same_v<T, bool>) values[key] = *value ? "true" : "false";
-    else if constexpr (std::is_same_v<T, int>) values[key] = std::to_string(*value);
-    else values[key] = *value;
+    if constexpr (std::is_same_v<T, bool>)
+      values[key] = *value ? "true" : "false";
+    else if constexpr (std::is_same_v<T, int>)
+      values[key] = std::to_string(*value);
+    else
+      values[key] = *value;
   };
   put(kPort, r.port);
   put(kBaud, r.baud);

@@ -38,11 +38,11 @@ inline constexpr int kJournalFilterItems = 5;
 inline constexpr size_t kMaxTextLength = 4096;
 
 struct Remembered {
-  std::optional<std::string> port;  // SPREALCOM's text
-  std::optional<std::string> baud;  // ComboBox11's text: a rate in digits
-  std::optional<int> parity;        // ComboBox10's item
-  std::optional<bool> rts;          // CheckBox1
-  std::optional<bool> dtr;          // CheckBox2
+  std::optional<std::string> port;      // SPREALCOM's text
+  std::optional<std::string> baud;      // ComboBox11's text: a rate in digits
+  std::optional<int> parity;            // ComboBox10's item
+  std::optional<bool> rts;              // CheckBox1
+  std::optional<bool> dtr;              // CheckBox2
   std::optional<std::string> geometry;  // the window's, as the toolkit saves it, in base64
   std::optional<std::string> layout;    // its docks' places, likewise
   std::optional<int> journalFilter;

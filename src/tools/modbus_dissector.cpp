@@ -26,11 +26,11 @@ constexpr uint8_t kExceptionFlag = 0x80;
 constexpr uint8_t kBroadcast = 0;
 
 constexpr size_t kCrcSize = 2;
-constexpr size_t kShortestFrame = 4;         // slave, function, CRC
-constexpr size_t kFixedFrame = 8;            // slave, function, two words, CRC
-constexpr size_t kExceptionFrame = 5;        // slave, function | 0x80, code, CRC
-constexpr size_t kAnswerByteCountAt = 2;     // read answers: slave, function, byte count
-constexpr size_t kRequestByteCountAt = 6;    // write-multiple requests: after address and count
+constexpr size_t kShortestFrame = 4;       // slave, function, CRC
+constexpr size_t kFixedFrame = 8;          // slave, function, two words, CRC
+constexpr size_t kExceptionFrame = 5;      // slave, function | 0x80, code, CRC
+constexpr size_t kAnswerByteCountAt = 2;   // read answers: slave, function, byte count
+constexpr size_t kRequestByteCountAt = 6;  // write-multiple requests: after address and count
 constexpr size_t kBitsPerByte = 8;
 // The classic register numbers ("40001") have five digits.
 constexpr uint32_t kLastClassicOffset = 9998;
@@ -78,9 +78,13 @@ std::string_view lookup(std::span<const Name> names, uint8_t code) {
   return {};
 }
 
-std::string hex4(uint16_t v) { return "0x" + hexByte(static_cast<uint8_t>(v >> 8)) + hexByte(static_cast<uint8_t>(v & 0xFF)); }
+std::string hex4(uint16_t v) {
+  return "0x" + hexByte(static_cast<uint8_t>(v >> 8)) + hexByte(static_cast<uint8_t>(v & 0xFF));
+}
 
-uint16_t word(std::span<const uint8_t> bytes, size_t at) { return static_cast<uint16_t>(bytes[at] << 8 | bytes[at + 1]); }
+uint16_t word(std::span<const uint8_t> bytes, size_t at) {
+  return static_cast<uint16_t>(bytes[at] << 8 | bytes[at + 1]);
+}
 
 bool isRead(uint8_t f) { return f >= kReadCoils && f <= kReadInputRegisters; }
 bool readsBits(uint8_t f) { return f == kReadCoils || f == kReadDiscreteInputs; }
@@ -133,7 +137,8 @@ Asked asked(std::span<const uint8_t> request) {
   if (request.size() >= 1) a.slave = request[0];
   if (request.size() >= 2) a.function = request[1];
   if (request.size() >= 4) a.start = word(request, 2);
-  if (request.size() >= 6 && a.function && (isRead(*a.function) || isWriteMultiple(*a.function))) a.count = word(request, 4);
+  if (request.size() >= 6 && a.function && (isRead(*a.function) || isWriteMultiple(*a.function)))
+    a.count = word(request, 4);
   return a;
 }
 
@@ -170,7 +175,9 @@ std::string addressText(uint8_t f, uint16_t address) {
   std::string text = hex4(address) + " = " + std::to_string(address);
   if (address > kLastClassicOffset) return text;
   switch (f) {
-    case kReadCoils: case kWriteSingleCoil: case kWriteMultipleCoils:
+    case kReadCoils:
+    case kWriteSingleCoil:
+    case kWriteMultipleCoils:
       return text + ", coil " + std::to_string(address + 1);
     case kReadDiscreteInputs:
       return text + ", input " + std::to_string(10001 + address);
@@ -183,8 +190,15 @@ std::string addressText(uint8_t f, uint16_t address) {
 
 // "0x5A00 = 23040, signed 23040", in one buffer: an answer holds up to 125.
 std::string registerText(uint16_t v) {
-  char text[40] = {'0', 'x', kHexDigits[v >> 12], kHexDigits[(v >> 8) & 0x0F], kHexDigits[(v >> 4) & 0x0F],
-                   kHexDigits[v & 0x0F], ' ', '=', ' '};
+  char text[40] = {'0',
+                   'x',
+                   kHexDigits[v >> 12],
+                   kHexDigits[(v >> 8) & 0x0F],
+                   kHexDigits[(v >> 4) & 0x0F],
+                   kHexDigits[v & 0x0F],
+                   ' ',
+                   '=',
+                   ' '};
   char* p = std::to_chars(text + 9, std::end(text), unsigned{v}).ptr;
   constexpr std::string_view kSigned = ", signed ";
   p = std::copy(kSigned.begin(), kSigned.end(), p);
@@ -256,7 +270,8 @@ void bits(std::span<const uint8_t> frame, size_t at, size_t count, uint8_t f, in
   const uint32_t first = start == kNoStart ? 1 : static_cast<uint32_t>(start) + 1;
   for (size_t i = 0; i < count; ++i) {
     const uint32_t from = first + static_cast<uint32_t>(i * kBitsPerByte);
-    d.add(what + std::to_string(from) + "-" + std::to_string(from + kBitsPerByte - 1) + (start == kNoStart ? " of the answer" : ""),
+    d.add(what + std::to_string(from) + "-" + std::to_string(from + kBitsPerByte - 1) +
+              (start == kNoStart ? " of the answer" : ""),
           at + i, 1, bitsText(frame[at + i]));
   }
 }
@@ -275,7 +290,8 @@ Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const ui
 
   if (bytes.empty()) return cut();
   const uint8_t slave = bytes[0];
-  DissectedField& slaveField = d.add("Slave address", 0, 1, std::to_string(slave) + (slave == kBroadcast ? " (broadcast)" : ""));
+  DissectedField& slaveField =
+      d.add("Slave address", 0, 1, std::to_string(slave) + (slave == kBroadcast ? " (broadcast)" : ""));
   if (a.slave && *a.slave != slave) judge(slaveField, "the request went to slave " + std::to_string(*a.slave));
   title += (kind == Kind::Request ? " to slave " : " from slave ") + std::to_string(slave);
   if (bytes.size() < 2) return cut();
@@ -307,7 +323,8 @@ Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const ui
     const size_t count = bytes[kAnswerByteCountAt];
     DissectedField& countField = d.add("Byte count", kAnswerByteCountAt, 1, std::to_string(count));
     if (start != kNoStart && a.count) {
-      const size_t expected = readsBits(f) ? (size_t{*a.count} + kBitsPerByte - 1) / kBitsPerByte : size_t{*a.count} * 2;
+      const size_t expected =
+          readsBits(f) ? (size_t{*a.count} + kBitsPerByte - 1) / kBitsPerByte : size_t{*a.count} * 2;
       if (count != expected) {
         judge(countField, "expected " + std::to_string(expected) + " for the " + std::to_string(*a.count) +
                               (readsBits(f) ? " bits asked" : " registers asked"));
@@ -325,8 +342,9 @@ Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const ui
     }
   } else if (isKnown(f)) {
     // Address, then a count or the value written.
-    if (has(2, 2)) d.add(f == kWriteSingleCoil || f == kWriteSingleRegister ? "Address" : "Start address", 2, 2,
-                         addressText(f, word(bytes, 2)));
+    if (has(2, 2))
+      d.add(f == kWriteSingleCoil || f == kWriteSingleRegister ? "Address" : "Start address", 2, 2,
+            addressText(f, word(bytes, 2)));
     if (has(4, 2)) {
       const uint16_t v = word(bytes, 4);
       if (f == kWriteSingleCoil) {
@@ -336,7 +354,8 @@ Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const ui
         d.add("Value", 4, 2, registerText(v));
       } else {
         const bool bitCount = readsBits(f) || f == kWriteMultipleCoils;
-        d.add("Count", 4, 2, std::to_string(v) + (bitCount ? (v == 1 ? " bit" : " bits") : (v == 1 ? " register" : " registers")));
+        d.add("Count", 4, 2,
+              std::to_string(v) + (bitCount ? (v == 1 ? " bit" : " bits") : (v == 1 ? " register" : " registers")));
         if (kind == Kind::Request && isRead(f)) {
           title += ", " + std::to_string(v) + (bitCount ? " bits" : " registers") + " from address " +
                    std::to_string(word(bytes, 2));
@@ -349,8 +368,10 @@ Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const ui
       const size_t data = kRequestByteCountAt + 1;
       const size_t present = std::min(count, whole > data ? whole - data : 0);
       const int32_t first = has(2, 2) ? word(bytes, 2) : kNoStart;
-      if (f == kWriteMultipleRegisters) registers(bytes, data, present, present == count, f, first, d);
-      else bits(bytes, data, present, f, first, d);
+      if (f == kWriteMultipleRegisters)
+        registers(bytes, data, present, present == count, f, first, d);
+      else
+        bits(bytes, data, present, f, first, d);
     }
   } else if (whole > 2 + kCrcSize) {
     d.add("Data", 2, whole - 2 - kCrcSize, std::to_string(whole - 2 - kCrcSize) + " bytes");
@@ -368,7 +389,8 @@ Dissection dissect(Kind kind, std::span<const uint8_t> bytes, std::span<const ui
   if (crc[0] == got0 && crc[1] == got1) {
     crcField.verdict = "CRC OK";
   } else {
-    judge(crcField, "CRC " + hexByte(got0) + " " + hexByte(got1) + ", expected " + hexByte(crc[0]) + " " + hexByte(crc[1]));
+    judge(crcField,
+          "CRC " + hexByte(got0) + " " + hexByte(got1) + ", expected " + hexByte(crc[0]) + " " + hexByte(crc[1]));
   }
   if (bytes.size() > total) {
     const size_t extra = bytes.size() - total;

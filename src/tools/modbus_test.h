@@ -18,7 +18,6 @@ std::array<uint8_t, 2> crc16Modbus(std::span<const uint8_t> bytes);
 // Slave address, 0x03, start address (high byte 0x00), quantity (high byte
 // 0x00), CRC. Only the low 8 bits of each value are sent: 256 addresses slave
 // 0x00 and -1 sends 0xFF, without a message.
-std::array<uint8_t, kModbusTestFrameSize> modbusTestFrame(int32_t slaveAddress, int32_t startAddress,
-                                                          int32_t quantity);
+std::array<uint8_t, kModbusTestFrameSize> modbusTestFrame(int32_t slaveAddress, int32_t startAddress, int32_t quantity);
 
 }  // namespace tq::tools

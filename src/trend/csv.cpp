@@ -42,7 +42,8 @@ std::vector<CsvColumn> csvColumns(const PointStore& store, size_t first, size_t 
 }
 
 void writeCsv(std::ostream& out, const PointStore& store, size_t first, size_t last,
-              const std::function<std::string(int64_t)>& timeText, const std::function<std::string(uint8_t)>& unitText) {
+              const std::function<std::string(int64_t)>& timeText,
+              const std::function<std::string(uint8_t)>& unitText) {
   last = std::min(last, store.size());
   const std::vector<CsvColumn> columns = csvColumns(store, first, last);
   out << "Time";

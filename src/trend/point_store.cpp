@@ -15,8 +15,8 @@ bool PointStore::add(const Point& point) {
 }
 
 std::pair<size_t, size_t> PointStore::range(int64_t fromMs, int64_t toMs) const {
-  const auto first = std::lower_bound(points_.begin(), points_.end(), fromMs,
-                                      [](const Point& p, int64_t ms) { return p.ms < ms; });
+  const auto first =
+      std::lower_bound(points_.begin(), points_.end(), fromMs, [](const Point& p, int64_t ms) { return p.ms < ms; });
   const auto last = std::upper_bound(first, points_.end(), toMs, [](int64_t ms, const Point& p) { return ms < p.ms; });
   return {static_cast<size_t>(first - points_.begin()), static_cast<size_t>(last - points_.begin())};
 }

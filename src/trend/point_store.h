@@ -39,7 +39,7 @@ struct Point {
   int64_t ms = 0;  // on the trend's clock (wall time, never running backwards)
   std::array<float, kVariableCount> values{};
   std::array<uint8_t, kVariableCount> units{};  // HART unit codes
-  uint8_t present = 0;                           // a bit per variable that the reply carried
+  uint8_t present = 0;                          // a bit per variable that the reply carried
   Missing missing = Missing::None;
 
   bool has(size_t variable) const { return (present >> variable) & 1u; }
@@ -87,7 +87,7 @@ class PointStore {
 
 // One variable over points [first, last) of a store, in one unit.
 struct WindowStats {
-  size_t count = 0;  // points with a value in the unit
+  size_t count = 0;                             // points with a value in the unit
   double last = 0, min = 0, max = 0, mean = 0;  // meaningful when count > 0
 };
 WindowStats statsOf(const PointStore& store, size_t first, size_t last, size_t variable, uint8_t unit);

@@ -82,7 +82,9 @@ const char* timeoutShown(int timeoutClass) {
 // A message or question as one journal line: the saved journal keeps an
 // entry to a line.
 std::string oneLine(QString text) {
-  return text.replace(QStringLiteral("\n\n"), QStringLiteral(" ")).replace(QLatin1Char('\n'), QLatin1Char(' ')).toStdString();
+  return text.replace(QStringLiteral("\n\n"), QStringLiteral(" "))
+      .replace(QLatin1Char('\n'), QLatin1Char(' '))
+      .toStdString();
 }
 
 }  // namespace
@@ -235,7 +237,7 @@ void TForm1::wireControls() {
       TQ_WIRE("Button4", Click, Button4Click), TQ_WIRE("Button13", Click, Button13Click),
   };
 #undef TQ_WIRE
-// clang-format on
+  // clang-format on
 
   for (const Wire& wire : kWiring) {
     QWidget* control = findChild<QWidget*>(wire.control);
@@ -281,11 +283,14 @@ void TForm1::buildMenusAndJournal() {
   connect(menus.saveJournal, &QAction::triggered, this, &TForm1::saveJournal);
   connect(menus.findModule, &QAction::triggered, this, &TForm1::FindModuleClick);
   connect(menus.readModule, &QAction::triggered, this, &TForm1::ReadModuleClick);
-  connect(menus.saveProfile, &QAction::triggered, this, [this] { guard("SaveProfile", [this] { profiles_->save(); }); });
-  connect(menus.saveReport, &QAction::triggered, this, [this] { guard("SaveReport", [this] { saveReport_->save(); }); });
+  connect(menus.saveProfile, &QAction::triggered, this,
+          [this] { guard("SaveProfile", [this] { profiles_->save(); }); });
+  connect(menus.saveReport, &QAction::triggered, this,
+          [this] { guard("SaveReport", [this] { saveReport_->save(); }); });
   connect(menus.compareProfile, &QAction::triggered, this,
           [this] { guard("CompareProfile", [this] { profiles_->compare(); }); });
-  connect(menus.applyProfile, &QAction::triggered, this, [this] { guard("ApplyProfile", [this] { profiles_->apply(); }); });
+  connect(menus.applyProfile, &QAction::triggered, this,
+          [this] { guard("ApplyProfile", [this] { profiles_->apply(); }); });
   connect(menus.userGuide, &QAction::triggered, this, &TForm1::showUserGuide);
   connect(menus.about, &QAction::triggered, this, &TForm1::showAbout);
 }
@@ -363,10 +368,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::buildRecord() {
-  readModule_ = std::make_unique<ReadModule>(ReadModule::Host{
-      this, *link_, *view_, hartPage_->requests(), record_, [this] { return Timer3->isActive(); },
-      [this](const QString& text) { showMessage(text); },
-      [this](const QString& text) { statusBar()->showMessage(text); }});
+  readModule_ = std::make_unique<ReadModule>(
+      ReadModule::Host{this, *link_, *view_, hartPage_->requests(), record_, [this] { return Timer3->isActive(); },
+                       [this](const QString& text) { showMessage(text); },
+                       [this](const QString& text) { statusBar()->showMessage(text); }});
   readModule_->onFinished = [this](const requests::ModuleReader::Finished& f) {
     readSinceOpen_ = f.outcome == requests::ModuleReader::Outcome::Completed;
   };
@@ -422,8 +427,9 @@ void TForm1::saveJournal() {
   }
   if (path.isEmpty()) return;
   if (memory_) memory_->chosen(QStringLiteral("journal"), path);
-  const QString reason = journalDock_->saveTo(path, {TQ_VERSION, link_->setting().text() + (link_->isOpen() ? ", open" : ", closed"),
-                                                     QDateTime::currentMSecsSinceEpoch()});
+  const QString reason =
+      journalDock_->saveTo(path, {TQ_VERSION, link_->setting().text() + (link_->isOpen() ? ", open" : ", closed"),
+                                  QDateTime::currentMSecsSinceEpoch()});
   if (!reason.isEmpty()) {
     showMessage(QStringLiteral("The journal could not be saved to %1: %2. The journal is kept.").arg(path, reason));
   }
@@ -446,7 +452,8 @@ void TForm1::refreshPortList() {
   ports->setCurrentText(typed);
   // The list opens wide enough for a whole /dev/serial/by-id/ name, however
   // narrow the box; the box itself shows the name's end as typed.
-  ports->view()->setMinimumWidth(ports->view()->sizeHintForColumn(0) + ports->view()->verticalScrollBar()->sizeHint().width());
+  ports->view()->setMinimumWidth(ports->view()->sizeHintForColumn(0) +
+                                 ports->view()->verticalScrollBar()->sizeHint().width());
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -466,15 +473,23 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // Handlers of the transaction spine.
-void TForm1::FormCreate() { guard("FormCreate", [this] { engine_->FormCreate(); }); }
-void TForm1::PageControl1Change() { guard("PageControl1Change", [this] { engine_->PageControl1Change(); }); }
+void TForm1::FormCreate() {
+  guard("FormCreate", [this] { engine_->FormCreate(); });
+}
+void TForm1::PageControl1Change() {
+  guard("PageControl1Change", [this] { engine_->PageControl1Change(); });
+}
 void TForm1::Button1Click() {
   readSinceOpen_ = false;  // another open, or none: what was read may not be this module's
   guard("Button1Click", [this] { engine_->Button1Click(); });
   portBanner_->dismiss();
 }
-void TForm1::Button6Click() { guard("Button6Click", [this] { engine_->Button6Click(); }); }
-void TForm1::Button26Click() { guard("Button26Click", [this] { engine_->Button26Click(); }); }
+void TForm1::Button6Click() {
+  guard("Button6Click", [this] { engine_->Button6Click(); });
+}
+void TForm1::Button26Click() {
+  guard("Button26Click", [this] { engine_->Button26Click(); });
+}
 void TForm1::Comm1ReceiveData(const uint8_t* Buffer, uint16_t BufferLength, int waitedMs) {
   const bool settingAnswer = engine_->pendingCode() == engine::code::Setting;
   guard("Comm1ReceiveData", [&] { engine_->Comm1ReceiveData(std::span(Buffer, BufferLength), waitedMs); });
@@ -499,10 +514,13 @@ void TForm1::Comm1ReceiveError(uint32_t EventMask) {
   const QString when = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
   const uint64_t dropped = link_->receiveOverrunBytes();
   statusBar()->showMessage(
-      dropped > 0 ? QStringLiteral("Receive overrun at %1: %2 bytes dropped since the port was opened").arg(when).arg(dropped)
-                  : QStringLiteral("Receive overrun at %1: the serial driver lost bytes").arg(when));
+      dropped > 0
+          ? QStringLiteral("Receive overrun at %1: %2 bytes dropped since the port was opened").arg(when).arg(dropped)
+          : QStringLiteral("Receive overrun at %1: the serial driver lost bytes").arg(when));
 }
-void TForm1::Timer2Timer() { guard("Timer2Timer", [this] { engine_->Timer2Timer(); }); }
+void TForm1::Timer2Timer() {
+  guard("Timer2Timer", [this] { engine_->Timer2Timer(); });
+}
 void TForm1::Timer3Timer() {
   guard("Timer3Timer", [this] {
     if (const char* shown = timeoutShown(engine_->timeoutClass())) {
@@ -520,8 +538,12 @@ void TForm1::Timer4Timer() {
   lineChange_.reset();
 }
 
-void TForm1::FindModuleClick() { guard("FindModuleClick", [this] { findModule_->start(); }); }
-void TForm1::ReadModuleClick() { guard("ReadModuleClick", [this] { readModule_->start(); }); }
+void TForm1::FindModuleClick() {
+  guard("FindModuleClick", [this] { findModule_->start(); });
+}
+void TForm1::ReadModuleClick() {
+  guard("ReadModuleClick", [this] { readModule_->start(); });
+}
 
 // No box: the banner says what happened and offers to reconnect, so a
 // pulled adapter costs the operator no click and no restart. A port the
@@ -571,8 +593,10 @@ void TForm1::Button5Click() {
 }
 
 // Handlers of the pages, each run by its page's requests.
-#define TQ_HANDLER(name, requests) \
-  void TForm1::name() { guard(#name, [this] { requests->name(); }); }
+#define TQ_HANDLER(name, requests)              \
+  void TForm1::name() {                         \
+    guard(#name, [this] { requests->name(); }); \
+  }
 TQ_HANDLER(Button24Click, config_)
 TQ_HANDLER(Button29Click, config_)
 TQ_HANDLER(Button15Click, config_)

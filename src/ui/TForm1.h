@@ -26,14 +26,14 @@ class CommPort;
 class LinkArbiter;
 class ToolkitTimer;
 struct LostPort;
-}
+}  // namespace tq::link
 
 namespace tq::requests {
 class ConfigRequests;
 class HartRequests;
 class ToolRequests;
 class OutputRequests;
-}
+}  // namespace tq::requests
 
 namespace tq::ui {
 

@@ -22,8 +22,10 @@ void showChoice(QWidget* root, const char* name, const QString& text) {
   auto* combo = root->findChild<QComboBox*>(QString::fromLatin1(name));
   if (!combo) return;
   const int item = combo->findText(text);
-  if (item >= 0) combo->setCurrentIndex(item);
-  else combo->setCurrentText(text);
+  if (item >= 0)
+    combo->setCurrentIndex(item);
+  else
+    combo->setCurrentText(text);
 }
 
 // "COM4 at 9600 baud, parity even", as the dialog and the status line say it.
@@ -129,13 +131,14 @@ void FindModule::found(const LineSetting& line, const std::vector<uint8_t>& answ
   window_.view->apply(Assignment::select("ComboBox10", parityIndex(line.parity)));
   window_.openPort();
   if (!window_.portOpen()) {
-    window_.showStatus(QStringLiteral("The module answered on %1, but the port could not be opened again.").arg(setting));
+    window_.showStatus(
+        QStringLiteral("The module answered on %1, but the port could not be opened again.").arg(setting));
     return;
   }
   // As the communication query's reply: the received text is the block's
   // first bytes.
-  const std::string text(answer.begin(),
-                         answer.begin() + static_cast<std::ptrdiff_t>(std::min(answer.size(), engine::kReceivedTextMax)));
+  const std::string text(
+      answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(std::min(answer.size(), engine::kReceivedTextMax)));
   const Decoded decoded = protocol::decodeCommQueryReply(text);
   for (const Assignment& change : decoded.assignments) window_.view->apply(change);
   if (decoded.error) {

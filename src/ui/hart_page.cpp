@@ -46,7 +46,7 @@ HartPage::HartPage(Host host, QWidget* parent)
   keepScanRowsInView();
 
   requests_ = std::make_unique<requests::HartInstrumentRequests>(host_.engine, host_.view, host_.link,
-                                                                  host_.replyAwaited, host_.decimalSeparator);
+                                                                 host_.replyAwaited, host_.decimalSeparator);
   auto& events = requests_->events;
   events.onStarted = [this](Action action) { started(action); };
   events.onStep = [this](size_t index, size_t count, const std::string& label) { stepped(index, count, label); };
@@ -171,9 +171,10 @@ void HartPage::HartScanViewSelect() {
     requests_->address(instrument);
     // What is shown was read from another instrument.
     if (!before || *before != instrument.identity()) ui_->HartPropertiesView->clear();
-    ui_->HartNote->setText(QStringLiteral("Polling address %1 addressed (device id %2): Read All and the writes go to it.")
-                               .arg(instrument.pollingAddress)
-                               .arg(instrument.deviceIdNumber()));
+    ui_->HartNote->setText(
+        QStringLiteral("Polling address %1 addressed (device id %2): Read All and the writes go to it.")
+            .arg(instrument.pollingAddress)
+            .arg(instrument.deviceIdNumber()));
   });
 }
 

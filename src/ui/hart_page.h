@@ -86,7 +86,7 @@ class HartPage : public QWidget {
   std::vector<hart::UniqueIdentifier> rows_;  // HartScanView's rows in order
   // The instrument the tag, descriptor and date shown were read from.
   std::optional<hart::DeviceIdentity> tagReadFrom_;
-  bool filling_ = false;                      // rows change by program: no selection handler
+  bool filling_ = false;  // rows change by program: no selection handler
   Action running_ = Action::Scan;
   QDialog* progress_ = nullptr;
   QLabel* progressText_ = nullptr;

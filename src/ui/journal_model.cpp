@@ -16,7 +16,9 @@ constexpr quintptr kTopLevel = 0;
 // How soon the rows follow a change of the journal.
 constexpr int kFollowIntervalMs = 50;
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString fromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
@@ -146,7 +148,8 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   if (index.internalId() == kTopLevel) {
     if (isDroppedCountRow(index.row())) {
-      if (role == Qt::DisplayRole && index.column() == SummaryColumn) return fromUtf8(journal::droppedText(journal_.dropped()));
+      if (role == Qt::DisplayRole && index.column() == SummaryColumn)
+        return fromUtf8(journal::droppedText(journal_.dropped()));
       return {};
     }
     const journal::Entry* entry = entryAt(index.row());

@@ -11,8 +11,7 @@ std::vector<Assignment> controlsToReopen(const link::LostPort& lost) {
   return {Assignment::setText("SPREALCOM", lost.watch.reopenName()),
           Assignment::setText("ComboBox11", std::to_string(lost.line.baud)),
           Assignment::select("ComboBox10", parityIndex(lost.line.parity)),
-          Assignment::check("CheckBox1", lost.line.rts),
-          Assignment::check("CheckBox2", lost.line.dtr)};
+          Assignment::check("CheckBox1", lost.line.rts), Assignment::check("CheckBox2", lost.line.dtr)};
 }
 
 std::vector<Assignment> controlsForLine(const LineSetting& line) {

@@ -38,8 +38,9 @@ ProfileDiffDialog::ProfileDiffDialog(const QString& fileName, const std::vector<
   view->setHeaderLabels({QStringLiteral("Key"), QStringLiteral("Label"), QStringLiteral("Profile"),
                          QStringLiteral("Module"), QStringLiteral("Comparison")});
   for (const record::DiffRow& row : rows) {
-    auto* item = new QTreeWidgetItem(view, {text(row.key), text(row.label), text(row.profileValue),
-                                            text(row.moduleValue), text(std::string(record::comparisonText(row.comparison)))});
+    auto* item =
+        new QTreeWidgetItem(view, {text(row.key), text(row.label), text(row.profileValue), text(row.moduleValue),
+                                   text(std::string(record::comparisonText(row.comparison)))});
     if (row.comparison == record::Comparison::Different) {
       for (int column = 0; column < 5; ++column) item->setForeground(column, warningColor());
     }

@@ -19,40 +19,42 @@ QString text(const std::string& s) { return QString::fromStdString(s); }
 
 Profiles::Profiles(Host host)
     : host_(std::move(host)),
-      applier_(host_.link, host_.record,
-               {.readModule =
-                    [this](std::function<void(bool)> then) {
-                      return host_.readModule.startThen([then](const requests::ModuleReader::Finished& f) {
-                        then(f.outcome == requests::ModuleReader::Outcome::Completed);
-                      });
-                    },
-                .readSinceOpen = [this] { return host_.readSinceOpen(); },
-                .ask = [this](const std::string& question) { return host_.ask(text(question)); },
-                .later = [this](std::function<void()> next) { QMetaObject::invokeMethod(this, next, Qt::QueuedConnection); },
-                .closePortLater = [this] { host_.engine.closePortLater(); },
-                .onVerdict =
-                    [this](const requests::ApplyVerdict& verdict, const std::string& file) {
-                      host_.showStatus(text(verdict.status()));
-                      host_.showMessage(text(verdict.message(file)));
-                    },
-                .onEnded =
-                    [this](const requests::ProfileApplier::Ended& ended) {
-                      if (!ended.status.empty()) host_.showStatus(text(ended.status));
-                      if (!ended.message.empty()) host_.showMessage(text(ended.message));
-                    }}) {}
+      applier_(
+          host_.link, host_.record,
+          {.readModule =
+               [this](std::function<void(bool)> then) {
+                 return host_.readModule.startThen([then](const requests::ModuleReader::Finished& f) {
+                   then(f.outcome == requests::ModuleReader::Outcome::Completed);
+                 });
+               },
+           .readSinceOpen = [this] { return host_.readSinceOpen(); },
+           .ask = [this](const std::string& question) { return host_.ask(text(question)); },
+           .later = [this](std::function<void()> next) { QMetaObject::invokeMethod(this, next, Qt::QueuedConnection); },
+           .closePortLater = [this] { host_.engine.closePortLater(); },
+           .onVerdict =
+               [this](const requests::ApplyVerdict& verdict, const std::string& file) {
+                 host_.showStatus(text(verdict.status()));
+                 host_.showMessage(text(verdict.message(file)));
+               },
+           .onEnded =
+               [this](const requests::ProfileApplier::Ended& ended) {
+                 if (!ended.status.empty()) host_.showStatus(text(ended.status));
+                 if (!ended.message.empty()) host_.showMessage(text(ended.message));
+               }}) {}
 
 void Profiles::save() {
   bool any = false;
   for (const record::Key& key : record::keys()) any = any || (key.writer >= 0 && host_.record.read(key.name));
   if (!any) {
-    host_.showMessage(QStringLiteral("Nothing to save: the module's settings have not been read. Read them with "
-                                     "Tools \u25b8 Read Module first."));
+    host_.showMessage(
+        QStringLiteral("Nothing to save: the module's settings have not been read. Read them with "
+                       "Tools \u25b8 Read Module first."));
     return;
   }
   const QString path = host_.askSaveFile(QStringLiteral("Save Profile"), kFilter);
   if (path.isEmpty()) return;
-  const std::string json = record::profileJson(
-      host_.record, QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString());
+  const std::string json =
+      record::profileJson(host_.record, QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString());
   const std::string reason = record::writeProfileFile(path.toStdString(), json);
   if (!reason.empty()) {
     host_.showMessage(QStringLiteral("The profile could not be saved to %1: %2.").arg(path, text(reason)));

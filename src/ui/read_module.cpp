@@ -11,7 +11,9 @@ namespace tq::ui {
 
 ReadModule::ReadModule(Host host)
     : host_(std::move(host)), reader_(host_.link, host_.view, host_.hart, host_.record, host_.replyAwaited) {
-  reader_.events.onStep = [this](size_t index, size_t count, const std::string& label) { stepped(index, count, label); };
+  reader_.events.onStep = [this](size_t index, size_t count, const std::string& label) {
+    stepped(index, count, label);
+  };
   reader_.events.onFinished = [this](const requests::ModuleReader::Finished& f) { finished(f); };
 }
 

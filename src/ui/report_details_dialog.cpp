@@ -45,7 +45,8 @@ ReportDetailsDialog::ReportDetailsDialog(QWidget* parent) : QDialog(parent) {
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
-  auto* intro = new QLabel(QStringLiteral("The report opens with these details; they are kept for the next report."), this);
+  auto* intro =
+      new QLabel(QStringLiteral("The report opens with these details; they are kept for the next report."), this);
   intro->setWordWrap(true);
   layout->addWidget(intro);
   layout->addLayout(form);

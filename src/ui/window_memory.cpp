@@ -39,8 +39,10 @@ std::optional<std::string> detailText(const QMainWindow& window, const char* nam
 }
 
 void setDetail(QMainWindow& window, const std::string& name, const std::string& value) {
-  if (auto* line = window.findChild<QLineEdit*>(text(name))) line->setText(text(value));
-  else if (auto* box = window.findChild<QPlainTextEdit*>(text(name))) box->setPlainText(text(value));
+  if (auto* line = window.findChild<QLineEdit*>(text(name)))
+    line->setText(text(value));
+  else if (auto* box = window.findChild<QPlainTextEdit*>(text(name)))
+    box->setPlainText(text(value));
 }
 
 }  // namespace
@@ -116,8 +118,8 @@ void WindowMemory::save(const QMainWindow& window) {
   // not one stays unsaved rather than refused at the next start.
   std::vector<std::string> unused;
   store_->clear();
-  for (const auto& [key, value] : settings::writeRemembered(settings::readRemembered(
-           settings::writeRemembered(r), unused))) {
+  for (const auto& [key, value] :
+       settings::writeRemembered(settings::readRemembered(settings::writeRemembered(r), unused))) {
     store_->setValue(text(key), text(value));
   }
   store_->sync();

@@ -30,7 +30,8 @@ WindowMenus buildWindowMenus(QMainWindow& window) {
   m.view = menu(window, "menuView", QStringLiteral("View"));
   m.tools = menu(window, "menuTools", QStringLiteral("Tools"));
   m.help = menu(window, "menuHelp", QStringLiteral("Help"));
-  m.saveJournal = action(m.file, "actionSaveJournal", QStringLiteral("Save Journal\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S));
+  m.saveJournal =
+      action(m.file, "actionSaveJournal", QStringLiteral("Save Journal\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S));
   m.saveProfile = action(m.file, "actionSaveProfile", QStringLiteral("Save Profile\u2026"));
   m.saveReport = action(m.file, "actionSaveReport", QStringLiteral("Save Report\u2026"));
   m.journal = action(m.view, "actionJournal", QStringLiteral("Journal"), QKeySequence(Qt::Key_F12));

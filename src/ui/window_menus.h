@@ -8,20 +8,20 @@ class QMenu;
 namespace tq::ui {
 
 struct WindowMenus {
-  QMenu* file;   // menuFile
-  QMenu* view;   // menuView
-  QMenu* tools;  // menuTools
-  QMenu* help;   // menuHelp
-  QAction* saveJournal;  // actionSaveJournal, Ctrl+S
-  QAction* saveProfile;  // actionSaveProfile
-  QAction* saveReport;   // actionSaveReport
-  QAction* journal;      // actionJournal, F12, checkable
-  QAction* findModule;   // actionFindModule
-  QAction* readModule;   // actionReadModule, Ctrl+R
+  QMenu* file;              // menuFile
+  QMenu* view;              // menuView
+  QMenu* tools;             // menuTools
+  QMenu* help;              // menuHelp
+  QAction* saveJournal;     // actionSaveJournal, Ctrl+S
+  QAction* saveProfile;     // actionSaveProfile
+  QAction* saveReport;      // actionSaveReport
+  QAction* journal;         // actionJournal, F12, checkable
+  QAction* findModule;      // actionFindModule
+  QAction* readModule;      // actionReadModule, Ctrl+R
   QAction* compareProfile;  // actionCompareProfile
   QAction* applyProfile;    // actionApplyProfile
-  QAction* userGuide;    // actionUserGuide, F1
-  QAction* about;        // actionAbout
+  QAction* userGuide;       // actionUserGuide, F1
+  QAction* about;           // actionAbout
 };
 
 WindowMenus buildWindowMenus(QMainWindow& window);

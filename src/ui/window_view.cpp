@@ -36,11 +36,16 @@ void WindowView::apply(const engine::Assignment& change) {
       }
       break;
     case Kind::SetText:
-      if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setText(text);
-      else if (auto* label = qobject_cast<QLabel*>(w)) label->setText(text);
-      else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(text);
-      else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) memo->setPlainText(text);
-      else if (auto* combo = qobject_cast<QComboBox*>(w)) combo->setCurrentText(text);
+      if (auto* edit = qobject_cast<QLineEdit*>(w))
+        edit->setText(text);
+      else if (auto* label = qobject_cast<QLabel*>(w))
+        label->setText(text);
+      else if (auto* button = qobject_cast<QAbstractButton*>(w))
+        button->setText(text);
+      else if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
+        memo->setPlainText(text);
+      else if (auto* combo = qobject_cast<QComboBox*>(w))
+        combo->setCurrentText(text);
       break;
     case Kind::SetEnabled:
       w->setEnabled(change.value != 0);
@@ -60,11 +65,16 @@ void WindowView::apply(const engine::Assignment& change) {
 std::string WindowView::text(const std::string& control) const {
   QWidget* w = widget(control);
   QString text;
-  if (auto* edit = qobject_cast<QLineEdit*>(w)) text = edit->text();
-  else if (auto* combo = qobject_cast<QComboBox*>(w)) text = combo->currentText();
-  else if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
-  else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) text = memo->toPlainText();
-  else if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
+  if (auto* edit = qobject_cast<QLineEdit*>(w))
+    text = edit->text();
+  else if (auto* combo = qobject_cast<QComboBox*>(w))
+    text = combo->currentText();
+  else if (auto* label = qobject_cast<QLabel*>(w))
+    text = label->text();
+  else if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
+    text = memo->toPlainText();
+  else if (auto* button = qobject_cast<QAbstractButton*>(w))
+    text = button->text();
   return text.toStdString();
 }
 

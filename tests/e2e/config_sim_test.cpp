@@ -101,15 +101,14 @@ TEST_F(ConfigPagesWithSimulator, TheRs485LineSettingClosesThePortAndIsReadBackAf
 TEST_F(ConfigPagesWithSimulator, DeviceSettingsWrittenAreReadBackAfterChoosingTheDevice) {
   openPort(module.path());
   const std::map<const char*, int> combos = {
-      {"ComboBox6", 1},  {"ComboBox16", 0}, {"ComboBox17", 0}, {"ComboBox34", 3}, {"FAMOUT1", 1},
-      {"FAMOUT3", 2},    {"FAMOUT5", 3},    {"FAMOUT7", 1},    {"FAMOUT9", 0},    {"ComboBox15", 2},
-      {"RADCOM1", 1},    {"READLG1", 1},    {"RADCOM3", 2},    {"READLG3", 0},    {"RADCOM5", 0},
-      {"READLG5", 0},    {"RADCOM7", 1},    {"READLG7", 1},    {"ComboBox28", 1}, {"ComboBox29", 1},
-      {"ComboBox18", 1}, {"ComboBox14", 2}};
+      {"ComboBox6", 1},  {"ComboBox16", 0}, {"ComboBox17", 0}, {"ComboBox34", 3}, {"FAMOUT1", 1}, {"FAMOUT3", 2},
+      {"FAMOUT5", 3},    {"FAMOUT7", 1},    {"FAMOUT9", 0},    {"ComboBox15", 2}, {"RADCOM1", 1}, {"READLG1", 1},
+      {"RADCOM3", 2},    {"READLG3", 0},    {"RADCOM5", 0},    {"READLG5", 0},    {"RADCOM7", 1}, {"READLG7", 1},
+      {"ComboBox28", 1}, {"ComboBox29", 1}, {"ComboBox18", 1}, {"ComboBox14", 2}};
   for (const auto& [combo, i] : combos) choose(combo, i);
-  const std::map<const char*, const char*> edits = {
-      {"Edit1", "120"},    {"READADR1", "12"}, {"READADR3", "7"}, {"READADR5", "0"}, {"READADR7", "99"},
-      {"Edit4", "01 03 00 00"}, {"Edit5", "0A FF"}, {"Beilv", "2.5"}};
+  const std::map<const char*, const char*> edits = {{"Edit1", "120"},   {"READADR1", "12"}, {"READADR3", "7"},
+                                                    {"READADR5", "0"},  {"READADR7", "99"}, {"Edit4", "01 03 00 00"},
+                                                    {"Edit5", "0A FF"}, {"Beilv", "2.5"}};
   for (const auto& [edit, t] : edits) type(edit, t);
   for (const char* button : {"Button10", "Button21", "Button12", "Button17", "Button18", "Button2", "Button22"}) {
     SCOPED_TRACE(button);
@@ -126,7 +125,7 @@ TEST_F(ConfigPagesWithSimulator, DeviceSettingsWrittenAreReadBackAfterChoosingTh
   for (const auto& [combo, i] : combos) EXPECT_EQ(index(combo), i) << combo;
   EXPECT_EQ(index("ComboBox7"), 2);
   const std::map<const char*, const char*> readBack = {
-      {"Edit1", "120"},  {"READADR1", "12"}, {"READADR3", "07"}, {"READADR5", "00"}, {"READADR7", "99"},
+      {"Edit1", "120"},         {"READADR1", "12"}, {"READADR3", "07"}, {"READADR5", "00"}, {"READADR7", "99"},
       {"Edit4", "01 03 00 00"}, {"Edit5", "0A FF"}, {"Beilv", "2.500"}};  // the module writes its own five characters
   for (const auto& [edit, t] : readBack) EXPECT_EQ(text(edit), t) << edit;
   EXPECT_FALSE(control<QWidget>(*form, "GroupBox13")->isHidden());

@@ -132,9 +132,7 @@ TEST_F(FinderWindow, OnASilentLineEverySettingIsTriedOnceAndOneMessageSaysWhatWa
   QElapsedTimer sinceTick;
   qint64 longestGapMs = 0;
   QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    longestGapMs = std::max(longestGapMs, sinceTick.restart());
-  });
+  QObject::connect(&ticker, &QTimer::timeout, [&] { longestGapMs = std::max(longestGapMs, sinceTick.restart()); });
   QElapsedTimer took;
   took.start();
   action->trigger();
@@ -144,17 +142,19 @@ TEST_F(FinderWindow, OnASilentLineEverySettingIsTriedOnceAndOneMessageSaysWhatWa
   ticker.stop();
   const std::vector<LineSetting> tries = requests::finderTries(
       {{module.linkPath()}, 9600, Parity::None, {1200, 2400, 4800, 9600, 19200, 38400, 57600, 15200}});
-  std::printf("[ measured ] silent line: %lld ms for %zu settings; the answer windows add up to %lld ms; "
-              "the window's events waited at most %lld ms\n",
-              static_cast<long long>(took.elapsed()), tries.size(), static_cast<long long>(requests::worstCaseMs(tries)),
-              static_cast<long long>(longestGapMs));
+  std::printf(
+      "[ measured ] silent line: %lld ms for %zu settings; the answer windows add up to %lld ms; "
+      "the window's events waited at most %lld ms\n",
+      static_cast<long long>(took.elapsed()), tries.size(), static_cast<long long>(requests::worstCaseMs(tries)),
+      static_cast<long long>(longestGapMs));
   // Nothing is left that could say more (no sequence, claim or timer,
   // checked below) but what is queued already.
   QCoreApplication::processEvents();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind("No module answered the communication query \"QQQ#QV#\".", 0), 0u) << messages[0];
-  EXPECT_NE(messages[0].find(module.linkPath() + ": 9600, 19200, 38400, 57600, 115200, 4800, 2400, 1200 and 15200 baud"),
-            std::string::npos)
+  EXPECT_NE(
+      messages[0].find(module.linkPath() + ": 9600, 19200, 38400, 57600, 115200, 4800, 2400, 1200 and 15200 baud"),
+      std::string::npos)
       << messages[0];
   EXPECT_EQ(sentSince(journalBefore), std::vector<std::string>(tries.size(), "QQQ#QV#"));
   EXPECT_FALSE(form->Comm1->isOpen());
@@ -176,7 +176,8 @@ TEST_F(FinderWindow, CancelledHalfWayNothingChangesAndThePortIsClosed) {
   ASSERT_TRUE(pumpUntil([&] { return sentSince(journalBefore).size() == 3; }));
   auto* step = finder().dialog()->findChild<QLabel*>("FinderStep");
   ASSERT_NE(step, nullptr);
-  EXPECT_TRUE(step->text().startsWith(QString::fromStdString("Trying " + module.linkPath() + " at 9600 baud, parity odd")))
+  EXPECT_TRUE(
+      step->text().startsWith(QString::fromStdString("Trying " + module.linkPath() + " at 9600 baud, parity odd")))
       << step->text().toStdString();
   finder().dialog()->findChild<QPushButton*>("FinderCancel")->click();
   EXPECT_FALSE(finder().running());

@@ -35,7 +35,9 @@ class HartPageTest : public WindowTest {
 
   HartPage& page() { return form->hartPage(); }
   bool running() { return page().requests().running(); }
-  bool finished() { return pumpUntil([this] { return !running(); }); }
+  bool finished() {
+    return pumpUntil([this] { return !running(); });
+  }
   QTreeWidget* view(const char* name) { return control<QTreeWidget>(*form, name); }
   std::string note() { return control<QLabel>(*form, "HartNote")->text().toStdString(); }
   std::string status() { return control<QLabel>(*form, "HartStatusLabel")->text().toStdString(); }
@@ -108,7 +110,8 @@ class HartPageTest : public WindowTest {
       QTreeWidgetItem* header = tree->topLevelItem(i);
       if (!header->text(0).startsWith(QStringLiteral("Command %1:").arg(command))) continue;
       for (int r = 0; r < header->childCount(); ++r) {
-        out.push_back(header->child(r)->text(0) + " | " + header->child(r)->text(1) + " | " + header->child(r)->text(2));
+        out.push_back(header->child(r)->text(0) + " | " + header->child(r)->text(1) + " | " +
+                      header->child(r)->text(2));
       }
     }
     return out;
@@ -127,9 +130,10 @@ TEST_F(HartPageTest, TheScanListsEveryInstrumentAndARowAddressesItAsAnIdentityRe
   ASSERT_EQ(frames.size(), 64u);
   EXPECT_EQ(frames[0], std::vector<uint8_t>({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x80, 0x00, 0x00, 0x82}));
   EXPECT_EQ(frames[63], std::vector<uint8_t>({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0xBF, 0x00, 0x00, 0xBD}));
-  EXPECT_EQ(rows("HartScanView"), (std::vector<QStringList>{{"0", "38 (0x26)", "6 (0x06)", "1193046 (0x123456)", "7", "5"},
-                                                            {"5", "38 (0x26)", "6 (0x06)", "1193047 (0x123457)", "7", "5"},
-                                                            {"20", "38 (0x26)", "6 (0x06)", "1193048 (0x123458)", "7", "5"}}));
+  EXPECT_EQ(rows("HartScanView"),
+            (std::vector<QStringList>{{"0", "38 (0x26)", "6 (0x06)", "1193046 (0x123456)", "7", "5"},
+                                      {"5", "38 (0x26)", "6 (0x06)", "1193047 (0x123457)", "7", "5"},
+                                      {"20", "38 (0x26)", "6 (0x06)", "1193048 (0x123458)", "7", "5"}}));
   EXPECT_EQ(note(), "Polling addresses 0 \u2026 63 scanned: 3 instruments found (at 0, 5, 20).");
   EXPECT_EQ(status(), "Response 0 (success); status 00");
   EXPECT_TRUE(messages.empty()) << lastMessage();
@@ -372,7 +376,9 @@ TEST_P(HartPageConfirmedWrite, IsReadBackAndSaysWhatTheInstrumentHolds) {
   EXPECT_EQ(frames[before + 1][7 + 6], 13);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].substr(0, messages[0].find('\n')), c.verdict);
-  EXPECT_EQ(messages[0].substr(messages[0].find('\n') + 1).rfind("Command 18 (Write Tag, Descriptor, Date) was answered: ", 0),
+  EXPECT_EQ(messages[0]
+                .substr(messages[0].find('\n') + 1)
+                .rfind("Command 18 (Write Tag, Descriptor, Date) was answered: ", 0),
             0u)
       << messages[0];
   expectEngineAsBefore();
@@ -381,9 +387,11 @@ TEST_P(HartPageConfirmedWrite, IsReadBackAndSaysWhatTheInstrumentHolds) {
 INSTANTIATE_TEST_SUITE_P(
     Page, HartPageConfirmedWrite,
     ::testing::Values(
-        Confirmed{"Held", {},
+        Confirmed{"Held",
+                  {},
                   "The instrument now holds the tag \"FT-202\", descriptor \"RAW WATER INLET\" and date 2024-06-12."},
-        Confirmed{"WriteProtected", {"--hart-write-protect"},
+        Confirmed{"WriteProtected",
+                  {"--hart-write-protect"},
                   "The instrument does not hold what was written: it reads back tag \"FT-101\", descriptor \"RAW "
                   "WATER INLET\" and date 2024-06-12."}),
     [](const ::testing::TestParamInfo<Confirmed>& info) { return std::string(info.param.name); });

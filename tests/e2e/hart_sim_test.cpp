@@ -37,8 +37,10 @@ TEST(HartWithSimulator, IdentifyReadVariablesThenMoveThePollingAddress) {
   EXPECT_EQ(text("Edit8"), "FF FF FF FF FF FF FF 82 9A 89 21 63 3F 03 00 EF ");
   ASSERT_TRUE(parsed());
   // Flow in m3/h, temperature in degrees Celsius, pressure in bar, total in m3.
-  const char* rows[][3] = {{"Edit25", "HLabel2", "ComboBox3"}, {"Edit26", "HLabel3", "ComboBox31"},
-                           {"Edit27", "HLabel4", "ComboBox32"}, {"Edit30", "HLabel5", "ComboBox33"}};
+  const char* rows[][3] = {{"Edit25", "HLabel2", "ComboBox3"},
+                           {"Edit26", "HLabel3", "ComboBox31"},
+                           {"Edit27", "HLabel4", "ComboBox32"},
+                           {"Edit30", "HLabel5", "ComboBox33"}};
   const int units[] = {19, 12, 6, 34};
   for (int i = 0; i < 4; ++i) {
     EXPECT_GT(text(rows[i][0]).replace(',', '.').toDouble(), 1.0) << rows[i][0];

@@ -79,8 +79,9 @@ TEST_F(JournalWindow, SavingWritesTheWholeJournalOrSaysWhyNotAndKeepsIt) {
     QString name;
     const char* firstLine;
   };
-  for (const Case& c : {Case{"journal.txt", "TQ580-N exchange journal"},  // the header, then the columns
-                        Case{"journal.CSV", "time,ms since port opened,response ms,direction,byte count,hex,summary"}}) {
+  for (const Case& c :
+       {Case{"journal.txt", "TQ580-N exchange journal"},  // the header, then the columns
+        Case{"journal.CSV", "time,ms since port opened,response ms,direction,byte count,hex,summary"}}) {
     const QString path = dir.filePath(c.name);
     form->setSaveFileNameProvider([path] { return path; });
     form->findChild<QAction*>("actionSaveJournal")->trigger();

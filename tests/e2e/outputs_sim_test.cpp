@@ -29,25 +29,25 @@ class OutputsPageWithSimulator : public WindowTest {
 TEST_F(OutputsPageWithSimulator, EveryOutputSettingWrittenIsReadBackIntoTheSameControls) {
   sim::SimProcess module;
   openPort(module.path());
-  const std::map<const char*, int> combos = {{"AD1COM", 1}, {"AD2COM", 0}, {"AD3COM", 1}, {"AD4COM", 1},
-                                             {"IACH", 1},   {"IBCH", 4}};
+  const std::map<const char*, int> combos = {{"AD1COM", 1}, {"AD2COM", 0}, {"AD3COM", 1},
+                                             {"AD4COM", 1}, {"IACH", 1},   {"IBCH", 4}};
   // Delays as typed, and as the module reports them in four digits.
-  const std::map<const char*, std::pair<const char*, const char*>> delays = {
-      {"BOUT1TM", {"5", "0005"}}, {"BOUT2TM", {"120", "0120"}}, {"BOUT3TM", {"9999", "9999"}},
-      {"BOUT4TM", {"0042", "0042"}}};
+  const std::map<const char*, std::pair<const char*, const char*>> delays = {{"BOUT1TM", {"5", "0005"}},
+                                                                             {"BOUT2TM", {"120", "0120"}},
+                                                                             {"BOUT3TM", {"9999", "9999"}},
+                                                                             {"BOUT4TM", {"0042", "0042"}}};
   // Values already in the module's five- and three-character forms.
-  const std::map<const char*, const char*> edits = {
-      {"AD1BH", "99.95"},  {"AD2BH", "50.00"},  {"AD3BH", "0.500"},  {"AD4BH", "-1.00"},  {"AD1DTIME", "010"},
-      {"AD2DTIME", "120"}, {"AD3DTIME", "999"}, {"AD4DTIME", "000"}, {"IA4MA", "10.00"}, {"IA20MA", "90.00"},
-      {"IB4MA", "4.000"},  {"IB20MA", "20.00"}};
+  const std::map<const char*, const char*> edits = {{"AD1BH", "99.95"},  {"AD2BH", "50.00"},  {"AD3BH", "0.500"},
+                                                    {"AD4BH", "-1.00"},  {"AD1DTIME", "010"}, {"AD2DTIME", "120"},
+                                                    {"AD3DTIME", "999"}, {"AD4DTIME", "000"}, {"IA4MA", "10.00"},
+                                                    {"IA20MA", "90.00"}, {"IB4MA", "4.000"},  {"IB20MA", "20.00"}};
   for (const auto& [combo, i] : combos) choose(combo, i);
   for (const auto& [edit, d] : delays) type(edit, d.first);
   for (const auto& [edit, t] : edits) type(edit, t);
   const std::pair<const char*, const char*> commands[] = {
-      {"Button64", "BTM1"}, {"Button63", "BTM2"}, {"Button62", "BTM3"}, {"Button61", "BTM4"},
-      {"Button33", "AI01"}, {"Button34", "AI02"}, {"Button19", "AI03"}, {"Button25", "AI04"},
-      {"Button8", "IA01"},  {"Button11", "IB01"}, {"Button41", "O01"},  {"Button42", "O02"},
-      {"Button45", "O03"},  {"Button77", "O04"}};
+      {"Button64", "BTM1"}, {"Button63", "BTM2"}, {"Button62", "BTM3"}, {"Button61", "BTM4"}, {"Button33", "AI01"},
+      {"Button34", "AI02"}, {"Button19", "AI03"}, {"Button25", "AI04"}, {"Button8", "IA01"},  {"Button11", "IB01"},
+      {"Button41", "O01"},  {"Button42", "O02"},  {"Button45", "O03"},  {"Button77", "O04"}};
   for (const auto& [button, word] : commands) output(button, word);
   ASSERT_TRUE(messages.empty()) << messages.front();
 

@@ -37,7 +37,8 @@ class ReportTest : public WindowTest {
   std::string status() { return form->statusBar()->currentMessage().toStdString(); }
   size_t framesSent() const {
     size_t n = 0;
-    for (size_t i = 0; i < form->journal().size(); ++i) n += form->journal().at(i).direction == journal::Direction::Sent;
+    for (size_t i = 0; i < form->journal().size(); ++i)
+      n += form->journal().at(i).direction == journal::Direction::Sent;
     return n;
   }
   QByteArray contents(const QString& path) {
@@ -57,7 +58,7 @@ TEST_F(ReportTest, OffersAReadWritesTheFileItsExtensionNamesAndSaysSoOnTheStatus
     bool readFirst;       // the answer to the offer of a Read Module
     const char* written;  // the file that comes of it
     const char* opens;
-    const char* holds;    // a value the report shows
+    const char* holds;  // a value the report shows
   };
   const Case cases[] = {
       {"loop.html", true, "loop.html", "<html>", "FT-101"},  // read by the Read Module offered

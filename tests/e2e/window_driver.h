@@ -47,7 +47,9 @@ inline std::unique_ptr<TForm1> quickWindow(int* pauses) {
 // it by control name.
 class WindowTest : public ::testing::Test {
  protected:
-  WindowTest() { form->setMessageSink([this](const QString& m) { messages.push_back(m.toStdString()); }); }
+  WindowTest() {
+    form->setMessageSink([this](const QString& m) { messages.push_back(m.toStdString()); });
+  }
 
   void openPort(const std::string& path) {
     control<QComboBox>(*form, "SPREALCOM")->setCurrentText(QString::fromStdString(path));
@@ -73,7 +75,8 @@ class WindowTest : public ::testing::Test {
     std::vector<std::string> frames;
     const journal::Journal& j = form->journal();
     for (size_t i = 0; i < j.size(); ++i) {
-      if (j.at(i).direction == journal::Direction::Sent) frames.emplace_back(j.at(i).bytes->begin(), j.at(i).bytes->end());
+      if (j.at(i).direction == journal::Direction::Sent)
+        frames.emplace_back(j.at(i).bytes->begin(), j.at(i).bytes->end());
     }
     return frames;
   }

@@ -120,8 +120,8 @@ TEST(WindowPortList, OpeningTheListOffersDevicesThatAppearedAfterStart) {
     const char* path;
     ~RemoveLink() { ::unlink(path); }
   } removeLink{link};
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(ports->width() - 5, 5), ports->mapToGlobal(QPointF(ports->width() - 5, 5)),
-                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(ports->width() - 5, 5),
+                    ports->mapToGlobal(QPointF(ports->width() - 5, 5)), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(ports, &press);
   ports->hidePopup();
   EXPECT_GE(ports->findText(link), 12);

@@ -13,7 +13,7 @@ using testing::FakeTimer;
 using testing::FakeView;
 using testing::ManualClock;
 
-const std::vector<int> kDecodedElsewhere = {code::HartIdentity, code::HartVariables, code::SystemQuery,
+const std::vector<int> kDecodedElsewhere = {code::HartIdentity,     code::HartVariables,    code::SystemQuery,
                                             code::OutputParamQuery, code::OutputValueQuery, code::ModbusParamQuery};
 
 struct Harness {
@@ -211,7 +211,8 @@ TEST(ReceiveHandler, EachBlockReplacesTheLastAndOnlyTheLastIsDecoded) {
 }
 
 TEST(ReceiveHandler, TimeABlockWaitedForTheWindowCountsAgainstThePause) {
-  const std::pair<int, std::vector<int>> cases[] = {{0, {300}}, {120, {180}}, {299, {1}}, {300, {}}, {5000, {}}, {-5, {300}}};
+  const std::pair<int, std::vector<int>> cases[] = {{0, {300}}, {120, {180}}, {299, {1}},
+                                                    {300, {}},  {5000, {}},   {-5, {300}}};
   for (const auto& [waited, sleeps] : cases) {
     SCOPED_TRACE(waited);
     Harness h;
@@ -229,7 +230,8 @@ TEST(ReceiveHandler, LongBlocksAreCutToTheTextAndAreaSizes) {
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i % 251);
   h.receive(block);
   EXPECT_EQ(h.engine.receivedText(), block.substr(0, kReceivedTextMax));
-  EXPECT_EQ(std::string(h.engine.receiveArea().begin(), h.engine.receiveArea().end()), block.substr(0, kReceiveAreaSize));
+  EXPECT_EQ(std::string(h.engine.receiveArea().begin(), h.engine.receiveArea().end()),
+            block.substr(0, kReceiveAreaSize));
   EXPECT_EQ(h.text("Memo10").size(), kReceivedTextMax * 3);  // byte display of the received text only
 }
 
@@ -330,7 +332,8 @@ TEST(OpenClose, OpensWithTheChosenSettingsThenSetsTheModemLines) {
     bool dtr, rts;
     uint32_t expectedBaud;
   };
-  const Case cases[] = {{"9600", 0, false, false, 9600}, {"15200", 2, true, false, 15200}, {"57600", 1, false, true, 57600}};
+  const Case cases[] = {
+      {"9600", 0, false, false, 9600}, {"15200", 2, true, false, 15200}, {"57600", 1, false, true, 57600}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.baud);
     Harness h;
@@ -341,7 +344,7 @@ TEST(OpenClose, OpensWithTheChosenSettingsThenSetsTheModemLines) {
     h.view.controls["SPREALCOM"].text = "/dev/ttyUSB0";
     h.engine.Button1Click();
     EXPECT_EQ(h.port.calls, (std::vector<std::string>{"close", "baud", "parity", "name", "xonxoff", "open",
-                                                       c.dtr ? "dtr+" : "dtr-", c.rts ? "rts+" : "rts-"}));
+                                                      c.dtr ? "dtr+" : "dtr-", c.rts ? "rts+" : "rts-"}));
     EXPECT_EQ(h.port.baud, c.expectedBaud);
     EXPECT_EQ(h.port.parity, parityFromIndex(c.parity));
     EXPECT_EQ(h.port.name, "/dev/ttyUSB0");
@@ -458,8 +461,9 @@ TEST(Window, CreationClearsTheListedControlsAndStopsTheTimers) {
   h.engine.FormCreate();
   EXPECT_TRUE(h.view.get("Button6").enabled);
   EXPECT_FALSE(h.timer2.isActive() || h.timer3.isActive() || h.timer4.isActive());
-  for (const char* combo : {"ComboBox6", "RADCOM1", "RADCOM3", "RADCOM5", "RADCOM7", "READLG1", "READLG3", "READLG5",
-                            "READLG7", "FAMOUT1", "FAMOUT3", "FAMOUT5", "FAMOUT7", "FAMOUT9", "ComboBox28", "ComboBox29"}) {
+  for (const char* combo :
+       {"ComboBox6", "RADCOM1", "RADCOM3", "RADCOM5", "RADCOM7", "READLG1", "READLG3", "READLG5", "READLG7", "FAMOUT1",
+        "FAMOUT3", "FAMOUT5", "FAMOUT7", "FAMOUT9", "ComboBox28", "ComboBox29"}) {
     EXPECT_TRUE(std::count(h.view.applied.begin(), h.view.applied.end(), Assignment::select(combo, -1))) << combo;
   }
   for (const char* edit : {"Edit1", "READADR1", "READADR3", "READADR5", "READADR7", "Edit4", "Edit5"}) {

@@ -93,11 +93,21 @@ class FakeView : public View {
     applied.push_back(a);
     Control& c = controls[a.control];
     switch (a.kind) {
-      case Assignment::Kind::SelectIndex: c.index = a.value >= 0 && a.value < c.items ? a.value : -1; break;
-      case Assignment::Kind::SetText: c.text = a.text; break;
-      case Assignment::Kind::SetEnabled: c.enabled = a.value != 0; break;
-      case Assignment::Kind::SetVisible: c.visible = a.value != 0; break;
-      case Assignment::Kind::SetChecked: c.checked = a.value != 0; break;
+      case Assignment::Kind::SelectIndex:
+        c.index = a.value >= 0 && a.value < c.items ? a.value : -1;
+        break;
+      case Assignment::Kind::SetText:
+        c.text = a.text;
+        break;
+      case Assignment::Kind::SetEnabled:
+        c.enabled = a.value != 0;
+        break;
+      case Assignment::Kind::SetVisible:
+        c.visible = a.value != 0;
+        break;
+      case Assignment::Kind::SetChecked:
+        c.checked = a.value != 0;
+        break;
       case Assignment::Kind::SetItems:
         c.items = static_cast<int>(a.items.size());
         c.itemTexts = a.items;

@@ -46,17 +46,18 @@ struct Rig {
     timer.onTick = [this] { sequencer.timerFired(); };
   }
   RequestSequencer::Callbacks record(Next onAnswer = Next::Continue) {
-    return {[this](size_t i, size_t n, const std::string& label) {
-              steps.push_back(std::to_string(i) + "/" + std::to_string(n) + " " + label);
-            },
-            [this, onAnswer](size_t i, bool answered, std::span<const uint8_t> answer) {
-              answers.push_back(std::to_string(i) + (answered ? " " + std::string(answer.begin(), answer.end()) : " -"));
-              return onAnswer;
-            },
-            [this](Outcome o, const std::string& why) {
-              outcomes.push_back(o);
-              failure = why;
-            }};
+    return {
+        [this](size_t i, size_t n, const std::string& label) {
+          steps.push_back(std::to_string(i) + "/" + std::to_string(n) + " " + label);
+        },
+        [this, onAnswer](size_t i, bool answered, std::span<const uint8_t> answer) {
+          answers.push_back(std::to_string(i) + (answered ? " " + std::string(answer.begin(), answer.end()) : " -"));
+          return onAnswer;
+        },
+        [this](Outcome o, const std::string& why) {
+          outcomes.push_back(o);
+          failure = why;
+        }};
   }
   void block(const std::string& s) {
     const auto b = bytes(s);

@@ -30,9 +30,9 @@ TEST(MarkerSearch, FirstMarkerAtPositionsZeroToLengthMinusFive) {
     uint8_t delimiter;
     std::optional<size_t> start;
   } cases[] = {
-      {"FF 06 00 00", kShortReply, std::nullopt},          {"00 FF 06 00 00 00", kShortReply, 1},
-      {"00 00 FF 06 00 00", kShortReply, std::nullopt},    {"FF FF FF 06 80 00 0E", kShortReply, 2},
-      {"FF 86 00 FF 86 00 00 00", kLongReply, 0},          {"FF 86 00 00 00 00", kShortReply, std::nullopt},
+      {"FF 06 00 00", kShortReply, std::nullopt},       {"00 FF 06 00 00 00", kShortReply, 1},
+      {"00 00 FF 06 00 00", kShortReply, std::nullopt}, {"FF FF FF 06 80 00 0E", kShortReply, 2},
+      {"FF 86 00 FF 86 00 00 00", kLongReply, 0},       {"FF 86 00 00 00 00", kShortReply, std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(findReplyStart(hex(c.block), c.delimiter), c.start) << c.block;
 }
@@ -47,7 +47,8 @@ Outcome shows(Values values) {
   return out;
 }
 Outcome identityShown(const char* m, const char* t, const char* p, const char* id, int address) {
-  return shows({{"Edit28", m}, {"Edit29", t}, {"Edit31", p}, {"Edit32", id}, {"ComboBox27", "#" + std::to_string(address)}});
+  return shows(
+      {{"Edit28", m}, {"Edit29", t}, {"Edit31", p}, {"Edit32", id}, {"ComboBox27", "#" + std::to_string(address)}});
 }
 const Outcome kEmptied = shows({{"Edit28", ""}, {"Edit29", ""}, {"Edit31", ""}, {"Edit32", ""}});
 
@@ -58,11 +59,18 @@ TEST(IdentityReply, ShowsAndRemembersOnlyWhatTheBlockHolds) {
     Outcome shown;
     DeviceIdentity remembered;
   } cases[] = {
-      {"three preambles", kThreePreambles, identityShown("38", "6", "5", "1193046", 4), {0x26, 6, {0x12, 0x34, 0x56}, 4}},
+      {"three preambles",
+       kThreePreambles,
+       identityShown("38", "6", "5", "1193046", 4),
+       {0x26, 6, {0x12, 0x34, 0x56}, 4}},
       {"real reply", kRealReply, identityShown("26", "137", "7", "2188095", 4), {0x1A, 0x89, {0x21, 0x63, 0x3F}, 4}},
-      {"unsigned", hex("FF 06 00 00 00 00 00 00 FF FF FF 00 00 00 00 00 FF FF FF"),
-       identityShown("255", "255", "255", "16777215", 4), {0xFF, 0xFF, {0xFF, 0xFF, 0xFF}, 4}},
-      {"ends with the identification", cut(kRealReply, 20), identityShown("26", "137", "7", "2188095", 4),
+      {"unsigned",
+       hex("FF 06 00 00 00 00 00 00 FF FF FF 00 00 00 00 00 FF FF FF"),
+       identityShown("255", "255", "255", "16777215", 4),
+       {0xFF, 0xFF, {0xFF, 0xFF, 0xFF}, 4}},
+      {"ends with the identification",
+       cut(kRealReply, 20),
+       identityShown("26", "137", "7", "2188095", 4),
        {0x1A, 0x89, {0x21, 0x63, 0x3F}, 4}},
       {"ends before the identification", cut(kRealReply, 19), kEmptied, kEarlier},
       {"no marker", hex("06 80 00 0E 00 14 FE 1A 89 07 05 02 1B 08 01 21 63 3F 9E"), kEmptied, kEarlier},
@@ -99,9 +107,14 @@ TEST(VariablesReply, ShowsTheVariablesTheByteCountAndTheBlockHold) {
     std::vector<uint8_t> block;
     size_t rows;
   } cases[] = {
-      {"count 26", variablesReply(26), 4}, {"count 22", variablesReply(22), 4}, {"count 21", variablesReply(21), 3},
-      {"count 17", variablesReply(17), 3}, {"count 16", variablesReply(16), 2}, {"count 12", variablesReply(12), 2},
-      {"count 11", variablesReply(11), 1}, {"count 0", variablesReply(0), 1},
+      {"count 26", variablesReply(26), 4},
+      {"count 22", variablesReply(22), 4},
+      {"count 21", variablesReply(21), 3},
+      {"count 17", variablesReply(17), 3},
+      {"count 16", variablesReply(16), 2},
+      {"count 12", variablesReply(12), 2},
+      {"count 11", variablesReply(11), 1},
+      {"count 0", variablesReply(0), 1},
       // The count promises four; the block ends after, inside slot 2, inside slot 1.
       {"ends after slot 2", cut(variablesReply(26), 26), 2},
       {"ends in slot 2", cut(variablesReply(26), 25), 1},

@@ -33,7 +33,10 @@ TEST(HartFrame, IsBuiltByteForByte) {
       {"command 3, identified", [] { return variablesQueryFrame("6", kMaster, kIdentified); },
        kSeven + "82 A6 06 12 34 56 03 00 51 "},
       // Only the manufacturer's low six bits go into the address.
-      {"manufacturer FA", [] { return variablesQueryFrame("-1", kMaster, {0xFA, 0, {}, 0}); },
+      {"manufacturer FA",
+       [] {
+         return variablesQueryFrame("-1", kMaster, {0xFA, 0, {}, 0});
+       },
        "82 BA 00 00 00 00 03 00 3B "},
       {"command 6 to 3", [] { return pollingAddressFrame("6", kMaster, kNone, 3); },
        kSeven + "82 80 00 00 00 00 06 01 03 06 "},
@@ -99,10 +102,12 @@ TEST(HartPageFrame, IsBuiltByteForByte) {
       {"scan 63, secondary", [] { return scanQueryFrame("0", kSecondary, 63); }, "FF 02 3F 00 00 3D "},
       {"scan 40", [] { return scanQueryFrame("4", kMaster, 40); }, "FF FF FF FF FF 02 A8 00 00 AA "},
       // Lower-case letters go up-cased; the texts are padded with blanks.
-      {"write tag", [] { return writeTagFrame("6", kMaster, kIdentified, "ft-101", "Flow loop 7", {2026, 12, 9}); },
+      {"write tag",
+       [] {
+         return writeTagFrame("6", kMaster, kIdentified, "ft-101", "Flow loop 7", {2026, 12, 9});
+       },
        kSeven + "82 A6 06 12 34 56 12 15 19 4B 71 C3 18 20 18 C3 D7 80 C3 CF 42 0D E0 82 08 20 09 0C 7E 73 "},
-      {"write message",
-       [] { return writeMessageFrame("-1", kSecondary, kIdentified, "Checked 2026-12-09 by QA"); },
+      {"write message", [] { return writeMessageFrame("-1", kSecondary, kIdentified, "Checked 2026-12-09 by QA"); },
        "82 26 06 12 34 56 11 18 0C 81 43 2C 51 20 CB 0C B6 B7 1C AD C3 98 02 66 04 41 82 08 20 82 08 20 45 "},
       // At least the preambles the instrument asked for in its command 0
       // reply (at most HART's 20); more when the setting gives more.
@@ -118,10 +123,21 @@ TEST(HartPageFrame, IsBuiltByteForByte) {
        [] { return writeMessageFrame("-1", kSecondary, kIdentified, "Checked 2026-12-09 by QA", 9); },
        "FF FF FF FF FF FF FF FF FF 82 26 06 12 34 56 11 18 0C 81 43 2C 51 20 CB 0C B6 B7 1C AD C3 98 02 66 04 41 82 "
        "08 20 82 08 20 45 "},
-      {"empty tag", [] { return tagDescriptorDateData("", "", {2000, 2, 29}); },
+      {"empty tag",
+       [] {
+         return tagDescriptorDateData("", "", {2000, 2, 29});
+       },
        "82 08 20 82 08 20 82 08 20 82 08 20 82 08 20 82 08 20 1D 02 64 "},
-      {"first year", [=] { return dateBytes({1900, 1, 1}); }, "01 01 00 "},
-      {"last year", [=] { return dateBytes({2155, 12, 31}); }, "1F 0C FF "},
+      {"first year",
+       [=] {
+         return dateBytes({1900, 1, 1});
+       },
+       "01 01 00 "},
+      {"last year",
+       [=] {
+         return dateBytes({2155, 12, 31});
+       },
+       "1F 0C FF "},
   };
   for (const auto& c : cases) EXPECT_EQ(bytesDisplay(c.build()), c.bytes) << c.name;
 }
@@ -135,17 +151,29 @@ TEST(HartPageFrame, RefusesWhatItCannotCarry) {
     std::string message;
   } cases[] = {
       {[] { return scanQueryFrame("6", kMaster, 64); }, "Scan address: item 64 cannot be sent."},
-      {[] { return writeTagFrame("6", kMaster, kNone, "FT-101-XY", "", {2026, 1, 1}); },
+      {[] {
+         return writeTagFrame("6", kMaster, kNone, "FT-101-XY", "", {2026, 1, 1});
+       },
        "The tag holds at most 8 characters; 'FT-101-XY' has 9."},
-      {[] { return writeTagFrame("6", kMaster, kNone, "FT", "Fl\u00f6w", {2026, 1, 1}); },
+      {[] {
+         return writeTagFrame("6", kMaster, kNone, "FT", "Fl\u00f6w", {2026, 1, 1});
+       },
        "The descriptor cannot hold '\u00f6'" + carried},
-      {[] { return writeTagFrame("6", kMaster, kNone, "FT", "", {2156, 1, 1}); },
+      {[] {
+         return writeTagFrame("6", kMaster, kNone, "FT", "", {2156, 1, 1});
+       },
        "The date's year 2156 cannot be sent: an instrument holds the years 1900 to 2155."},
-      {[] { return writeTagFrame("6", kMaster, kNone, "FT", "", {1899, 12, 31}); },
+      {[] {
+         return writeTagFrame("6", kMaster, kNone, "FT", "", {1899, 12, 31});
+       },
        "The date's year 1899 cannot be sent: an instrument holds the years 1900 to 2155."},
-      {[] { return writeTagFrame("6", kMaster, kNone, "FT", "", {2026, 2, 29}); },
+      {[] {
+         return writeTagFrame("6", kMaster, kNone, "FT", "", {2026, 2, 29});
+       },
        "The date 2026-02-29 is not a day of the calendar."},
-      {[] { return writeTagFrame("6", kMaster, kNone, "FT", "", {2026, 13, 1}); },
+      {[] {
+         return writeTagFrame("6", kMaster, kNone, "FT", "", {2026, 13, 1});
+       },
        "The date 2026-13-01 is not a day of the calendar."},
       {[] { return writeMessageFrame("6", kMaster, kNone, "tab\there"); }, "The message cannot hold U+0009" + carried},
       {[] { return writeMessageFrame("6", kMaster, kNone, std::string(33, 'A')); },
@@ -154,7 +182,10 @@ TEST(HartPageFrame, RefusesWhatItCannotCarry) {
        "Command 22: 256 data bytes cannot be sent; a frame carries at most 255."},
       // The preamble first, then the texts, then the selection, as the
       // other builders do.
-      {[] { return writeTagFrame("x", -1, kNone, "\u00e9", "", {2026, 1, 1}); }, "'x' is not a valid integer value"},
+      {[] {
+         return writeTagFrame("x", -1, kNone, "\u00e9", "", {2026, 1, 1});
+       },
+       "'x' is not a valid integer value"},
       {[] { return writeMessageFrame("6", -1, kNone, "{"); }, "The message cannot hold '{'" + carried},
       {[] { return writeMessageFrame("6", -1, kNone, "OK"); },
        "HART Command Mode: nothing is selected. Choose a value and try again."},

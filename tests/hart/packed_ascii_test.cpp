@@ -24,8 +24,8 @@ TEST(PackedAscii, PacksFourCharactersInThreeBytes) {
       {"ABCDEFGH", 8, "04 20 C4 14 61 C8 "},
       {"FT-101", 8, "19 4B 71 C3 18 20 "},
       {"ft-101", 8, "19 4B 71 C3 18 20 "},  // lower case goes up
-      {"", 4, "82 08 20 "},                  // four blanks
-      {"@_ ?", 4, "01 F8 3F "},              // the codes' ends: 00, 1F, 20, 3F in six bits
+      {"", 4, "82 08 20 "},                 // four blanks
+      {"@_ ?", 4, "01 F8 3F "},             // the codes' ends: 00, 1F, 20, 3F in six bits
       {"FLOW LOOP 7", 16, "18 C3 D7 80 C3 CF 42 0D E0 82 08 20 "},
   };
   for (const auto& c : cases) {
@@ -75,8 +75,9 @@ TEST(PackedAscii, RefusesWhatItCannotCarryNamingTheFieldAndCharacter) {
       {"\x7F", 8, "The tag cannot hold U+007F" + carried},
       {"A\nB", 8, "The tag cannot hold U+000A" + carried},
       {"\u20ac", 8, "The tag cannot hold '\u20ac'" + carried},
-      {"A\xC3", 8, "The tag cannot hold the byte C3: it is not a character. Packed ASCII carries only A\u2013Z "
-                   "(lower-case letters are upper-cased), 0\u20139, blank and !\"#$%&'()*+,-./:;<=>?@[\\]^_."},
+      {"A\xC3", 8,
+       "The tag cannot hold the byte C3: it is not a character. Packed ASCII carries only A\u2013Z "
+       "(lower-case letters are upper-cased), 0\u20139, blank and !\"#$%&'()*+,-./:;<=>?@[\\]^_."},
       {"ABCDEFGHI", 8, "The tag holds at most 8 characters; 'ABCDEFGHI' has 9."},
   };
   for (const auto& c : cases) {

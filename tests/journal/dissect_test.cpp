@@ -62,8 +62,13 @@ const Case kCases[] = {
     {"TextAfterASetting", Direction::Received, bytes("hello"), bytes(kSetting), Protocol::Configuration,
      "Configuration answer hello", ""},
     {"TextAfterNothing", Direction::Received, bytes("hello"), {}, Protocol::Unknown, "5 bytes", ""},
-    {"ReplyAfterNothing", Direction::Received, bytes("QX1#BA1:30#MD:1#ADR:001#XY:0#JTM:010#"), {},
-     Protocol::Configuration, "Configuration reply QX1", ""},
+    {"ReplyAfterNothing",
+     Direction::Received,
+     bytes("QX1#BA1:30#MD:1#ADR:001#XY:0#JTM:010#"),
+     {},
+     Protocol::Configuration,
+     "Configuration reply QX1",
+     ""},
     {"ModuleTextAfterAHartFrame", Direction::Received, bytes("ERR:UNKNOWN#"), kHartQuery, Protocol::Configuration,
      "Configuration answer", "the module refused the frame: UNKNOWN"},
     {"BinaryAfterASetting", Direction::Received, {0x00, 0x9C, 0x11}, bytes(kSetting), Protocol::Unknown, "3 bytes", ""},
@@ -79,10 +84,20 @@ const Case kCases[] = {
        return b;
      }(),
      modbusRequest(1), Protocol::Modbus, "MODBUS answer from slave 1", "1 byte before the answer"},
-    {"ModbusAnswerAfterNothing", Direction::Received, modbusAnswer(1), {}, Protocol::Modbus,
-     "MODBUS answer from slave 1", ""},
-    {"NoiseAfterAModbusRequest", Direction::Received, {0x07, 0x41, 0x00, 0x12}, modbusRequest(1), Protocol::Unknown,
-     "4 bytes", ""},
+    {"ModbusAnswerAfterNothing",
+     Direction::Received,
+     modbusAnswer(1),
+     {},
+     Protocol::Modbus,
+     "MODBUS answer from slave 1",
+     ""},
+    {"NoiseAfterAModbusRequest",
+     Direction::Received,
+     {0x07, 0x41, 0x00, 0x12},
+     modbusRequest(1),
+     Protocol::Unknown,
+     "4 bytes",
+     ""},
     {"Loopback", Direction::Received, bytes(kSetting), bytes(kSetting), Protocol::Configuration,
      "Echo of the frame sent: Configuration setting ADR", ""},
     {"AnotherMastersFrame", Direction::Received, bytes("QQQ#QX1#"), bytes(kSetting), Protocol::Configuration,
@@ -92,8 +107,8 @@ const Case kCases[] = {
     {"NothingReceived", Direction::Received, {}, bytes(kSetting), Protocol::Unknown, "0 bytes", ""},
     {"HartReply", Direction::Received, kHartIdentity, kHartQuery, Protocol::Hart,
      "HART reply, command 0 Read Unique Identifier", ""},
-    {"HartReplyWithABadCheckByte", Direction::Received, withCheckByte(kHartIdentity, 0x51), kHartQuery,
-     Protocol::Hart, "HART reply, command 0", "check byte 51, expected 9E"},
+    {"HartReplyWithABadCheckByte", Direction::Received, withCheckByte(kHartIdentity, 0x51), kHartQuery, Protocol::Hart,
+     "HART reply, command 0", "check byte 51, expected 9E"},
     {"HartReplyAfterNothing", Direction::Received, kHartIdentity, {}, Protocol::Hart, "HART reply", ""},
     {"HartQuerySent", Direction::Sent, kHartQuery, {}, Protocol::Hart, "HART request, command 0", ""},
     {"Event", Direction::Event, bytes("Connection Timeout!"), {}, Protocol::Unknown, "Connection Timeout!", ""},
@@ -143,7 +158,8 @@ TEST(DissectRaw, BytesAreShownInLinesOf16WithTheirText) {
   const Dissection d = dissectRaw(bytes("Hello, world\x01"));
   ASSERT_EQ(d.fields.size(), 1u);
   // The text column stands where a full line's would.
-  EXPECT_EQ(d.fields[0].value, "48 65 6C 6C 6F 2C 20 77 6F 72 6C 64 01" + std::string(3 * 3 + 2, ' ') + "Hello, world.");
+  EXPECT_EQ(d.fields[0].value,
+            "48 65 6C 6C 6F 2C 20 77 6F 72 6C 64 01" + std::string(3 * 3 + 2, ' ') + "Hello, world.");
   EXPECT_EQ(d.title, "13 bytes: 48 65 6C 6C 6F 2C 20 77 \u2026");
 }
 

@@ -88,13 +88,18 @@ TEST(JournalExport, TextAndCsvHoldEveryEntryWhateverTheFilter) {
   writeText(journal, text, {"1.0", "/dev/pts/3, 9600 baud, parity none, open", 1'765'290'000'123});
   const std::string t = text.str();
   EXPECT_EQ(t.rfind("TQ580-N exchange journal\nTool version: 1.0\nPort: /dev/pts/3, 9600 baud, parity none, open\n"
-                    "Saved: " + dateAndTime(1'765'290'000'123) + "\n\n", 0), 0u) << t;
+                    "Saved: " +
+                        dateAndTime(1'765'290'000'123) + "\n\n",
+                    0),
+            0u)
+      << t;
   EXPECT_NE(t.find("1 older entries dropped\n"), std::string::npos);
   EXPECT_NE(t.find("\t\u2022\t\tPort /dev/pts/3 opened"), std::string::npos);
   // The frame's bytes under its line, as the send buffer shows hex: the
   // saved journal is complete without the tool that wrote it.
   EXPECT_NE(t.find("\t\u2192\t7\tConfiguration query QV, Communication Query\n    Bytes: 51 51 51 23 51 56 23 \n"),
-            std::string::npos) << t;
+            std::string::npos)
+      << t;
 
   std::ostringstream csv;
   writeCsv(journal, csv);

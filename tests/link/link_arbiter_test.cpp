@@ -50,7 +50,8 @@ struct Rig {
       step.frame = [f] { return bytes(f); };
       step.answerWindowMs = 100;
       // The poll takes only its answer.
-      if (yields) step.accepts = [](std::span<const uint8_t> b) { return std::string(b.begin(), b.end()).rfind("poll", 0) == 0; };
+      if (yields)
+        step.accepts = [](std::span<const uint8_t> b) { return std::string(b.begin(), b.end()).rfind("poll", 0) == 0; };
       steps.push_back(std::move(step));
     }
     RequestSequencer::Callbacks callbacks;
@@ -104,11 +105,10 @@ TEST(LinkArbiter, EveryWriteBlockAndEventIsJournaledInTheOrderItHappened) {
   t.link.journalEvent("Time-out: Connection Timeout!");
   t.link.closePort("by the operator");
   EXPECT_FALSE(t.engineWrites("QQQ#QX1#"));
-  EXPECT_EQ(t.journalTexts(), (std::vector<std::string>{"Port COM4 opened, 9600 baud, parity none",
-                                                        "sent QQQ#QV#", "received QV:21#",
-                                                        "Time-out: Connection Timeout!",
-                                                        "Port COM4 closed by the operator",
-                                                        "Not sent, the port is closed: Configuration query QX1, System Parameters"}))
+  EXPECT_EQ(t.journalTexts(),
+            (std::vector<std::string>{"Port COM4 opened, 9600 baud, parity none", "sent QQQ#QV#", "received QV:21#",
+                                      "Time-out: Connection Timeout!", "Port COM4 closed by the operator",
+                                      "Not sent, the port is closed: Configuration query QX1, System Parameters"}))
       << "the closed port's line names what was not sent";
   EXPECT_EQ(t.engineBlocks, std::vector<std::string>{"QV:21#"});
 }
@@ -141,7 +141,7 @@ TEST(LinkArbiter, AHeldLineRefusesTheEngineAndGivesItsPortBackUntouched) {
   t.link.setRts(true);
   t.link.closePort("by the operator");
   EXPECT_THROW(t.link.openPort(), serial::ECommsError);
-  t.port.deliver("a");  // the sequence's, not the engine's
+  t.port.deliver("a");   // the sequence's, not the engine's
   t.clock.advance(100);  // B's window closes: the sequence ends
 
   EXPECT_EQ(t.answers, (std::vector<std::string>{"a", "-"}));
@@ -154,10 +154,12 @@ TEST(LinkArbiter, AHeldLineRefusesTheEngineAndGivesItsPortBackUntouched) {
   EXPECT_EQ(t.port.baudRate(), 9600u);
   EXPECT_EQ(t.port.name(), "COM4");
   const std::vector<std::string> texts = t.journalTexts();
-  for (const char* line : {"Not sent, the HART Instrument page holds the port: Configuration query QV, Communication Query",
-                           "Close refused: the HART Instrument page holds the port",
-                           "Open refused: the HART Instrument page holds the port"}) {
-    EXPECT_NE(std::find(texts.begin(), texts.end(), line), texts.end()) << line << " in " << ::testing::PrintToString(texts);
+  for (const char* line :
+       {"Not sent, the HART Instrument page holds the port: Configuration query QV, Communication Query",
+        "Close refused: the HART Instrument page holds the port",
+        "Open refused: the HART Instrument page holds the port"}) {
+    EXPECT_NE(std::find(texts.begin(), texts.end(), line), texts.end())
+        << line << " in " << ::testing::PrintToString(texts);
   }
 
   // Given back: the engine's frames go out and its blocks reach it again.
@@ -174,7 +176,12 @@ TEST(LinkArbiter, CancelAndAFailedStepGiveTheLineBackAsTheEndDoes) {
   };
   const Case cases[] = {
       {"cancelled", [](Rig& t) { t.link.cancelRun(); }, Outcome::Cancelled},
-      {"port closed under it", [](Rig& t) { t.link.close("by Find Module"); t.port.deliver("a"); }, Outcome::Failed},
+      {"port closed under it",
+       [](Rig& t) {
+         t.link.close("by Find Module");
+         t.port.deliver("a");
+       },
+       Outcome::Failed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -328,7 +335,8 @@ TEST(LinkArbiterSharing, ARunAskedForDuringAPollStartsAtItsEndAndACancelEndsTheW
   EXPECT_EQ(t.link.holder(), "Read Module");
   EXPECT_FALSE(t.poll("POLL2")) << "one run waits at a time";
   EXPECT_FALSE(t.engineWrites("QQQ#QX1#"));
-  EXPECT_EQ(t.journalTexts().back(), "Not sent, Read Module holds the port: Configuration query QX1, System Parameters");
+  EXPECT_EQ(t.journalTexts().back(),
+            "Not sent, Read Module holds the port: Configuration query QX1, System Parameters");
 
   t.port.deliver("poll answer");
   EXPECT_EQ(t.port.written, (std::vector<std::string>{"POLL", "QQQ#QV#"}));

@@ -17,17 +17,44 @@ TEST(LinkStats, AnExchangeIsAFrameAndTheFirstBlockEndingAfterIt) {
     C counts;
   };
   const Case cases[] = {
-      {"answered", [](LinkStats& s) { s.sent(Traffic::Hart, 0); s.received(200 * kMs, false); }, C{1, 1, 0, 0}},
-      {"a second block answers nothing more",
-       [](LinkStats& s) { s.sent(Traffic::Hart, 0); s.received(200 * kMs, false); s.received(300 * kMs, true); },
+      {"answered",
+       [](LinkStats& s) {
+         s.sent(Traffic::Hart, 0);
+         s.received(200 * kMs, false);
+       },
        C{1, 1, 0, 0}},
-      {"a bad check byte is answered and counted", [](LinkStats& s) { s.sent(Traffic::Hart, 0); s.received(1, true); },
+      {"a second block answers nothing more",
+       [](LinkStats& s) {
+         s.sent(Traffic::Hart, 0);
+         s.received(200 * kMs, false);
+         s.received(300 * kMs, true);
+       },
+       C{1, 1, 0, 0}},
+      {"a bad check byte is answered and counted",
+       [](LinkStats& s) {
+         s.sent(Traffic::Hart, 0);
+         s.received(1, true);
+       },
        C{1, 1, 0, 1}},
-      {"its window closed", [](LinkStats& s) { s.sent(Traffic::Hart, 0); s.noAnswer(); s.noAnswer(); }, C{1, 0, 1, 0}},
+      {"its window closed",
+       [](LinkStats& s) {
+         s.sent(Traffic::Hart, 0);
+         s.noAnswer();
+         s.noAnswer();
+       },
+       C{1, 0, 1, 0}},
       {"the next frame went first",
-       [](LinkStats& s) { s.sent(Traffic::Hart, 0); s.sent(Traffic::Hart, 10 * kMs); s.received(20 * kMs, false); },
+       [](LinkStats& s) {
+         s.sent(Traffic::Hart, 0);
+         s.sent(Traffic::Hart, 10 * kMs);
+         s.received(20 * kMs, false);
+       },
        C{2, 1, 1, 0}},
-      {"a block that ended before the frame went", [](LinkStats& s) { s.sent(Traffic::Hart, 50 * kMs); s.received(40 * kMs, false); },
+      {"a block that ended before the frame went",
+       [](LinkStats& s) {
+         s.sent(Traffic::Hart, 50 * kMs);
+         s.received(40 * kMs, false);
+       },
        C{1, 0, 0, 0}},
       {"a block with nothing sent", [](LinkStats& s) { s.received(40 * kMs, true); }, C{0, 0, 0, 0}},
   };
@@ -74,11 +101,12 @@ TEST(LinkStats, TheTextCountsEverythingAndTheProtocolLinesSplitIt) {
   stats.noAnswer();
   EXPECT_EQ(stats.text(),
             "42 sent \u00b7 40 answered \u00b7 2 time-outs \u00b7 0 bad checks \u00b7 median 212 ms \u00b7 p95 260 ms");
-  EXPECT_EQ(stats.byProtocol(),
-            "Configuration: 20 sent \u00b7 20 answered \u00b7 0 time-outs \u00b7 0 bad checks \u00b7 median 212 ms "
-            "\u00b7 p95 260 ms\n"
-            "HART: 20 sent \u00b7 20 answered \u00b7 0 time-outs \u00b7 0 bad checks \u00b7 median 212 ms \u00b7 p95 260 ms\n"
-            "MODBUS: 2 sent \u00b7 0 answered \u00b7 2 time-outs \u00b7 0 bad checks");
+  EXPECT_EQ(
+      stats.byProtocol(),
+      "Configuration: 20 sent \u00b7 20 answered \u00b7 0 time-outs \u00b7 0 bad checks \u00b7 median 212 ms "
+      "\u00b7 p95 260 ms\n"
+      "HART: 20 sent \u00b7 20 answered \u00b7 0 time-outs \u00b7 0 bad checks \u00b7 median 212 ms \u00b7 p95 260 ms\n"
+      "MODBUS: 2 sent \u00b7 0 answered \u00b7 2 time-outs \u00b7 0 bad checks");
   stats.sent(Traffic::Other, t);
   stats.received(t + kMs, true);
   EXPECT_NE(stats.byProtocol().find("Other: 1 sent \u00b7 1 answered \u00b7 0 time-outs \u00b7 1 bad check \u00b7"),

@@ -59,34 +59,66 @@ void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
 const uint8_t kReadCommand[] = {0x01, 0x03, 0x00, 0x00};
 
 const FrameCase kFrames[] = {
-    {"DeviceSettings", text(deviceSettingsFrame({0, 1, 1, 5, 1, "060"})), "Configuration setting HART0, Meter settings",
-     {{"Meter ID", "0"}, {"Enable", "1"}, {"Device Mode", "1"}, {"Meter Type", "05"}, {"Preamble Length", "5"},
+    {"DeviceSettings",
+     text(deviceSettingsFrame({0, 1, 1, 5, 1, "060"})),
+     "Configuration setting HART0, Meter settings",
+     {{"Meter ID", "0"},
+      {"Enable", "1"},
+      {"Device Mode", "1"},
+      {"Meter Type", "05"},
+      {"Preamble Length", "5"},
       {"Buffer Clear Time", "060"}}},
-    {"Rs485Line", text(rs485LineFrame(4, 2)), "Configuration setting BA1, RS485 Serial Port Parameters",
+    {"Rs485Line",
+     text(rs485LineFrame(4, 2)),
+     "Configuration setting BA1, RS485 Serial Port Parameters",
      {{"RS485 Serial Port Parameters, Baud Rate", "4"}, {"RS485 Serial Port Parameters, Parity", "2"}}},
-    {"WorkingModeNotTakenForParsingFormat", text(workingModeFrame(3, "Module Working Mode")),
-     "Configuration setting MD, Module Working Mode", {{"Module Working Mode", "3"}}},
-    {"Coefficient", text(coefficientFrame(2, "0.5")), "Configuration setting FMW, Variable 1 Coefficient",
+    {"WorkingModeNotTakenForParsingFormat",
+     text(workingModeFrame(3, "Module Working Mode")),
+     "Configuration setting MD, Module Working Mode",
+     {{"Module Working Mode", "3"}}},
+    {"Coefficient",
+     text(coefficientFrame(2, "0.5")),
+     "Configuration setting FMW, Variable 1 Coefficient",
      {{"Variable 1 Coefficient", "2"}, {"Coefficient", "000.5"}}},
-    {"RegisterFormats", text(registerFormatsFrame(3, {1, 0, 2, 3, 1})), "Configuration setting DFOT3, Register formats",
-     {{"Meter ID", "3"}, {"Current (RTU_ADR) format", "1"}, {"Variable_1(RTU_ADR) format", "0"},
-      {"Variable_2(RTU_ADR) format", "2"}, {"Variable_3(RTU_ADR) format", "3"}, {"Variable_4(RTU_ADR) format", "1"}}},
+    {"RegisterFormats",
+     text(registerFormatsFrame(3, {1, 0, 2, 3, 1})),
+     "Configuration setting DFOT3, Register formats",
+     {{"Meter ID", "3"},
+      {"Current (RTU_ADR) format", "1"},
+      {"Variable_1(RTU_ADR) format", "0"},
+      {"Variable_2(RTU_ADR) format", "2"},
+      {"Variable_3(RTU_ADR) format", "3"},
+      {"Variable_4(RTU_ADR) format", "1"}}},
     {"ParsingFormat",
      text(parsingFormatFrame(0, 5, {{{1, "03", 1}, {0, "00", 0}, {2, "5", 1}, {0, "99", 0}}})),
      "Configuration setting MDBS0, Custom HART Data Parsing Format",
-     {{"Meter ID", "0"}, {"Address Bits", "8"},
-      {"Variable_1 Command Number", "1"}, {"Variable_1 Start Addr.", "03"}, {"Variable_1 Data Length", "1"},
-      {"Variable_2 Command Number", "0"}, {"Variable_2 Start Addr.", "00"}, {"Variable_2 Data Length", "0"},
-      {"Variable_3 Command Number", "2"}, {"Variable_3 Start Addr.", "05"}, {"Variable_3 Data Length", "1"},
-      {"Variable_4 Command Number", "0"}, {"Variable_4 Start Addr.", "99"}, {"Variable_4 Data Length", "0"}}},
+     {{"Meter ID", "0"},
+      {"Address Bits", "8"},
+      {"Variable_1 Command Number", "1"},
+      {"Variable_1 Start Addr.", "03"},
+      {"Variable_1 Data Length", "1"},
+      {"Variable_2 Command Number", "0"},
+      {"Variable_2 Start Addr.", "00"},
+      {"Variable_2 Data Length", "0"},
+      {"Variable_3 Command Number", "2"},
+      {"Variable_3 Start Addr.", "05"},
+      {"Variable_3 Data Length", "1"},
+      {"Variable_4 Command Number", "0"},
+      {"Variable_4 Start Addr.", "99"},
+      {"Variable_4 Data Length", "0"}}},
     // Raw bytes that hold ',' and '#' end nothing: the count says how many.
-    {"ReadCommandWithSeparatorBytes", text(readCommandFrame(1, 2, 1, std::vector<uint8_t>{0x23, 0x2C, 0xFF})),
+    {"ReadCommandWithSeparatorBytes",
+     text(readCommandFrame(1, 2, 1, std::vector<uint8_t>{0x23, 0x2C, 0xFF})),
      "Configuration setting CAMD12, Read Meter Command 2",
-     {{"Meter ID", "1"}, {"Read Meter Command 2", "1"}, {"Read Meter Command 2, byte count", "03"},
+     {{"Meter ID", "1"},
+      {"Read Meter Command 2", "1"},
+      {"Read Meter Command 2, byte count", "03"},
       {"Read Meter Command 2, bytes", "23 2C FF"}}},
     {"Reset", text(resetFrame()), "Configuration setting RESET, Parameter Initialization", {}},
     {"ModbusQuery", text(modbusQueryFrame(7)), "Configuration query QQ7, MODBUS Parameter Query", {{"Meter ID", "7"}}},
-    {"OutputAlarm", outputFrameOf("Button19"), "Output command AI03, Relay Alarm",
+    {"OutputAlarm",
+     outputFrameOf("Button19"),
+     "Output command AI03, Relay Alarm",
      {{"Relay 3 Alarm Enable", "1"}, {"Relay 3 Lower Alarm Limit", "100.0"}, {"Relay 3 Reaction Time(S)", "005"}}},
     {"OutputDelay", outputFrameOf("Button61"), "Output command BTM4, Realy Output Delay", {{"Out4Time", "0005"}}},
 };
@@ -111,10 +143,15 @@ INSTANTIATE_TEST_SUITE_P(Builders, DissectFrame, ::testing::ValuesIn(kFrames),
 
 // Every frame the window can send is taken apart without a fault.
 TEST(DissectFrameEvery, FrameABuilderWritesIsWholeAndKnown) {
-  std::vector<std::string> frames = {text(commQueryFrame()), text(systemQueryFrame()), text(outputSettingsQueryFrame()),
-                                     text(outputValuesQueryFrame()), text(slaveAddressFrame("247")),
-                                     text(communicationDelayFrame(1)), text(instrumentIntervalFrame("10")),
-                                     text(interfaceTypeFrame(2, 1)), text(readCommandFrame(9, 1, 0, kReadCommand))};
+  std::vector<std::string> frames = {text(commQueryFrame()),
+                                     text(systemQueryFrame()),
+                                     text(outputSettingsQueryFrame()),
+                                     text(outputValuesQueryFrame()),
+                                     text(slaveAddressFrame("247")),
+                                     text(communicationDelayFrame(1)),
+                                     text(instrumentIntervalFrame("10")),
+                                     text(interfaceTypeFrame(2, 1)),
+                                     text(readCommandFrame(9, 1, 0, kReadCommand))};
   for (const OutputCommand& command : outputCommands()) frames.push_back(outputFrameOf(command.button));
   for (const std::string& frame : frames) {
     SCOPED_TRACE(frame);
@@ -158,7 +195,7 @@ TEST(DissectFrameDamaged, TheFieldAtFaultSaysWhat) {
 
 TEST(DissectFrameOther, BytesWithoutAPrefixAreNotAConfigurationFrame) {
   for (const std::string& frame : {std::string(), std::string("QQS"), std::string("qqs#ADR:001#"),
-                                  std::string("\xFF\xFF\x02\x80\x00\x00\x82", 7), std::string("ADR:OK#")}) {
+                                   std::string("\xFF\xFF\x02\x80\x00\x00\x82", 7), std::string("ADR:OK#")}) {
     EXPECT_FALSE(dissectConfigFrame(bytes(frame))) << frame;
   }
 }
@@ -167,7 +204,8 @@ TEST(DissectFrameOther, BytesWithoutAPrefixAreNotAConfigurationFrame) {
 
 std::string replyAfter(const std::vector<std::string>& setup, const std::string& query) {
   sim::ModuleSettings settings = sim::factorySettings();
-  for (const std::string& frame : setup) EXPECT_EQ(sim::handleConfigFrame(settings, frame, std::nullopt).find("ERR"), std::string::npos) << frame;
+  for (const std::string& frame : setup)
+    EXPECT_EQ(sim::handleConfigFrame(settings, frame, std::nullopt).find("ERR"), std::string::npos) << frame;
   return sim::handleConfigFrame(settings, query, std::nullopt);
 }
 
@@ -187,26 +225,50 @@ struct ReplyCase {
 void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
 
 const ReplyCase kReplies[] = {
-    {"CommQuery", {"QQS#YB:11#"}, text(commQueryFrame()), "Configuration reply QV, Communication Query",
+    {"CommQuery",
+     {"QQS#YB:11#"},
+     text(commQueryFrame()),
+     "Configuration reply QV, Communication Query",
      {{"Interface Type", "1"}, {"Unit count", "1"}}},
-    {"System", {text(rs485LineFrame(4, 2)), text(slaveAddressFrame("17")), text(instrumentIntervalFrame("250"))},
-     text(systemQueryFrame()), "Configuration reply QX1, System Parameters",
-     {{"RS485 Serial Port Parameters, Baud Rate", "4"}, {"RS485 Serial Port Parameters, Parity", "2"},
-      {"MODBUS Slave Address", "017"}, {"Instrument Communication Interval", "250"}, {"Communication Delay", "0"}}},
+    {"System",
+     {text(rs485LineFrame(4, 2)), text(slaveAddressFrame("17")), text(instrumentIntervalFrame("250"))},
+     text(systemQueryFrame()),
+     "Configuration reply QX1, System Parameters",
+     {{"RS485 Serial Port Parameters, Baud Rate", "4"},
+      {"RS485 Serial Port Parameters, Parity", "2"},
+      {"MODBUS Slave Address", "017"},
+      {"Instrument Communication Interval", "250"},
+      {"Communication Delay", "0"}}},
     {"CustomMeter",
      {text(deviceSettingsFrame({0, 1, 0, 0, 3, "120"})), text(coefficientFrame(2, "1.234")),
       text(parsingFormatFrame(0, 2, {{{1, "03", 1}, {0, "00", 0}, {2, "05", 1}, {0, "00", 0}}})),
       text(readCommandFrame(0, 1, 1, kReadCommand))},
-     text(modbusQueryFrame(0)), "Configuration reply QQ0, MODBUS Parameter Query",
-     {{"Meter Type", "00"}, {"Preamble Length", "7"}, {"Buffer Clear Time", "120"}, {"Coefficient", "1.234"},
-      {"Address Bits", "5"}, {"Variable_3 Start Addr.", "05"}, {"Read Meter Command 1", "1"},
-      {"Read Meter Command 1, byte count", "04"}, {"Read Meter Command 1, bytes", "01 03 00 00"},
+     text(modbusQueryFrame(0)),
+     "Configuration reply QQ0, MODBUS Parameter Query",
+     {{"Meter Type", "00"},
+      {"Preamble Length", "7"},
+      {"Buffer Clear Time", "120"},
+      {"Coefficient", "1.234"},
+      {"Address Bits", "5"},
+      {"Variable_3 Start Addr.", "05"},
+      {"Read Meter Command 1", "1"},
+      {"Read Meter Command 1, byte count", "04"},
+      {"Read Meter Command 1, bytes", "01 03 00 00"},
       {"Module Working Mode (MODBUS page)", "1"}}},
-    {"OutputSettings", {"VELKOR#AI03:1,-20.5,010#", "VELKOR#BTM2:0042#", "VELKOR#IB01:4,4.000,20.00#"},
-     text(outputSettingsQueryFrame()), "Configuration reply QX2, Relay and current output settings",
-     {{"Relay 3 Alarm Enable", "1"}, {"Relay 3 Lower Alarm Limit", "-20.5"}, {"Relay 3 Reaction Time(S)", "010"},
-      {"Out2Time", "0042"}, {"IBDOUT Channel Selection", "4"}, {"IBDOUT DC20MA", "20.00"}}},
-    {"OutputValues", {}, text(outputValuesQueryFrame()), "Configuration reply QX3, Current output values",
+    {"OutputSettings",
+     {"VELKOR#AI03:1,-20.5,010#", "VELKOR#BTM2:0042#", "VELKOR#IB01:4,4.000,20.00#"},
+     text(outputSettingsQueryFrame()),
+     "Configuration reply QX2, Relay and current output settings",
+     {{"Relay 3 Alarm Enable", "1"},
+      {"Relay 3 Lower Alarm Limit", "-20.5"},
+      {"Relay 3 Reaction Time(S)", "010"},
+      {"Out2Time", "0042"},
+      {"IBDOUT Channel Selection", "4"},
+      {"IBDOUT DC20MA", "20.00"}}},
+    {"OutputValues",
+     {},
+     text(outputValuesQueryFrame()),
+     "Configuration reply QX3, Current output values",
      {{"IAOUT", " 0.0000mA"}, {"IBOUT", " 0.0000mA"}}},
 };
 
@@ -237,7 +299,8 @@ INSTANTIATE_TEST_SUITE_P(Simulator, DissectReply, ::testing::ValuesIn(kReplies),
 // only; for any other the journal says they are not shown.
 TEST(DissectReplyGroups, TheCustomGroupsAreMarkedUnreadForAnotherMeterType) {
   for (const int meterType : {0, 5}) {
-    const std::string reply = replyAfter({text(deviceSettingsFrame({0, 1, 1, meterType, 1, "060"}))}, text(modbusQueryFrame(0)));
+    const std::string reply =
+        replyAfter({text(deviceSettingsFrame({0, 1, 1, meterType, 1, "060"}))}, text(modbusQueryFrame(0)));
     const auto d = dissectConfigReply(bytes(reply));
     ASSERT_TRUE(d);
     int remarks = 0;
@@ -253,7 +316,8 @@ TEST(DissectReplyDamaged, TheFieldAtFaultCarriesTheWindowsMessageOrSaysWhatIsMis
   const struct {
     std::string reply, field, verdict;
   } cases[] = {
-      {"QX1#BA1:3x#MD:1#ADR:005#XY:0#JTM:010#", "RS485 Serial Port Parameters, Parity", "'x' is not a valid integer value"},
+      {"QX1#BA1:3x#MD:1#ADR:005#XY:0#JTM:010#", "RS485 Serial Port Parameters, Parity",
+       "'x' is not a valid integer value"},
       {"QX1#BA1:30#MD:1#ADR:005#XY:0#JTM:0", "Instrument Communication Interval", "reply ends after 1 of 3 characters"},
       {"QX1#BA1:30#MD:1#ADR:005#JTM:010#", "Group", "missing: the window keeps what it showed"},
       {"QQ0#FMW:0,0.001#HART0:1,1,0?,5,060#DFO0:00000#", "Meter Type", "'0?' is not a valid integer value"},

@@ -67,8 +67,11 @@ const Case kCases[] = {
      "Enable: nothing is selected. Choose a value and try again."},
     {"DeviceWithoutPreamble", [] { return deviceSettingsFrame(with([](auto& s) { s.preambleLength = -1; })); }, "",
      "Preamble Length: nothing is selected. Choose a value and try again."},
-    {"RegisterFormatsOneMissing", [] { return registerFormatsFrame(0, {0, 0, -1, 0, 0}); }, "",
-     "Variable_2(RTU_ADR) format: nothing is selected. Choose a value and try again."},
+    {"RegisterFormatsOneMissing",
+     [] {
+       return registerFormatsFrame(0, {0, 0, -1, 0, 0});
+     },
+     "", "Variable_2(RTU_ADR) format: nothing is selected. Choose a value and try again."},
     {"ParsingFormat", [] { return parsingFormatFrame(0, 5, parsing()); }, "QQS#MDBS0:8,1031,0000,2051,0000#", ""},
     {"ParsingStartAddressTooLarge", [] { return parsingFormatFrame(0, 5, parsing("100")); }, "",
      "Variable_1 Start Addr.: '100' is out of range; enter a whole number from 0 to 99."},

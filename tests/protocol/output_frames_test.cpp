@@ -13,11 +13,13 @@ namespace {
 
 // The window's defaults for the commands below, with one control changed.
 std::string frame(const char* button, const std::string& control, const std::string& value) {
-  std::map<std::string, std::string> texts = {{"BOUT2TM", "0000"}, {"AD1BH", "100.0"}, {"AD1DTIME", "005"},
-                                              {"IB4MA", "0.000"}, {"IB20MA", "100.0"}};
+  std::map<std::string, std::string> texts = {
+      {"BOUT2TM", "0000"}, {"AD1BH", "100.0"}, {"AD1DTIME", "005"}, {"IB4MA", "0.000"}, {"IB20MA", "100.0"}};
   std::map<std::string, int> indices = {{"ROUT1", 0}, {"ROUT3", 0}, {"AD1COM", 0}, {"IBCH", 0}};
-  if (indices.contains(control)) indices[control] = std::stoi(value);
-  else texts.at(control) = value;
+  if (indices.contains(control))
+    indices[control] = std::stoi(value);
+  else
+    texts.at(control) = value;
   const OutputControls controls{.selectedIndex = [&](const char* c) { return indices.at(c); },
                                 .typedText = [&](const char* c) { return texts.at(c); },
                                 .lineText = [&](const OutputField& f) { return texts.at(f.control); }};

@@ -20,11 +20,21 @@ inline Outcome outcome(const Decoded& decoded) {
   Outcome out;
   for (const Assignment& a : decoded.assignments) {
     switch (a.kind) {
-      case Assignment::Kind::SelectIndex: out.values[a.control] = "#" + std::to_string(a.value); break;
-      case Assignment::Kind::SetText: out.values[a.control] = a.text; break;
-      case Assignment::Kind::SetVisible: out.values[a.control] = a.value ? "shown" : "hidden"; break;
-      case Assignment::Kind::SetEnabled: out.values[a.control] = a.value ? "enabled" : "disabled"; break;
-      case Assignment::Kind::SetChecked: out.values[a.control] = a.value ? "checked" : "unchecked"; break;
+      case Assignment::Kind::SelectIndex:
+        out.values[a.control] = "#" + std::to_string(a.value);
+        break;
+      case Assignment::Kind::SetText:
+        out.values[a.control] = a.text;
+        break;
+      case Assignment::Kind::SetVisible:
+        out.values[a.control] = a.value ? "shown" : "hidden";
+        break;
+      case Assignment::Kind::SetEnabled:
+        out.values[a.control] = a.value ? "enabled" : "disabled";
+        break;
+      case Assignment::Kind::SetChecked:
+        out.values[a.control] = a.value ? "checked" : "unchecked";
+        break;
       case Assignment::Kind::SetItems: {
         std::string list;
         for (const std::string& item : a.items) list += (list.empty() ? "" : "|") + item;

@@ -12,22 +12,32 @@ using testing::outcome;
 using Case = testing::ReplyCase;
 
 const Case kSystemCases[] = {
-    {"FullReply", "QX1#BA1:30#MD:1#ADR:005#XY:0#JTM:010#",
-     {{{"ComboBox2", "#3"}, {"ComboBox4", "#0"}, {"ComboBox7", "#1"}, {"Edit14", "005"}, {"ComboBox12", "#0"},
+    {"FullReply",
+     "QX1#BA1:30#MD:1#ADR:005#XY:0#JTM:010#",
+     {{{"ComboBox2", "#3"},
+       {"ComboBox4", "#0"},
+       {"ComboBox7", "#1"},
+       {"Edit14", "005"},
+       {"ComboBox12", "#0"},
        {"Edit6", "010"}}}},
     {"NoMarker", "BA1:30#MD:1#ADR:005#XY:0#JTM:010#", {}},
     {"OneGroupOnly", "QX1#BA1:41#", {{{"ComboBox2", "#4"}, {"ComboBox4", "#1"}}}},
     {"KeywordBeforeMarker", "ADR:123#QX1#", {{{"Edit14", "123"}}}},
     // A digit beyond the list is passed on: the window then shows no selection.
     {"DigitBeyondTheList", "QX1#MD:7#", {{{"ComboBox7", "#7"}}}},
-    {"BadDigitStopsAfterEarlierGroups", "QX1#BA1:30#MD:1#ADR:005#XY:A#JTM:010#",
+    {"BadDigitStopsAfterEarlierGroups",
+     "QX1#BA1:30#MD:1#ADR:005#XY:A#JTM:010#",
      {{{"ComboBox2", "#3"}, {"ComboBox4", "#0"}, {"ComboBox7", "#1"}, {"Edit14", "005"}},
       "'A' is not a valid integer value"}},
     // Cut by the end of the text: a text field keeps what is there, a digit
     // field that is not there is an empty integer.
     {"TextFieldCutShort", "QX1#ADR:0", {{{"Edit14", "0"}}}},
     {"DigitFieldCutShort", "QX1#BA1:3", {{{"ComboBox2", "#3"}}, "'' is not a valid integer value"}},
-    {"BytesAboveAsciiShownAsLatin1", "QX1#ADR:\xB5\x30\x31#", {{{"Edit14", "\xC2\xB5" "01"}}}},
+    {"BytesAboveAsciiShownAsLatin1",
+     "QX1#ADR:\xB5\x30\x31#",
+     {{{"Edit14",
+        "\xC2\xB5"
+        "01"}}}},
     {"ZeroBytesDoNotHideTheMarker", std::string("\0QX1\0MD:4", 9), {{{"ComboBox7", "#4"}}}},
 };
 

@@ -19,13 +19,12 @@ namespace {
 // A value each edit's field carries as it stands (the frame writes it back
 // the same), by control.
 const std::map<std::string, std::string> kTexts = {
-    {"Edit14", "005"},    {"Edit6", "010"},     {"Beilv", "0.001"},   {"Edit1", "060"},
-    {"READADR1", "31"},   {"READADR3", "07"},   {"READADR5", "00"},   {"READADR7", "99"},
-    {"Edit4", "01 03 00 00"}, {"Edit5", "FF 0A"},
-    {"BOUT1TM", "0005"},  {"BOUT2TM", "0120"},  {"BOUT3TM", "0000"},  {"BOUT4TM", "9999"},
-    {"AD1BH", "100.0"},   {"AD2BH", "012.5"},   {"AD3BH", "0.000"},   {"AD4BH", "99999"},
-    {"AD1DTIME", "005"},  {"AD2DTIME", "010"},  {"AD3DTIME", "000"},  {"AD4DTIME", "999"},
-    {"IA4MA", "0.000"},   {"IA20MA", "100.0"},  {"IB4MA", "4.000"},   {"IB20MA", "020.0"}};
+    {"Edit14", "005"},   {"Edit6", "010"},    {"Beilv", "0.001"},  {"Edit1", "060"},         {"READADR1", "31"},
+    {"READADR3", "07"},  {"READADR5", "00"},  {"READADR7", "99"},  {"Edit4", "01 03 00 00"}, {"Edit5", "FF 0A"},
+    {"BOUT1TM", "0005"}, {"BOUT2TM", "0120"}, {"BOUT3TM", "0000"}, {"BOUT4TM", "9999"},      {"AD1BH", "100.0"},
+    {"AD2BH", "012.5"},  {"AD3BH", "0.000"},  {"AD4BH", "99999"},  {"AD1DTIME", "005"},      {"AD2DTIME", "010"},
+    {"AD3DTIME", "000"}, {"AD4DTIME", "999"}, {"IA4MA", "0.000"},  {"IA20MA", "100.0"},      {"IB4MA", "4.000"},
+    {"IB20MA", "020.0"}};
 
 // The value under test: a list's last item but one (so neither the first
 // nor the default), or the edit's sample.
@@ -63,11 +62,16 @@ Reply asReply(const Writer& w, const protocol::Frame& frame) {
 
 Decoded decode(const Reply& reply) {
   switch (reply.source) {
-    case Source::CommQuery: return protocol::decodeCommQueryReply(reply.text);
-    case Source::SystemQuery: return protocol::decodeSystemReply(reply.text);
-    case Source::ModbusQuery: return protocol::decodeModbusReply(reply.text, 0);  // custom meter: every group
-    case Source::OutputSettings: return protocol::decodeOutputSettingsReply(reply.text);
-    default: return {};
+    case Source::CommQuery:
+      return protocol::decodeCommQueryReply(reply.text);
+    case Source::SystemQuery:
+      return protocol::decodeSystemReply(reply.text);
+    case Source::ModbusQuery:
+      return protocol::decodeModbusReply(reply.text, 0);  // custom meter: every group
+    case Source::OutputSettings:
+      return protocol::decodeOutputSettingsReply(reply.text);
+    default:
+      return {};
   }
 }
 
@@ -101,16 +105,26 @@ TEST(KeyTable, KeysAreUniqueAndNamedAsTheWindowIsRead) {
     const char* control;
     bool settable;
   };
-  const Case cases[] = {{"module.interface", "ComboBox13", true},  {"module.units", "ComboBox1", true},
-                        {"system.baud", "ComboBox2", true},        {"system.parity", "ComboBox4", true},
-                        {"system.mode", "ComboBox7", true},        {"system.slave_address", "Edit14", true},
-                        {"system.delay", "ComboBox12", true},      {"system.interval", "Edit6", true},
-                        {"modbus.coefficient_mode", "ComboBox18", true}, {"modbus.coefficient", "Beilv", true},
-                        {"device0.enable", "ComboBox6", true},     {"device7.mode", "ComboBox16", true},
-                        {"device3.meter_type", "ComboBox17", true}, {"device5.preamble", "ComboBox34", true},
-                        {"device7.buffer_clear", "Edit1", true},   {"relay4.limit", "AD4BH", true},
-                        {"output_b.at_20ma", "IB20MA", true},      {"output_a.present", "Edit2", false},
-                        {"hart.tag", "HartPropertiesView", false}, {"hart.standardized_status_2", "HartPropertiesView", false}};
+  const Case cases[] = {{"module.interface", "ComboBox13", true},
+                        {"module.units", "ComboBox1", true},
+                        {"system.baud", "ComboBox2", true},
+                        {"system.parity", "ComboBox4", true},
+                        {"system.mode", "ComboBox7", true},
+                        {"system.slave_address", "Edit14", true},
+                        {"system.delay", "ComboBox12", true},
+                        {"system.interval", "Edit6", true},
+                        {"modbus.coefficient_mode", "ComboBox18", true},
+                        {"modbus.coefficient", "Beilv", true},
+                        {"device0.enable", "ComboBox6", true},
+                        {"device7.mode", "ComboBox16", true},
+                        {"device3.meter_type", "ComboBox17", true},
+                        {"device5.preamble", "ComboBox34", true},
+                        {"device7.buffer_clear", "Edit1", true},
+                        {"relay4.limit", "AD4BH", true},
+                        {"output_b.at_20ma", "IB20MA", true},
+                        {"output_a.present", "Edit2", false},
+                        {"hart.tag", "HartPropertiesView", false},
+                        {"hart.standardized_status_2", "HartPropertiesView", false}};
   for (const Case& c : cases) {
     const Key* key = findKey(c.key);
     ASSERT_NE(key, nullptr) << c.key;
@@ -131,7 +145,9 @@ TEST(KeyTable, LinkWritersAreMarkedAndFramesRefuseWhatTheirFieldsCannotCarry) {
                         {"ADR", "system.slave_address", "1000"},
                         {"ADR", "system.slave_address", "abc"},
                         {"FMW", "modbus.coefficient", "0,001"},
-                        {"FMW", "modbus.coefficient", "\xc3\xa9" "1"},
+                        {"FMW", "modbus.coefficient",
+                         "\xc3\xa9"
+                         "1"},
                         {"CAMD02", "device0.read_command2", "0G"},
                         {"AI01", "relay1.limit", "1\xe2\x82\xac"}};
   for (const Case& c : cases) {

@@ -56,21 +56,44 @@ TEST(AsLeftReport, HoldsEverySectionTheDetailsAndTheValuesReadAndSaysNotReadElse
   const QString html = reportHtml(sampleRecord(), sampleContext());
   const QString expected[] = {
       // The header.
-      "<h1>TQ580-N as-left report</h1>", "North works", "A. Rivera", "Valve open<br>checked twice",
-      "2024-06-12 10:30:00", "/dev/ttyUSB0, 9600 baud, parity none, open", ">1.0<",
+      "<h1>TQ580-N as-left report</h1>",
+      "North works",
+      "A. Rivera",
+      "Valve open<br>checked twice",
+      "2024-06-12 10:30:00",
+      "/dev/ttyUSB0, 9600 baud, parity none, open",
+      ">1.0<",
       // Each section, and a value read in it.
-      "<h2>Module</h2>", row("Interface Type", "RS485"), "<h2>System parameters</h2>",
-      row("MODBUS Slave Address", "007"), "<h2>Device 0</h2>", "<h2>Device 3</h2>",
-      row("Buffer Clear Time", "060"), "<h2>Relays and current outputs</h2>", row("IADOUT present value", "12.34"),
-      "<h2>HART instrument</h2>", "<h3>Identity</h3>", "<h3>Variables</h3>", row("Primary variable", "42.5 m3/h"),
-      "<h3>Tag, descriptor, date and message</h3>", row("Tag", "FT-101"), row("Descriptor", "RAW WATER"),
-      "<h3>Range, damping and units</h3>", row("Upper range value", "250 m3/h"), row("Damping", "0.5 s"),
-      "<h3>Status</h3>", row("Device status", "configuration changed"),
-      row("Extended device status", "maintenance required"), row("Analog channel saturated", "01"),
+      "<h2>Module</h2>",
+      row("Interface Type", "RS485"),
+      "<h2>System parameters</h2>",
+      row("MODBUS Slave Address", "007"),
+      "<h2>Device 0</h2>",
+      "<h2>Device 3</h2>",
+      row("Buffer Clear Time", "060"),
+      "<h2>Relays and current outputs</h2>",
+      row("IADOUT present value", "12.34"),
+      "<h2>HART instrument</h2>",
+      "<h3>Identity</h3>",
+      "<h3>Variables</h3>",
+      row("Primary variable", "42.5 m3/h"),
+      "<h3>Tag, descriptor, date and message</h3>",
+      row("Tag", "FT-101"),
+      row("Descriptor", "RAW WATER"),
+      "<h3>Range, damping and units</h3>",
+      row("Upper range value", "250 m3/h"),
+      row("Damping", "0.5 s"),
+      "<h3>Status</h3>",
+      row("Device status", "configuration changed"),
+      row("Extended device status", "maintenance required"),
+      row("Analog channel saturated", "01"),
       // Values not read, never blank.
-      row("Message", "<i>not read</i>"), row("Device id", "<i>not read</i>"),
+      row("Message", "<i>not read</i>"),
+      row("Device id", "<i>not read</i>"),
       // The journal's counts.
-      "<h2>Exchanges this session</h2>", row("<b>Frames sent</b>", "17"), row("<b>Time-outs</b>", "1"),
+      "<h2>Exchanges this session</h2>",
+      row("<b>Frames sent</b>", "17"),
+      row("<b>Time-outs</b>", "1"),
       row("<b>Bad check bytes, CRCs or cut-short frames</b>", "2"),
   };
   for (const QString& text : expected) EXPECT_TRUE(html.contains(text)) << text.toStdString();
@@ -95,8 +118,11 @@ TEST(AsLeftReport, ShowsTheDevicesTheUnitCountSaysOrUpToTheLastRead) {
     const char* deviceRead;
     int devices;
   };
-  const Case cases[] = {{"8 Unit", nullptr, 8}, {"1 Unit", nullptr, 1}, {nullptr, "device2.enable", 3},
-                        {nullptr, nullptr, 1}, {"", "device5.enable", 6}};  // "": an item the list lacks
+  const Case cases[] = {{"8 Unit", nullptr, 8},
+                        {"1 Unit", nullptr, 1},
+                        {nullptr, "device2.enable", 3},
+                        {nullptr, nullptr, 1},
+                        {"", "device5.enable", 6}};  // "": an item the list lacks
   for (const Case& c : cases) {
     record::ModuleRecord r;
     if (c.units) r.set("module.units", c.units, kReadAt);
@@ -144,7 +170,8 @@ TEST(AsLeftReport, WritesPdfAndHtmlAndNamesTheReasonWhenAFileCannotBeWritten) {
     EXPECT_TRUE(bytes.startsWith(c.opens)) << c.name;
     if (c.format == Format::Html) EXPECT_TRUE(bytes.contains("FT-101"));
     // Text set in a font with its characters' map: selectable and searchable, not a picture.
-    else EXPECT_TRUE(bytes.contains("/ToUnicode"));
+    else
+      EXPECT_TRUE(bytes.contains("/ToUnicode"));
     // A folder that does not exist: the reason, and no file.
     const QString nowhere = dir.filePath(QStringLiteral("gone/") + c.name);
     EXPECT_FALSE(writeReport(nowhere, html, c.format).isEmpty());

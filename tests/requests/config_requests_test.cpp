@@ -64,7 +64,8 @@ const Setting kSettings[] = {
     {"Button30", &ConfigRequests::Button30Click, "QQS#RESET#", "QQS#RESET#"},
     {"Button10", &ConfigRequests::Button10Click, "QQS#HART0:0,0,00,4,060#", "QQS#HART0:0,0,00,4,060#"},
     {"Button21", &ConfigRequests::Button21Click, "QQS#DFOT0:00000#", "QQS#DFOT0:00000#"},
-    {"Button12", &ConfigRequests::Button12Click, "QQS#MDBS0:8,0000,0000,2000,0000#", "QQS#MDBS0:8,0000,0000,2000,0000#"},
+    {"Button12", &ConfigRequests::Button12Click, "QQS#MDBS0:8,0000,0000,2000,0000#",
+     "QQS#MDBS0:8,0000,0000,2000,0000#"},
     {"Button2", &ConfigRequests::Button2Click, "QQS#FMW:3,0.001#", "QQS#FMW:3,0.001#"},
     {"Button17", &ConfigRequests::Button17Click, std::string("QQS#CAMD01:0<02,\x01\x03", 18),
      "51 51 53 23 43 41 4D 44 30 31 3A 30 3C 30 32 2C 01 03 "},
@@ -148,7 +149,9 @@ TEST(SettingCommand, TheCoefficientIsCheckedOnlyAsFarAsItIsSent) {
       {"0.0015\xE2\x82\xAC\xE2\x82\xAC", "QQS#FMW:3,0.001#", nullptr},
       // Two bytes in the text, one character and one byte on the line.
       {"\xC2\xB5.001\xE2\x82\xAC", std::string("QQS#FMW:3,\xB5.001#"), nullptr},
-      {"0.00\xE2\x82\xAC" "1", "", "Coefficient: '0.00\xE2\x82\xAC' holds a character that cannot be sent to the module."},
+      {"0.00\xE2\x82\xAC"
+       "1",
+       "", "Coefficient: '0.00\xE2\x82\xAC' holds a character that cannot be sent to the module."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -234,15 +237,15 @@ TEST(DeviceChoice, RelabelsBlanksExactlyTheDevicesControlsAndQueriesAtOnce) {
   EXPECT_EQ(p.engine.pendingCode(), engine::code::ModbusParamQuery);
   EXPECT_EQ(p.text("Edit8"), "QQQ#QQ0#");
   const std::map<std::string, std::string> texts = {
-      {"Label19", "40001"}, {"Label24", "40003"}, {"Label27", "40005"}, {"Label28", "40007"}, {"Label29", "40009"},
-      {"Edit19", "00"},     {"Edit20", "10"},     {"Edit1", ""},        {"Edit4", ""},       {"Edit5", ""},
-      {"READADR1", ""},     {"READADR3", ""},     {"READADR5", ""},     {"READADR7", ""},    {"Edit14", ""},
-      {"Edit6", ""}};
+      {"Label19", "40001"}, {"Label24", "40003"}, {"Label27", "40005"}, {"Label28", "40007"},
+      {"Label29", "40009"}, {"Edit19", "00"},     {"Edit20", "10"},     {"Edit1", ""},
+      {"Edit4", ""},        {"Edit5", ""},        {"READADR1", ""},     {"READADR3", ""},
+      {"READADR5", ""},     {"READADR7", ""},     {"Edit14", ""},       {"Edit6", ""}};
   for (const auto& [control, text] : texts) EXPECT_EQ(p.text(control), text) << control;
-  for (const char* combo : {"ComboBox6", "ComboBox17", "ComboBox16", "ComboBox34", "FAMOUT1", "FAMOUT3", "FAMOUT5",
-                            "FAMOUT7", "FAMOUT9", "RADCOM1", "RADCOM3", "RADCOM5", "RADCOM7", "READLG1", "READLG3",
-                            "READLG5", "READLG7", "ComboBox28", "ComboBox29", "ComboBox7", "ComboBox12", "ComboBox2",
-                            "ComboBox4"}) {
+  for (const char* combo :
+       {"ComboBox6", "ComboBox17", "ComboBox16", "ComboBox34", "FAMOUT1",    "FAMOUT3",   "FAMOUT5",  "FAMOUT7",
+        "FAMOUT9",   "RADCOM1",    "RADCOM3",    "RADCOM5",    "RADCOM7",    "READLG1",   "READLG3",  "READLG5",
+        "READLG7",   "ComboBox28", "ComboBox29", "ComboBox7",  "ComboBox12", "ComboBox2", "ComboBox4"}) {
     EXPECT_EQ(p.index(combo), -1) << combo;
   }
   EXPECT_FALSE(p.view.get("GroupBox13").visible);

@@ -104,14 +104,13 @@ TEST_P(ScanAnswer, OnlyAGoodReplyFromTheAddressAskedCounts) {
   EXPECT_TRUE(link.claimed());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scan, ScanAnswer,
-    ::testing::Values(ScanBlock{"FromTheAddressAsked", reply({0x85}, 0, identity()), true},
-                      ScanBlock{"FromAnotherAddress", reply({0x86}, 0, identity()), false},
-                      ScanBlock{"WrongCheckByte", reply({0x85}, 0, identity(), 0, true), false},
-                      ScanBlock{"AnotherCommand", reply({0x85}, 3, identity()), false},
-                      ScanBlock{"CutShort", cut(reply({0x85}, 0, identity()), 3), false}),
-    [](const ::testing::TestParamInfo<ScanBlock>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Scan, ScanAnswer,
+                         ::testing::Values(ScanBlock{"FromTheAddressAsked", reply({0x85}, 0, identity()), true},
+                                           ScanBlock{"FromAnotherAddress", reply({0x86}, 0, identity()), false},
+                                           ScanBlock{"WrongCheckByte", reply({0x85}, 0, identity(), 0, true), false},
+                                           ScanBlock{"AnotherCommand", reply({0x85}, 3, identity()), false},
+                                           ScanBlock{"CutShort", cut(reply({0x85}, 0, identity()), 3), false}),
+                         [](const ::testing::TestParamInfo<ScanBlock>& info) { return std::string(info.param.name); });
 
 // Which blocks answer Read All's command 2, the instrument addressed.
 struct ReadBlock {
@@ -145,7 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadBlock{"LateReplyToTheCommandBefore", reply(kInstrument, 1, {57, 0, 0, 0, 0}), false},
                       // The late reply and the one asked for in one block: the latter is taken.
                       ReadBlock{"LateReplyThenTheCommandAsked",
-                                join(reply(kInstrument, 1, {57, 0, 0, 0, 0}), reply(kInstrument, 2, Bytes(8, 0))), true},
+                                join(reply(kInstrument, 1, {57, 0, 0, 0, 0}), reply(kInstrument, 2, Bytes(8, 0))),
+                                true},
                       ReadBlock{"AnotherInstrument", reply(kOtherInstrument, 2, Bytes(8, 0)), false},
                       ReadBlock{"AShortFrame", reply({0x80}, 2, Bytes(8, 0)), false}),
     [](const ::testing::TestParamInfo<ReadBlock>& info) { return std::string(info.param.name); });
@@ -171,11 +171,11 @@ TEST_F(ReadAnswer, WithoutAnIdentityCommandZeroGoesFirstAndAddressesTheRest) {
 TEST(HartReadAll, TheLongFramesAndCommand48FollowWhatCommandZeroSaid) {
   struct Case {
     const char* name;
-    bool identityHere;       // command 0 read by Read All; else identified on the Transparent Mode page
-    uint8_t asked;           // preambles asked for (Edit31 on the Transparent Mode page)
+    bool identityHere;  // command 0 read by Read All; else identified on the Transparent Mode page
+    uint8_t asked;      // preambles asked for (Edit31 on the Transparent Mode page)
     uint8_t revision;
-    size_t preambles;        // of the long frames (Edit9 "6": seven)
-    const char* sixthByte;   // the name command 48's byte 6 is shown under
+    size_t preambles;       // of the long frames (Edit9 "6": seven)
+    const char* sixthByte;  // the name command 48's byte 6 is shown under
   };
   const Case cases[] = {
       {"HART 5 asking for 9", true, 9, 5, 9, "Further device-specific status"},

@@ -16,12 +16,13 @@ using testing::Harness;
 
 const std::string kSeven = "FF FF FF FF FF FF FF ";
 // Manufacturer 26, device type 137, 7 preambles, identification 2188095.
-const std::string kIdentityReply(
-    "\xFF\xFF\x06\x80\x00\x0E\x00\x14\xFE\x1A\x89\x07\x05\x02\x1B\x08\x01\x21\x63\x3F\x9E", 21);
+const std::string kIdentityReply("\xFF\xFF\x06\x80\x00\x0E\x00\x14\xFE\x1A\x89\x07\x05\x02\x1B\x08\x01\x21\x63\x3F\x9E",
+                                 21);
 // Byte count 26: 12.5 m3/h, -12.5 degC, 1.1 bar, 0.1 m3.
 const std::string kVariablesReply(
     "\xFF\xFF\x86\x9A\x89\x21\x63\x3F\x03\x1A\x00\x00\x40\x80\x00\x00\x13\x41\x48\x00\x00\x20\xC1\x48\x00\x00\x07"
-    "\x3F\x8C\xCC\xCD\x2B\x3D\xCC\xCC\xCD\x00", 37);
+    "\x3F\x8C\xCC\xCD\x2B\x3D\xCC\xCC\xCD\x00",
+    37);
 
 struct Page : Harness {
   HartRequests hart{engine, view, ','};
@@ -94,7 +95,7 @@ TEST(HartRefusal, SendsNothingAndKeepsTheAwaitedReply) {
        "HART Address Configuration: nothing is selected. Choose a value and try again."},
       {&HartRequests::Button20Click, "6", "AB,CD", 0, "NO SPACK"},
       {&HartRequests::Button20Click, "6", "AB \u20AC0", 0, "Data eeore!"},  // no byte for the euro sign
-      {&HartRequests::Button20Click, "x", "ab cd", 0, "Data eeore!"},  // the entry is checked first
+      {&HartRequests::Button20Click, "x", "ab cd", 0, "Data eeore!"},       // the entry is checked first
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);

@@ -65,7 +65,9 @@ struct Rig {
   }
 
   bool start(const FinderPlan& plan) {
-    return finder.start(plan, {[this](size_t i, size_t n, const LineSetting& t) { progress.push_back({i, n, t}); },
+    return finder.start(plan, {[this](size_t i, size_t n, const LineSetting& t) {
+                                 progress.push_back({i, n, t});
+                               },
                                [this](const ModuleFinder::Result& r) { results.push_back(r); }});
   }
   // Runs the clock until the search ends or the try numbered `stopAtTry`
@@ -143,10 +145,10 @@ TEST(FinderOrder, TheChosenSettingFirstThenEveryRateAndParityOnceInTheFixedOrder
       {"a typed rate outside the list", plan({"COM4"}, 14400, Parity::Odd), typedRate},
       {"no rate in the baud entry", plan({"COM4"}, std::nullopt, Parity::Even), fixedOrder("COM4")},
       {"mark parity chosen", plan({"COM4"}, 9600, Parity::Mark), fixedOrder("COM4")},
-      {"a listed rate outside the fixed order",
-       FinderPlan{{"COM4"}, 9600, Parity::None, {9600, 250000, 1200}}, listOnly},
-      {"all ports, each once, the chosen first",
-       plan({"/dev/ttyUSB0", "COM4", "/dev/ttyUSB0"}, 9600, Parity::None), twoPorts},
+      {"a listed rate outside the fixed order", FinderPlan{{"COM4"}, 9600, Parity::None, {9600, 250000, 1200}},
+       listOnly},
+      {"all ports, each once, the chosen first", plan({"/dev/ttyUSB0", "COM4", "/dev/ttyUSB0"}, 9600, Parity::None),
+       twoPorts},
       {"no port", plan({}, 9600, Parity::None), {}},
   };
   for (const Case& c : cases) {
@@ -172,7 +174,8 @@ TEST(FinderSearch, ASilentLineIsAskedOnceAtEverySettingInOrderAndEachWindowIsWai
   rig.run();
   EXPECT_EQ(rig.port.opens, finderTries(p));
   EXPECT_EQ(rig.port.writtenAt, finderTries(p));
-  EXPECT_TRUE(std::all_of(rig.port.written.begin(), rig.port.written.end(), [](const std::string& w) { return w == kQuery; }));
+  EXPECT_TRUE(
+      std::all_of(rig.port.written.begin(), rig.port.written.end(), [](const std::string& w) { return w == kQuery; }));
   EXPECT_EQ(rig.triedInOrder(), finderTries(p));
   EXPECT_EQ(rig.clock.now, worstCaseMs(finderTries(p)));
   ASSERT_EQ(rig.results.size(), 1u);
@@ -187,12 +190,9 @@ TEST(FinderSearch, AModuleHeardAtOneSettingOnlyIsFoundThereAndNothingMoreIsSent)
     LineSetting chosen;
   };
   const Case cases[] = {
-      {at(9600, Parity::None), at(9600, Parity::None)},
-      {at(9600, Parity::Odd), at(9600, Parity::None)},
-      {at(38400, Parity::Even), at(9600, Parity::None)},
-      {at(1200, Parity::Odd), at(19200, Parity::Even)},
-      {at(15200, Parity::None), at(9600, Parity::Odd)},
-      {at(19200, Parity::Even), at(19200, Parity::Even)},
+      {at(9600, Parity::None), at(9600, Parity::None)},  {at(9600, Parity::Odd), at(9600, Parity::None)},
+      {at(38400, Parity::Even), at(9600, Parity::None)}, {at(1200, Parity::Odd), at(19200, Parity::Even)},
+      {at(15200, Parity::None), at(9600, Parity::Odd)},  {at(19200, Parity::Even), at(19200, Parity::Even)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.module.text());
@@ -225,7 +225,8 @@ TEST(FinderSearch, ASettingThePortRefusesIsPassedOverAndAPortThatWillNotOpenIsNo
   ASSERT_EQ(rig.results.size(), 1u);
   EXPECT_EQ(rig.results[0].found, at(4800, Parity::Even, "/dev/ttyUSB0"));
   const auto opensOf = [&](const std::string& port) {
-    return std::count_if(rig.port.opens.begin(), rig.port.opens.end(), [&](const LineSetting& t) { return t.port == port; });
+    return std::count_if(rig.port.opens.begin(), rig.port.opens.end(),
+                         [&](const LineSetting& t) { return t.port == port; });
   };
   EXPECT_EQ(opensOf("COM1"), 1);
   for (const LineSetting& t : rig.port.writtenAt) {

@@ -105,10 +105,16 @@ TEST(OutputCommand, AnEntryThatCannotGoOnTheLineLeavesBothDisplaysAndTheStanding
 TEST(OutputCommand, ALatin1CharacterGoesAsItsOneByte) {
   Page p;
   p.open();
-  p.edit("AD3BH", "\xC2\xB5" "5");  // "µ5"
+  p.edit("AD3BH",
+         "\xC2\xB5"
+         "5");  // "µ5"
   p.outputs.Button19Click();
-  EXPECT_EQ(p.lastWritten(), "VELKOR#AI03:0,\xB5" "5,005#");
-  EXPECT_EQ(p.text("Edit8"), "VELKOR#AI03:0,\xC2\xB5" "5,005#");
+  EXPECT_EQ(p.lastWritten(),
+            "VELKOR#AI03:0,\xB5"
+            "5,005#");
+  EXPECT_EQ(p.text("Edit8"),
+            "VELKOR#AI03:0,\xC2\xB5"
+            "5,005#");
 }
 
 // Each query is decoded by its own decoder and stays pending for later blocks.

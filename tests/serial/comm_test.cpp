@@ -44,7 +44,9 @@ class CommTest : public ::testing::Test {
     comm.OnRequestHangup = [this](TComm*) { ++events.hangups; };
     comm.OnSendDataEmpty = [this](TComm*) { ++events.sendEmpty; };
   }
-  bool writeText(const std::string& s) { return comm.WriteData(reinterpret_cast<const uint8_t*>(s.data()), static_cast<uint16_t>(s.size())); }
+  bool writeText(const std::string& s) {
+    return comm.WriteData(reinterpret_cast<const uint8_t*>(s.data()), static_cast<uint16_t>(s.size()));
+  }
 
   Pty pty;
   TComm comm;
@@ -194,7 +196,8 @@ TEST_F(CommTest, MoreThan2048BytesArriveAsSeveralBlocksWithNothingLost) {
   std::string flood(7000, '\0');
   for (size_t i = 0; i < flood.size(); ++i) flood[i] = static_cast<char>(i * 7 % 256);
   pty.write(flood);
-  ASSERT_TRUE(pumpUntil([&] { return events.received().size() >= flood.size(); })) << events.received().size() << " in " << events.blocks.size();
+  ASSERT_TRUE(pumpUntil([&] { return events.received().size() >= flood.size(); }))
+      << events.received().size() << " in " << events.blocks.size();
   EXPECT_EQ(events.received(), flood);
   EXPECT_GE(events.blocks.size(), 4u);
   for (const auto& b : events.blocks) EXPECT_LE(b.size(), 2048u);
@@ -211,7 +214,9 @@ TEST_F(CommTest, LineSettingsDecideWhichBytesReachTheApplication) {
   const Case cases[] = {
       {"raw", false, false, std::string("a\x11\x13\0b", 5), std::string("a\x11\x13\0b", 5)},
       {"xon/xoff", true, false, std::string("a\x11\x13\0b", 5), std::string("a\0b", 3)},
-      {"null bytes ignored", false, true, std::string("a\x11\x13\0b", 5), std::string("a\x11\x13" "b")},
+      {"null bytes ignored", false, true, std::string("a\x11\x13\0b", 5),
+       std::string("a\x11\x13"
+                   "b")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -266,7 +271,8 @@ TEST_F(CommTest, EventsOfOtherSendersAreNotTakenForTheComponentsOwn) {
   comm.OnRequestHangup = [&](TComm*) { ++raised; };
   comm.OnModemStateChange = [&](TComm*, uint32_t) { ++raised; };
   comm.OnSendDataEmpty = [&](TComm*) { ++raised; };
-  for (int n = 0; n <= 8; ++n) QCoreApplication::postEvent(&comm, new QEvent(static_cast<QEvent::Type>(QEvent::User + n)));
+  for (int n = 0; n <= 8; ++n)
+    QCoreApplication::postEvent(&comm, new QEvent(static_cast<QEvent::Type>(QEvent::User + n)));
   QCoreApplication::postEvent(&comm, new QEvent(static_cast<QEvent::Type>(QEvent::registerEventType())));
   QCoreApplication::sendPostedEvents(&comm);
   EXPECT_EQ(raised, 0);
@@ -283,7 +289,8 @@ TEST_F(CommTest, ABlockReadBeforeACloseIsDeliveredAfterItAsOneOfAnEarlierOpen) {
   // Read and posted, not yet taken by this thread.
   QElapsedTimer waited;
   waited.start();
-  while (comm.receiveBacklog() == 0 && waited.elapsed() < 5000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (comm.receiveBacklog() == 0 && waited.elapsed() < 5000)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ASSERT_EQ(comm.receiveBacklog(), 1);
   comm.ClosePort();
   comm.OpenPort();

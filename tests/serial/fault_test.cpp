@@ -79,12 +79,16 @@ class SerialFault : public ::testing::Test {
   }
   void TearDown() override { comm.ClosePort(); }
 
-  int count(const std::string& report) const { return static_cast<int>(std::count(reports.begin(), reports.end(), report)); }
+  int count(const std::string& report) const {
+    return static_cast<int>(std::count(reports.begin(), reports.end(), report));
+  }
   void setXonXoff(bool on) {
     comm.setOutx_XonXoffFlow(on);
     comm.setInx_XonXoffFlow(on);
   }
-  bool write(const std::string& s) { return comm.WriteData(reinterpret_cast<const uint8_t*>(s.data()), static_cast<uint16_t>(s.size())); }
+  bool write(const std::string& s) {
+    return comm.WriteData(reinterpret_cast<const uint8_t*>(s.data()), static_cast<uint16_t>(s.size()));
+  }
   // The far end stops the tool's output with XOFF; once a byte sent after
   // it has arrived, the XOFF has been acted on.
   void holdOutputWithXoff() {
@@ -154,14 +158,14 @@ TEST_P(HangUp, IsReportedAfterWhatArrivedAndEndsTheThreadsItStopped) {
   EXPECT_EQ(openDescriptors(), fds - 1);  // less the far end's, gone with the hang-up
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, HangUp,
-    ::testing::Values(
-        // The part of the reply that came is handed over, then the hang-up.
-        HangUpCase{"PartOfAReply", Underway::PartOfAReply, {"data QV:2", "hangup"}, 1},
-        HangUpCase{"WriteThePeerNeverReads", Underway::WriteThePeerNeverReads, {"hangup", "hangup"}, 0},
-        HangUpCase{"WriteHeldByXoff", Underway::WriteHeldByXoff, {"hangup", "hangup"}, 0}),
-    [](const auto& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Faults, HangUp,
+                         ::testing::Values(
+                             // The part of the reply that came is handed over, then the hang-up.
+                             HangUpCase{"PartOfAReply", Underway::PartOfAReply, {"data QV:2", "hangup"}, 1},
+                             HangUpCase{
+                                 "WriteThePeerNeverReads", Underway::WriteThePeerNeverReads, {"hangup", "hangup"}, 0},
+                             HangUpCase{"WriteHeldByXoff", Underway::WriteHeldByXoff, {"hangup", "hangup"}, 0}),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 struct StalledPeerCase {
   const char* what;
@@ -202,7 +206,8 @@ TEST_P(StalledPeer, CloseReturnsLeavesNothingBehindAndTheNextSessionSendsOnlyIts
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, StalledPeer,
-                         ::testing::Values(StalledPeerCase{"NeverReads", false}, StalledPeerCase{"HoldsTheLineWithXoff", true}),
+                         ::testing::Values(StalledPeerCase{"NeverReads", false},
+                                           StalledPeerCase{"HoldsTheLineWithXoff", true}),
                          [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(SerialFault, AThousandSessionsWhileTheFarEndTalksLeaveNothingBehind) {
@@ -254,7 +259,7 @@ class Holder {
       [[maybe_unused]] auto w = ::write(ready[1], &answer, 1);
       char c;
       [[maybe_unused]] auto r = ::read(release[0], &c, 1);  // until released or killed
-      ::ioctl(fd, TIOCNXCL);  // let go as this tool does when it closes
+      ::ioctl(fd, TIOCNXCL);                                // let go as this tool does when it closes
       ::_exit(0);
     }
     ::close(ready[1]);
@@ -262,7 +267,8 @@ class Holder {
     release_ = release[1];
     pollfd fd{ready[0], POLLIN, 0};
     char answer = 'n';
-    if (::poll(&fd, 1, 5000) == 1) [[maybe_unused]] auto r = ::read(ready[0], &answer, 1);
+    if (::poll(&fd, 1, 5000) == 1) [[maybe_unused]]
+      auto r = ::read(ready[0], &answer, 1);
     ::close(ready[0]);
     holds_ = answer == 'y';
   }

@@ -37,8 +37,10 @@ extern "C" int ioctl(int fd, unsigned long request, ...) __THROW {
   va_end(args);
   if (request == TIOCGRS485 || request == TIOCSRS485) {
     std::lock_guard lock(driver().mutex);
-    if (request == TIOCGRS485) std::memcpy(arg, &driver().record, sizeof(serial_rs485));
-    else std::memcpy(&driver().record, arg, sizeof(serial_rs485));
+    if (request == TIOCGRS485)
+      std::memcpy(arg, &driver().record, sizeof(serial_rs485));
+    else
+      std::memcpy(&driver().record, arg, sizeof(serial_rs485));
     return 0;
   }
   using Real = int (*)(int, unsigned long, ...);
@@ -73,12 +75,22 @@ TEST(RtsToggle, IsOnOnlyWhileAskedForAndLeavesTheDriverAsItWas) {
     bool toggleOn;
   };
   const Step steps[] = {
-      {"opened in toggle mode", [&] { comm.setRtsControl(TRtsControl::RtsTransmissionAvailable); comm.OpenPort(); }, true},
+      {"opened in toggle mode",
+       [&] {
+         comm.setRtsControl(TRtsControl::RtsTransmissionAvailable);
+         comm.OpenPort();
+       },
+       true},
       {"RTS raised instead", [&] { comm.setRtsControl(TRtsControl::RtsEnable); }, false},
       {"toggle mode again", [&] { comm.setRtsControl(TRtsControl::RtsTransmissionAvailable); }, true},
       {"another line setting changed", [&] { comm.setBaudRate(19200); }, true},
       {"closed", [&] { comm.ClosePort(); }, false},
-      {"reopened with RTS low", [&] { comm.setRtsControl(TRtsControl::RtsDisable); comm.OpenPort(); }, false},
+      {"reopened with RTS low",
+       [&] {
+         comm.setRtsControl(TRtsControl::RtsDisable);
+         comm.OpenPort();
+       },
+       false},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);

@@ -68,7 +68,6 @@ TEST(ToolkitTimer, ADifferentIntervalRestartsARunningTimerAndOnlyStoresOnAStoppe
   EXPECT_EQ(timer.interval(), 500);
 }
 
-
 // The kernel timer that wakes the event loop on time never ticks by itself:
 // a timer stopped, or restarted with another interval, after its deadline
 // passed but before the loop ran, stays silent.

@@ -32,7 +32,8 @@ TEST_F(WindowOverrun, DroppedBytesAreShownInTheStatusLineAndTheWindowStaysUsable
   pty.write(std::string(total, 'f'));
   ASSERT_TRUE(pumpUntil([&] { return delivered + form->Comm1->receiveOverrunBytes() == total; }));
 
-  const QRegularExpression shown(QStringLiteral("^Receive overrun at \\d\\d:\\d\\d:\\d\\d: (\\d+) bytes dropped since the port was opened$"));
+  const QRegularExpression shown(
+      QStringLiteral("^Receive overrun at \\d\\d:\\d\\d:\\d\\d: (\\d+) bytes dropped since the port was opened$"));
   const auto match = shown.match(form->statusBar()->currentMessage());
   ASSERT_TRUE(match.hasMatch()) << form->statusBar()->currentMessage().toStdString();
   EXPECT_EQ(match.captured(1).toULongLong(), form->Comm1->receiveOverrunBytes());

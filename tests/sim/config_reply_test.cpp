@@ -131,11 +131,11 @@ TEST(ReplyLayout, PresentValuesFollowTheirSourceVariable) {
 TEST(ReplyLayout, LongestDeviceReplyFitsTheToolsReceivedText) {
   ModuleSettings settings = factorySettings();
   std::vector<uint8_t> fourteen(14, 0xAB);
-  const std::string reply = replyAfter(
-      settings,
-      {"QQS#FMW:3,-1234#", "QQS#HART9:1,1,15,9,999#", "QQS#MDBS9:9,2991,2991,2991,2991#",
-       bytesFrame("QQS#CAMD91:1<14,", fourteen), bytesFrame("QQS#CAMD92:1<14,", fourteen)},
-      "QQQ#QQ9#");
+  const std::string reply =
+      replyAfter(settings,
+                 {"QQS#FMW:3,-1234#", "QQS#HART9:1,1,15,9,999#", "QQS#MDBS9:9,2991,2991,2991,2991#",
+                  bytesFrame("QQS#CAMD91:1<14,", fourteen), bytesFrame("QQS#CAMD92:1<14,", fourteen)},
+                 "QQQ#QQ9#");
   EXPECT_LE(reply.size(), kReceivedTextLimit);
   EXPECT_EQ(fieldAt(reply, "CAMD?2:", 12, 41), "AB AB AB AB AB AB AB AB AB AB AB AB AB AB") << reply;
   EXPECT_EQ(fieldAt(reply, "FMW:", 6, 5), "-1234") << reply;
@@ -155,7 +155,7 @@ struct FixedWidthCase {
 
 TEST(FixedWidth, FiveCharactersWithAsManyDecimalsAsFit) {
   const std::vector<FixedWidthCase> cases = {
-      {100.0, "100.0"}, {0.0, "0.000"}, {4.0, "4.000"},    {20.0, "20.00"}, {99.95, "99.95"},
+      {100.0, "100.0"}, {0.0, "0.000"},  {4.0, "4.000"},  {20.0, "20.00"},  {99.95, "99.95"},
       {12345, "12345"}, {1234, "01234"}, {-1.5, "-1.50"}, {-1234, "-1234"}, {-12, "-12.0"},
   };
   for (const auto& c : cases) EXPECT_EQ(formatFixedWidth(c.value, 5), c.text) << c.value;

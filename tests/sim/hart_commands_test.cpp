@@ -50,8 +50,8 @@ const std::vector<uint8_t> kTag = hex("19 4B 71 C3 18 20");
 const std::vector<uint8_t> kDescriptor = hex("48 15 E0 5C 15 05 4A 02 4E 30 55 20");
 const std::vector<uint8_t> kMessage = hex("18 C3 D7 80 D1 54 15 28 03 04 C2 42 48 15 05 12 0C 2D C7 0C 20 37 3B C8");
 const std::vector<uint8_t> kDate = hex("0C 06 7C");  // 12 June 2024
-const std::vector<uint8_t> kLongTag =
-    concat({hex("52 61 77 20 77 61 74 65 72 20 69 6E 6C 65 74 20 66 6C 6F 77 20 46 54 2D 31 30 31"), hex("00 00 00 00 00")});
+const std::vector<uint8_t> kLongTag = concat(
+    {hex("52 61 77 20 77 61 74 65 72 20 69 6E 6C 65 74 20 66 6C 6F 77 20 46 54 2D 31 30 31"), hex("00 00 00 00 00")});
 
 // Delimiter and address of replies to the test's requests (primary master).
 const std::vector<uint8_t> kShortHead = hex("06 80");
@@ -104,7 +104,9 @@ TEST(PackedAscii, RefusesWhatItCannotCarry) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"FT~101", "holds '~', which packed ASCII cannot carry"},
       {"FT\t1", "holds '\t', which packed ASCII cannot carry"},
-      {"\xC3\x98" "200", "holds '\xC3\x98', which packed ASCII cannot carry"},  // a whole UTF-8 character named
+      {"\xC3\x98"
+       "200",
+       "holds '\xC3\x98', which packed ASCII cannot carry"},  // a whole UTF-8 character named
       {"FT-101-XY", "is longer than 8 characters"},
   };
   for (const auto& [text, refusal] : cases) EXPECT_EQ(packedAsciiRefusal(text, 8), refusal) << text;
@@ -133,8 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
         // variable, change counter, extended status; manufacturer and
         // private label distributor in 16 bits, device profile: 22 bytes.
         ReplyCase{"IdentityHart7", kId, shortFrame(0x80, 0),
-                  reply(kShortHead, 0, 0, 0,
-                        hex("FE 26 06 05 07 01 01 10 00 12 34 56 05 03 00 00 00 00 26 00 26 01"))},
+                  reply(kShortHead, 0, 0, 0, hex("FE 26 06 05 07 01 01 10 00 12 34 56 05 03 00 00 00 00 26 00 26 01"))},
         ReplyCase{"IdentityHart6", HartIdentity{0x26, 0x06, 0x123456, 5, 0, kHartRevision6}, shortFrame(0x80, 0),
                   reply(kShortHead, 0, 0, 0, hex("FE 26 06 05 06 01 01 10 00 12 34 56 05 03 00 00 00"))},
         // Revision 5: six device-specific bytes, no extended status.
@@ -143,7 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"IdentityHart5", kIdHart5, shortFrame(0x80, 0),
                   reply(kShortHead, 0, 0, 0, hex("FE 26 06 05 05 01 01 10 00 12 34 56"))},
         ReplyCase{"Message", kId, longFrame(kId, 12), reply(kLongHead, 12, 0, 0, kMessage)},
-        ReplyCase{"TagDescriptorDate", kId, longFrame(kId, 13), reply(kLongHead, 13, 0, 0, concat({kTag, kDescriptor, kDate}))},
+        ReplyCase{"TagDescriptorDate", kId, longFrame(kId, 13),
+                  reply(kLongHead, 13, 0, 0, concat({kTag, kDescriptor, kDate}))},
         // Alarm low, square root, m3/h, upper 250, lower -10, damping 2.5 s,
         // not write protected, 250, analog output.
         ReplyCase{"DeviceInformation", kId, longFrame(kId, 15),
@@ -157,8 +159,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"NoLongTagUpToHart5", kIdHart5, longFrame(kIdHart5, 20), reply(kLongHead, 20, 64, 0, {})},
         ReplyCase{"Hart5PollingAddressBeyond15", kIdHart5, longFrame(kIdHart5, 6, {16}), reply(kLongHead, 6, 2, 0, {})},
         ReplyCase{"LoopCurrentModeBeyond1", kId, longFrame(kId, 6, {3, 2}), reply(kLongHead, 6, 12, 0, {})},
-        ReplyCase{"MessageCutShort", kId, longFrame(kId, 17, std::vector<uint8_t>(23, 0x82)), reply(kLongHead, 17, 5, 0, {})},
-        ReplyCase{"TagCutShort", kId, longFrame(kId, 18, std::vector<uint8_t>(20, 0x82)), reply(kLongHead, 18, 5, 0, {})},
+        ReplyCase{"MessageCutShort", kId, longFrame(kId, 17, std::vector<uint8_t>(23, 0x82)),
+                  reply(kLongHead, 17, 5, 0, {})},
+        ReplyCase{"TagCutShort", kId, longFrame(kId, 18, std::vector<uint8_t>(20, 0x82)),
+                  reply(kLongHead, 18, 5, 0, {})},
         ReplyCase{"StaleChangeCounter", kId, longFrame(kId, 38, {0, 5}), reply(kLongHead, 38, 9, 0, {})},
         ReplyCase{"NotImplemented", kId, longFrame(kId, 9), reply(kLongHead, 9, 64, 0, {})}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -206,8 +210,10 @@ TEST_P(HartWrites, AnInjectedErrorDoesNothingAWarningCarriesOut) {
     EXPECT_EQ(body(instrument.handle(longFrame(kId, c.write, c.data), kAt)),
               reply(kLongHead, c.write, response, warning ? 0x40 : 0, warning ? c.data : std::vector<uint8_t>{}));
     const auto after = body(instrument.handle(longFrame(kId, c.read), kAt));
-    if (warning) EXPECT_EQ(after, reply(kLongHead, c.read, 0, 0x40, c.data));
-    else EXPECT_EQ(after, before);
+    if (warning)
+      EXPECT_EQ(after, reply(kLongHead, c.read, 0, 0x40, c.data));
+    else
+      EXPECT_EQ(after, before);
   }
 }
 
@@ -216,7 +222,9 @@ INSTANTIATE_TEST_SUITE_P(Commands, HartWrites, ::testing::ValuesIn(kWrites),
 
 TEST(HartConfigurationChanged, KeptForEachMasterAndCountedInTheIdentity) {
   HartInstrument instrument(kId, commissioned());
-  auto status = [&](bool primary) { return body(instrument.handle(longFrame(kId, 13, {}, primary), kAt))[kLongStatus + 1]; };
+  auto status = [&](bool primary) {
+    return body(instrument.handle(longFrame(kId, 13, {}, primary), kAt))[kLongStatus + 1];
+  };
   auto counter = [&] {
     const auto identity = body(instrument.handle(longFrame(kId, 0), kAt));
     return identity[kLongData + 14] << 8 | identity[kLongData + 15];
@@ -301,25 +309,36 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, HartFaultReplies,
     ::testing::Values(
         FaultCase{"ErrorOnEveryCommand", {64, kAll, 0, {}}, shortFrame(0x80, 0), reply(kShortHead, 0, 64, 0, {})},
-        FaultCase{"ErrorOnAListedCommand", {64, {false, {13, 15}}, 0, {}}, longFrame(kId, 15), reply(kLongHead, 15, 64, 0, {})},
-        FaultCase{"OthersAnswerAsEver", {64, {false, {13, 15}}, 0, {}}, longFrame(kId, 12), reply(kLongHead, 12, 0, 0, kMessage)},
+        FaultCase{"ErrorOnAListedCommand",
+                  {64, {false, {13, 15}}, 0, {}},
+                  longFrame(kId, 15),
+                  reply(kLongHead, 15, 64, 0, {})},
+        FaultCase{"OthersAnswerAsEver",
+                  {64, {false, {13, 15}}, 0, {}},
+                  longFrame(kId, 12),
+                  reply(kLongHead, 12, 0, 0, kMessage)},
         FaultCase{"WarningKeepsTheData", {8, kAll, 0, {}}, longFrame(kId, 12), reply(kLongHead, 12, 8, 0, kMessage)},
         // Bit 7: a communication error (here longitudinal parity); the
         // second byte is no status then.
         FaultCase{"CommunicationError", {0x88, kAll, 0x80, {}}, longFrame(kId, 12), reply(kLongHead, 12, 0x88, 0, {})},
         FaultCase{"StatusBits", {0, {}, 0x81, {}}, longFrame(kId, 12), reply(kLongHead, 12, 0, 0x81, kMessage)},
-        FaultCase{"BadCheckEverywhere", {0, {}, 0, kAll}, shortFrame(0x80, 0),
+        FaultCase{"BadCheckEverywhere",
+                  {0, {}, 0, kAll},
+                  shortFrame(0x80, 0),
                   reply(kShortHead, 0, 0, 0, hex("FE 26 06 05 07 01 01 10 00 12 34 56 05 03 00 00 00 00 26 00 26 01")),
                   true},
-        FaultCase{"BadCheckOnAListedCommand", {0, {}, 0, {false, {12, 13}}}, longFrame(kId, 12),
-                  reply(kLongHead, 12, 0, 0, kMessage), true},
+        FaultCase{"BadCheckOnAListedCommand",
+                  {0, {}, 0, {false, {12, 13}}},
+                  longFrame(kId, 12),
+                  reply(kLongHead, 12, 0, 0, kMessage),
+                  true},
         // A request with a wrong check byte for it: a communication error,
         // the check byte wrong (88), no status, no data; nothing done.
-        FaultCase{"RequestWithABadCheckByte", {}, withBadCheck(longFrame(kId, 12)),
-                  hex("86 A6 06 12 34 56 0C 02 88 00 D0")},
-        FaultCase{"ShortRequestWithABadCheckByte", {}, withBadCheck(shortFrame(0x80, 0)),
-                  hex("06 80 00 02 88 00 0C")},
-        FaultCase{"GoodCheckOnOthers", {0, {}, 0, {false, {13}}}, longFrame(kId, 12), reply(kLongHead, 12, 0, 0, kMessage)}),
+        FaultCase{
+            "RequestWithABadCheckByte", {}, withBadCheck(longFrame(kId, 12)), hex("86 A6 06 12 34 56 0C 02 88 00 D0")},
+        FaultCase{"ShortRequestWithABadCheckByte", {}, withBadCheck(shortFrame(0x80, 0)), hex("06 80 00 02 88 00 0C")},
+        FaultCase{
+            "GoodCheckOnOthers", {0, {}, 0, {false, {13}}}, longFrame(kId, 12), reply(kLongHead, 12, 0, 0, kMessage)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Three instruments, one above polling address 15, as --hart-instruments
@@ -337,7 +356,8 @@ TEST(HartLoop, EachInstrumentAnswersItsOwnAddressesOnlyWithItsLoopCurrentParked)
     uint32_t deviceId;
     std::vector<uint8_t> tag;
   };
-  const Drop drops[] = {{0, 0x123456, kTag}, {5, 0x123457, hex("19 4B 71 C3 28 20")}, {20, 0x123458, hex("19 4B 71 C3 38 20")}};
+  const Drop drops[] = {
+      {0, 0x123456, kTag}, {5, 0x123457, hex("19 4B 71 C3 28 20")}, {20, 0x123458, hex("19 4B 71 C3 38 20")}};
   for (const Drop& drop : drops) {
     const auto identity = body(exchange(shortFrame(static_cast<uint8_t>(0x80 | drop.address), 0)));
     ASSERT_EQ(identity.size(), 29u) << int{drop.address};  // HART 7: 22 data bytes

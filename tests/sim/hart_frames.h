@@ -38,7 +38,9 @@ inline std::vector<uint8_t> longFrame(const HartIdentity& id, uint8_t command, s
 // "19 4B 71": bytes written as the HART tables show them.
 inline std::vector<uint8_t> hex(std::string_view text) {
   std::vector<uint8_t> bytes;
-  auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::toupper(c) - 'A' + 10; };
+  auto digit = [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::toupper(c) - 'A' + 10;
+  };
   for (size_t i = 0; i + 1 < text.size(); ++i) {
     if (text[i] == ' ') continue;
     bytes.push_back(static_cast<uint8_t>(digit(text[i]) << 4 | digit(text[i + 1])));

@@ -55,10 +55,10 @@ TEST(HartInstrument, IdentityReplyAtTheOffsetsTheToolReads) {
   const size_t m = markerAt(*reply, kHartShortReply);
   EXPECT_EQ(m, kIdentity.preambles - 1u);
   expectValidReply(*reply, m);
-  EXPECT_EQ((*reply)[m + 2], 0x80);   // address as sent
-  EXPECT_EQ((*reply)[m + 3], 0x00);   // command
-  EXPECT_EQ((*reply)[m + 4], 24);     // two status bytes and 22 data bytes (HART 7)
-  EXPECT_EQ((*reply)[m + 5], 0x00);   // response code
+  EXPECT_EQ((*reply)[m + 2], 0x80);  // address as sent
+  EXPECT_EQ((*reply)[m + 3], 0x00);  // command
+  EXPECT_EQ((*reply)[m + 4], 24);    // two status bytes and 22 data bytes (HART 7)
+  EXPECT_EQ((*reply)[m + 5], 0x00);  // response code
   EXPECT_EQ((*reply)[m + 7], 254);
   EXPECT_EQ((*reply)[m + 8], 0x26);   // manufacturer
   EXPECT_EQ((*reply)[m + 9], 0x06);   // device type
@@ -124,7 +124,9 @@ std::vector<uint8_t> badCheck(std::vector<uint8_t> f) {
   return f;
 }
 
-HartIdentity other(uint8_t manufacturer, uint8_t type, uint32_t id) { return HartIdentity{manufacturer, type, id, 5, 0}; }
+HartIdentity other(uint8_t manufacturer, uint8_t type, uint32_t id) {
+  return HartIdentity{manufacturer, type, id, 5, 0};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, HartSilence,
@@ -173,9 +175,9 @@ TEST(HartInstrument, RefusedCommandsAnswerWithAResponseCode) {
     uint8_t responseCode;
   };
   const std::vector<Case> cases = {
-      {longFrame(kIdentity, 6, {64}), 2},   // polling address beyond 63
-      {longFrame(kIdentity, 6, {}), 5},     // no data byte
-      {longFrame(kIdentity, 9, {}), 64},    // not implemented
+      {longFrame(kIdentity, 6, {64}), 2},  // polling address beyond 63
+      {longFrame(kIdentity, 6, {}), 5},    // no data byte
+      {longFrame(kIdentity, 9, {}), 64},   // not implemented
       {shortFrame(0x80, 200), 64},
   };
   for (const auto& c : cases) {

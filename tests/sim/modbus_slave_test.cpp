@@ -32,16 +32,13 @@ struct EncodeCase {
 
 TEST(ModbusRegisters, FormatsAndByteOrders) {
   const std::vector<EncodeCase> cases = {
-      {12.0, 0, {0x4140, 0x0000}},      // float, FF4 FF3 FF2 FF1
-      {12.0, 1, {0x0000, 0x4140}},      // float, FF2 FF1 FF4 FF3
-      {-1.5, 0, {0xBFC0, 0x0000}},
-      {1.1, 0, {0x3F8C, 0xCCCD}},
-      {1.1, 1, {0xCCCD, 0x3F8C}},
-      {1234.4, 2, {0x0000, 0x04D2}},    // unsigned, rounded
-      {70000.6, 2, {0x0001, 0x1171}},
-      {70000.6, 3, {0x1171, 0x0001}},
-      {-5.0, 2, {0x0000, 0x0000}},      // unsigned holds at 0
-      {1e12, 3, {0xFFFF, 0xFFFF}},      // and at its top
+      {12.0, 0, {0x4140, 0x0000}},  // float, FF4 FF3 FF2 FF1
+      {12.0, 1, {0x0000, 0x4140}},  // float, FF2 FF1 FF4 FF3
+      {-1.5, 0, {0xBFC0, 0x0000}},    {1.1, 0, {0x3F8C, 0xCCCD}},
+      {1.1, 1, {0xCCCD, 0x3F8C}},     {1234.4, 2, {0x0000, 0x04D2}},  // unsigned, rounded
+      {70000.6, 2, {0x0001, 0x1171}}, {70000.6, 3, {0x1171, 0x0001}},
+      {-5.0, 2, {0x0000, 0x0000}},  // unsigned holds at 0
+      {1e12, 3, {0xFFFF, 0xFFFF}},  // and at its top
   };
   for (const auto& c : cases) EXPECT_EQ(encodeValue(c.value, c.format), c.words) << c.value << " format " << c.format;
 }
@@ -56,7 +53,8 @@ TEST(ModbusRegisters, DeviceBlocksOfTenInTheirFormats) {
   ASSERT_EQ(image.size(), 40u);
   // Device 0 has no values: it reads zero.
   for (size_t r = 0; r < 10; ++r) EXPECT_EQ(image[r], 0) << r;
-  const std::vector<uint16_t> device1 = {0x0000, 0x4140, 0x3F8C, 0xCCCD, 0x0000, 0x41C8, 0x0000, 0x04D2, 0x1171, 0x0001};
+  const std::vector<uint16_t> device1 = {0x0000, 0x4140, 0x3F8C, 0xCCCD, 0x0000,
+                                         0x41C8, 0x0000, 0x04D2, 0x1171, 0x0001};
   EXPECT_EQ(std::vector<uint16_t>(image.begin() + 10, image.begin() + 20), device1);
 }
 
@@ -67,13 +65,15 @@ TEST(ModbusRegisters, CoefficientTurnsVariableOneOnly) {
     double variable1;
     double expected;
   };
-  const std::vector<Case> cases = {{0, 0.001, 2.5, 2.5}, {1, 0.001, 0.5, 1800.0}, {2, 0.001, 2500.0, 2.5}, {3, 0.001, 1.234, 123.0}};
+  const std::vector<Case> cases = {
+      {0, 0.001, 2.5, 2.5}, {1, 0.001, 0.5, 1800.0}, {2, 0.001, 2500.0, 2.5}, {3, 0.001, 1.234, 123.0}};
   for (const auto& c : cases) {
     ModuleSettings settings = factorySettings();
     settings.coefficientMode = c.mode;
     settings.coefficient = c.coefficient;
     EXPECT_DOUBLE_EQ(applyCoefficient(settings, c.variable1), c.expected) << "mode " << c.mode;
-    const std::vector<std::optional<DeviceValues>> devices = {DeviceValues{4.0f, {static_cast<float>(c.variable1), 7.0f, 0, 0}}};
+    const std::vector<std::optional<DeviceValues>> devices = {
+        DeviceValues{4.0f, {static_cast<float>(c.variable1), 7.0f, 0, 0}}};
     const auto image = registerImage(settings, devices);
     EXPECT_EQ(image[2], encodeValue(c.expected, 0)[0]) << "mode " << c.mode;
     EXPECT_EQ(image[4], 0x40E0) << "variable 2 untouched, mode " << c.mode;
@@ -111,15 +111,16 @@ TEST_P(ModbusException, AnswersWithTheExceptionCode) {
   EXPECT_TRUE(hasValidCrc16(*reply));
 }
 
-INSTANTIATE_TEST_SUITE_P(Requests, ModbusException,
-                         ::testing::Values(ExceptionCase{"PastTheMap", request(1, 3, 0, 11), 0x83, kIllegalDataAddress},
-                                           ExceptionCase{"StartPastTheMap", request(1, 3, 10, 1), 0x83, kIllegalDataAddress},
-                                           ExceptionCase{"HighStart", request(1, 3, 0x0100, 1), 0x83, kIllegalDataAddress},
-                                           ExceptionCase{"ZeroCount", request(1, 3, 0, 0), 0x83, kIllegalDataValue},
-                                           ExceptionCase{"CountAbove125", request(1, 3, 0, 126), 0x83, kIllegalDataValue},
-                                           ExceptionCase{"InputRegisters", request(1, 4, 0, 1), 0x84, kIllegalFunction},
-                                           ExceptionCase{"WriteRegister", request(1, 6, 0, 1), 0x86, kIllegalFunction}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Requests, ModbusException,
+    ::testing::Values(ExceptionCase{"PastTheMap", request(1, 3, 0, 11), 0x83, kIllegalDataAddress},
+                      ExceptionCase{"StartPastTheMap", request(1, 3, 10, 1), 0x83, kIllegalDataAddress},
+                      ExceptionCase{"HighStart", request(1, 3, 0x0100, 1), 0x83, kIllegalDataAddress},
+                      ExceptionCase{"ZeroCount", request(1, 3, 0, 0), 0x83, kIllegalDataValue},
+                      ExceptionCase{"CountAbove125", request(1, 3, 0, 126), 0x83, kIllegalDataValue},
+                      ExceptionCase{"InputRegisters", request(1, 4, 0, 1), 0x84, kIllegalFunction},
+                      ExceptionCase{"WriteRegister", request(1, 6, 0, 1), 0x86, kIllegalFunction}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ModbusSlave, SilentForBadCrcOtherSlaveAndBroadcast) {
   const std::vector<uint16_t> registers(10, 0);

@@ -27,7 +27,7 @@ TEST(Options, Defaults) {
 }
 
 TEST(Options, EveryOptionReachesItsSetting) {
-// clang-format off
+  // clang-format off
   const auto result = parseOptions({"--link", "/tmp/x", "--baud", "15200", "--parity", "even", "--pace", "--delay", "250",
                                     "--split-gap", "120", "--split-at", "3", "--no-reply", "--noise", "4",
                                     "--hangup-after", "2", "--fault-match", "QX1", "--fault-count", "1",
@@ -35,7 +35,7 @@ TEST(Options, EveryOptionReachesItsSetting) {
                                     "--hart-manufacturer", "0x11", "--hart-device-type", "$22", "--hart-device-id", "42",
                                     "--hart-preambles", "7", "--frozen", "12", "-v", "--strict-line",
                                     "--module-baud", "38400"});
-// clang-format on
+  // clang-format on
   const Options& o = parsed(result);
   EXPECT_EQ(o.link, "/tmp/x");
   EXPECT_EQ(o.line.baud, 15200);
@@ -97,11 +97,31 @@ TEST(Options, BadCommandLinesSayWhatIsWrong) {
 
 TEST(Options, HelpNamesEveryOption) {
   const std::string help = helpText();
-  for (const char* option : {"--link", "--device", "--baud", "--parity", "--pace", "--slave-address", "--units",
-                             "--hart-address", "--hart-manufacturer", "--hart-device-type", "--hart-device-id",
-                             "--hart-preambles", "--frozen", "--verbose", "--fault-match", "--fault-match-hex",
-                             "--fault-count", "--delay", "--split-gap", "--split-at", "--no-reply", "--noise",
-                             "--hangup-after", "--strict-line", "--module-baud"})
+  for (const char* option : {"--link",
+                             "--device",
+                             "--baud",
+                             "--parity",
+                             "--pace",
+                             "--slave-address",
+                             "--units",
+                             "--hart-address",
+                             "--hart-manufacturer",
+                             "--hart-device-type",
+                             "--hart-device-id",
+                             "--hart-preambles",
+                             "--frozen",
+                             "--verbose",
+                             "--fault-match",
+                             "--fault-match-hex",
+                             "--fault-count",
+                             "--delay",
+                             "--split-gap",
+                             "--split-at",
+                             "--no-reply",
+                             "--noise",
+                             "--hangup-after",
+                             "--strict-line",
+                             "--module-baud"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
   EXPECT_TRUE(parsed(parseOptions({"-h"})).help);
 }
@@ -113,19 +133,45 @@ namespace tq::sim {
 namespace {
 
 TEST(HartOptions, EveryOneReachesTheInstrument) {
-  const auto result = parseOptions({"--hart-tag", "lt-9", "--hart-descriptor", "SPARE", "--hart-message", "CHECKED 2025",
-                                    "--hart-date", "2024-02-29", "--hart-long-tag", "Zulauf \xC3\x98" "200",
-                                    "--hart-range", "-10,250.5", "--hart-damping", "0.25", "--hart-alarm", "239",
-                                    "--hart-transfer-function", "1", "--hart-write-protect", "--hart-extended-status",
-                                    "0x21", "--hart-revision", "5", "--hart-response", "64:13,15", "--hart-status", "80",
-                                    "--hart-bad-check-on", "12"});
+  const auto result = parseOptions({"--hart-tag",
+                                    "lt-9",
+                                    "--hart-descriptor",
+                                    "SPARE",
+                                    "--hart-message",
+                                    "CHECKED 2025",
+                                    "--hart-date",
+                                    "2024-02-29",
+                                    "--hart-long-tag",
+                                    "Zulauf \xC3\x98"
+                                    "200",
+                                    "--hart-range",
+                                    "-10,250.5",
+                                    "--hart-damping",
+                                    "0.25",
+                                    "--hart-alarm",
+                                    "239",
+                                    "--hart-transfer-function",
+                                    "1",
+                                    "--hart-write-protect",
+                                    "--hart-extended-status",
+                                    "0x21",
+                                    "--hart-revision",
+                                    "5",
+                                    "--hart-response",
+                                    "64:13,15",
+                                    "--hart-status",
+                                    "80",
+                                    "--hart-bad-check-on",
+                                    "12"});
   const Options& o = parsed(result);
   const HartProperties& h = o.sim.hart;
   EXPECT_EQ(h.tag, "lt-9");  // stored upper case when packed
   EXPECT_EQ(h.descriptor, "SPARE");
   EXPECT_EQ(h.message, "CHECKED 2025");
   EXPECT_EQ((std::vector<int>{h.date.day, h.date.month, h.date.yearSince1900}), (std::vector<int>{29, 2, 124}));
-  EXPECT_EQ(h.longTag, "Zulauf \xD8" "200");  // Latin-1
+  EXPECT_EQ(h.longTag,
+            "Zulauf \xD8"
+            "200");  // Latin-1
   EXPECT_EQ(h.lowerRange, -10.0f);
   EXPECT_EQ(h.upperRange, 250.5f);
   EXPECT_EQ(h.dampingSeconds, 0.25f);
@@ -162,14 +208,26 @@ struct LoopCase {
 
 TEST(HartOptions, TheLoopGivesEachInstrumentItsOwnAddressIdAndTag) {
   const std::vector<LoopCase> cases = {
-      {{"--hart-instruments", "0,5,20"}, {0, 5, 20}, {0x123456, 0x123457, 0x123458}, {"FT-101", "FT-102", "FT-103"},
-       {"Raw water inlet flow FT-101", "Raw water inlet flow FT-102", "Raw water inlet flow FT-103"}, false},
+      {{"--hart-instruments", "0,5,20"},
+       {0, 5, 20},
+       {0x123456, 0x123457, 0x123458},
+       {"FT-101", "FT-102", "FT-103"},
+       {"Raw water inlet flow FT-101", "Raw water inlet flow FT-102", "Raw water inlet flow FT-103"},
+       false},
       // An id of its own; the others count by position. The last number
       // counts up, in as many digits.
       {{"--hart-instruments", "3,63:0x200000,7", "--hart-tag", "PT-99", "--hart-long-tag", "Line 4"},
-       {3, 63, 7}, {0x123456, 0x200000, 0x123458}, {"PT-99", "PT-00", "PT-01"}, {"Line 4", "Line 5", "Line 6"}, false},
-      {{"--hart-instruments", "1,2", "--hart-tag", "INLET"}, {1, 2}, {0x123456, 0x123457}, {"INLET", "INLET"},
-       {"Raw water inlet flow FT-101", "Raw water inlet flow FT-102"}, false},
+       {3, 63, 7},
+       {0x123456, 0x200000, 0x123458},
+       {"PT-99", "PT-00", "PT-01"},
+       {"Line 4", "Line 5", "Line 6"},
+       false},
+      {{"--hart-instruments", "1,2", "--hart-tag", "INLET"},
+       {1, 2},
+       {0x123456, 0x123457},
+       {"INLET", "INLET"},
+       {"Raw water inlet flow FT-101", "Raw water inlet flow FT-102"},
+       false},
       // One instrument: HART's rule by polling address decides the current.
       {{"--hart-instruments", "20"}, {20}, {0x123456}, {"FT-101"}, {"Raw water inlet flow FT-101"}, std::nullopt},
   };
@@ -192,33 +250,50 @@ TEST(HartOptions, BadValuesSayWhatIsWrong) {
   const std::vector<BadCase> cases = {
       {{"--hart-tag", "FT~101"}, "option --hart-tag: 'FT~101' holds '~', which packed ASCII cannot carry"},
       {{"--hart-tag", "FT-101-XY"}, "option --hart-tag: 'FT-101-XY' is longer than 8 characters"},
-      {{"--hart-descriptor", "\xC3\x98" "200"},
-       "option --hart-descriptor: '\xC3\x98" "200' holds '\xC3\x98', which packed ASCII cannot carry"},
-      {{"--hart-message", std::string(33, 'A')}, "option --hart-message: '" + std::string(33, 'A') + "' is longer than 32 characters"},
-      {{"--hart-date", "2023-02-29"}, "option --hart-date: '2023-02-29' is not a date YYYY-MM-DD from 1900-01-01 to 2155-12-31"},
-      {{"--hart-date", "1899-12-31"}, "option --hart-date: '1899-12-31' is not a date YYYY-MM-DD from 1900-01-01 to 2155-12-31"},
-      {{"--hart-date", "24-06-12"}, "option --hart-date: '24-06-12' is not a date YYYY-MM-DD from 1900-01-01 to 2155-12-31"},
-      {{"--hart-long-tag", "5 \xE2\x82\xAC"}, "option --hart-long-tag: '5 \xE2\x82\xAC' holds a character beyond Latin-1"},
-      {{"--hart-long-tag", std::string(33, 'a')}, "option --hart-long-tag: '" + std::string(33, 'a') + "' is longer than 32 characters"},
-      {{"--hart-range", "100,100"}, "option --hart-range: '100,100' is not two different numbers LOWER,UPPER such as 0,100"},
-      {{"--hart-range", "0,1e39"}, "option --hart-range: '0,1e39' is not two different numbers LOWER,UPPER such as 0,100"},
+      {{"--hart-descriptor",
+        "\xC3\x98"
+        "200"},
+       "option --hart-descriptor: '\xC3\x98"
+       "200' holds '\xC3\x98', which packed ASCII cannot carry"},
+      {{"--hart-message", std::string(33, 'A')},
+       "option --hart-message: '" + std::string(33, 'A') + "' is longer than 32 characters"},
+      {{"--hart-date", "2023-02-29"},
+       "option --hart-date: '2023-02-29' is not a date YYYY-MM-DD from 1900-01-01 to 2155-12-31"},
+      {{"--hart-date", "1899-12-31"},
+       "option --hart-date: '1899-12-31' is not a date YYYY-MM-DD from 1900-01-01 to 2155-12-31"},
+      {{"--hart-date", "24-06-12"},
+       "option --hart-date: '24-06-12' is not a date YYYY-MM-DD from 1900-01-01 to 2155-12-31"},
+      {{"--hart-long-tag", "5 \xE2\x82\xAC"},
+       "option --hart-long-tag: '5 \xE2\x82\xAC' holds a character beyond Latin-1"},
+      {{"--hart-long-tag", std::string(33, 'a')},
+       "option --hart-long-tag: '" + std::string(33, 'a') + "' is longer than 32 characters"},
+      {{"--hart-range", "100,100"},
+       "option --hart-range: '100,100' is not two different numbers LOWER,UPPER such as 0,100"},
+      {{"--hart-range", "0,1e39"},
+       "option --hart-range: '0,1e39' is not two different numbers LOWER,UPPER such as 0,100"},
       {{"--hart-damping", "-1"}, "option --hart-damping: '-1' is not a number of seconds, 0 or more"},
       {{"--hart-revision", "4"}, "option --hart-revision: '4' is not a whole number from 5 to 7"},
       {{"--hart-status", "zz"}, "option --hart-status: 'zz' is not a byte in hex such as 80"},
       {{"--hart-response", "0"},
-       "option --hart-response: '0' is not a response code 1..255, with the commands it is for if wished, such as 64 or 64:13,15"},
+       "option --hart-response: '0' is not a response code 1..255, with the commands it is for if wished, such as 64 "
+       "or 64:13,15"},
       {{"--hart-response", "64:13,256"},
-       "option --hart-response: '64:13,256' is not a response code 1..255, with the commands it is for if wished, such as 64 or "
+       "option --hart-response: '64:13,256' is not a response code 1..255, with the commands it is for if wished, such "
+       "as 64 or "
        "64:13,15"},
-      {{"--hart-bad-check-on", "13,"}, "option --hart-bad-check-on: '13,' is not a list of commands 0..255 such as 13,15"},
+      {{"--hart-bad-check-on", "13,"},
+       "option --hart-bad-check-on: '13,' is not a list of commands 0..255 such as 13,15"},
       {{"--hart-instruments", "0,64"},
-       "option --hart-instruments: '0,64' is not a list of polling addresses 0..63, each with its device id if wished, such as "
+       "option --hart-instruments: '0,64' is not a list of polling addresses 0..63, each with its device id if wished, "
+       "such as "
        "0,5,20 or 0,5:1193100"},
       {{"--hart-instruments", "0,5:1:2"},
-       "option --hart-instruments: '0,5:1:2' is not a list of polling addresses 0..63, each with its device id if wished, such "
+       "option --hart-instruments: '0,5:1:2' is not a list of polling addresses 0..63, each with its device id if "
+       "wished, such "
        "as 0,5,20 or 0,5:1193100"},
       {{"--hart-instruments", "0,5,0"}, "option --hart-instruments: polling address 0 is given twice"},
-      {{"--hart-instruments", "0,5:1193046"}, "option --hart-instruments: device id 1193046 is given to two instruments"},
+      {{"--hart-instruments", "0,5:1193046"},
+       "option --hart-instruments: device id 1193046 is given to two instruments"},
       {{"--hart-device-id", "16777215", "--hart-instruments", "0,1"},
        "option --hart-instruments: the device id of the instrument at 1 would be 16777216, beyond 16777215"},
       {{"--hart-instruments", "0,20", "--hart-revision", "5"},

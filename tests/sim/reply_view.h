@@ -19,7 +19,8 @@ inline std::optional<size_t> findKeyword(const std::string& text, const std::str
 
 // The field, or nullopt when the keyword is missing or the field runs past
 // the end of the text.
-inline std::optional<std::string> fieldAt(const std::string& text, const std::string& keyword, size_t offset, size_t width) {
+inline std::optional<std::string> fieldAt(const std::string& text, const std::string& keyword, size_t offset,
+                                          size_t width) {
   const auto at = findKeyword(text, keyword);
   if (!at || *at + offset + width > text.size()) return std::nullopt;
   return text.substr(*at + offset, width);

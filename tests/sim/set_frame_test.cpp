@@ -44,14 +44,12 @@ INSTANTIATE_TEST_SUITE_P(
         // A combo box without a selection sends the character before '0'.
         RefusedCase{"QQS#BA1:4/#", "BA1:ERR,FORMAT#"}, RefusedCase{"QQS#MD:5#", "MD:ERR,RANGE#"},
         RefusedCase{"QQS#XY:2#", "XY:ERR,RANGE#"}, RefusedCase{"QQS#YB:30#", "YB:ERR,RANGE#"},
-        RefusedCase{"QQS#JTM:1000#", "JTM:ERR,FORMAT#"},
-        RefusedCase{"QQS#HART0:1,0,16,6,060#", "HART0:ERR,RANGE#"},
+        RefusedCase{"QQS#JTM:1000#", "JTM:ERR,FORMAT#"}, RefusedCase{"QQS#HART0:1,0,16,6,060#", "HART0:ERR,RANGE#"},
         RefusedCase{"QQS#HART0:1,0,05,3,060#", "HART0:ERR,RANGE#"},
         RefusedCase{"QQS#HART0:1;0,05,6,060#", "HART0:ERR,FORMAT#"},
         RefusedCase{"QQS#HART0:1,0,05,6,060,#", "HART0:ERR,FORMAT#"},
-        RefusedCase{"QQS#HART/:1,0,05,6,060#", "ERR:UNKNOWN#"},
-        RefusedCase{"QQS#DFOT0:20000#", "DFOT0:ERR,RANGE#"}, RefusedCase{"QQS#DFOT0:0000#", "DFOT0:ERR,FORMAT#"},
-        RefusedCase{"QQS#DFOT0:00400#", "DFOT0:ERR,RANGE#"},
+        RefusedCase{"QQS#HART/:1,0,05,6,060#", "ERR:UNKNOWN#"}, RefusedCase{"QQS#DFOT0:20000#", "DFOT0:ERR,RANGE#"},
+        RefusedCase{"QQS#DFOT0:0000#", "DFOT0:ERR,FORMAT#"}, RefusedCase{"QQS#DFOT0:00400#", "DFOT0:ERR,RANGE#"},
         RefusedCase{"QQS#MDBS0:2,1031,0000,2051,0000#", "MDBS0:ERR,RANGE#"},
         RefusedCase{"QQS#MDBS0:8,3031,0000,2051,0000#", "MDBS0:ERR,RANGE#"},
         RefusedCase{"QQS#MDBS0:8,1031,0000,2051#", "MDBS0:ERR,FORMAT#"},
@@ -65,29 +63,39 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"QQQ#QX9#", "ERR:UNKNOWN#"}, RefusedCase{"QQQ#QQ#", "ERR:UNKNOWN#"},
         RefusedCase{"QQQ#QX1", "ERR:INCOMPLETE#"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    OutputFrames, RefusedFrame,
-    ::testing::Values(RefusedCase{"VELKOR#O01:-1#", "O01:ERR,RANGE#"}, RefusedCase{"VELKOR#O01:3#", "O01:ERR,RANGE#"},
-                      RefusedCase{"VELKOR#O05:0#", "ERR:UNKNOWN#"}, RefusedCase{"VELKOR#O01:#", "O01:ERR,FORMAT#"},
-                      RefusedCase{"VELKOR#BTM2:-0005#", "BTM2:ERR,RANGE#"},
-                      RefusedCase{"VELKOR#BTM2:12345#", "BTM2:ERR,RANGE#"},
-                      RefusedCase{"VELKOR#BTM2:1.5#", "BTM2:ERR,FORMAT#"},
-                      RefusedCase{"VELKOR#AI01:0,,005#", "AI01:ERR,FORMAT#"},
-                      RefusedCase{"VELKOR#AI01:0,123456,005#", "AI01:ERR,RANGE#"},
-                      RefusedCase{"VELKOR#AI01:0,1.2.3,005#", "AI01:ERR,FORMAT#"},
-                      RefusedCase{"VELKOR#AI01:0,100.0#", "AI01:ERR,FORMAT#"},
-                      RefusedCase{"VELKOR#AI03:0,0.000,1000#", "AI03:ERR,RANGE#"},
-                      RefusedCase{"VELKOR#IA01:5,0,100#", "IA01:ERR,RANGE#"},
-                      RefusedCase{"VELKOR#IB01:1,abc,100#", "IB01:ERR,FORMAT#"},
-                      RefusedCase{"VELKOR#IC01:1,0,100#", "ERR:UNKNOWN#"}, RefusedCase{"VELKOR#O01-1#", "ERR:UNKNOWN#"}));
+INSTANTIATE_TEST_SUITE_P(OutputFrames, RefusedFrame,
+                         ::testing::Values(RefusedCase{"VELKOR#O01:-1#", "O01:ERR,RANGE#"},
+                                           RefusedCase{"VELKOR#O01:3#", "O01:ERR,RANGE#"},
+                                           RefusedCase{"VELKOR#O05:0#", "ERR:UNKNOWN#"},
+                                           RefusedCase{"VELKOR#O01:#", "O01:ERR,FORMAT#"},
+                                           RefusedCase{"VELKOR#BTM2:-0005#", "BTM2:ERR,RANGE#"},
+                                           RefusedCase{"VELKOR#BTM2:12345#", "BTM2:ERR,RANGE#"},
+                                           RefusedCase{"VELKOR#BTM2:1.5#", "BTM2:ERR,FORMAT#"},
+                                           RefusedCase{"VELKOR#AI01:0,,005#", "AI01:ERR,FORMAT#"},
+                                           RefusedCase{"VELKOR#AI01:0,123456,005#", "AI01:ERR,RANGE#"},
+                                           RefusedCase{"VELKOR#AI01:0,1.2.3,005#", "AI01:ERR,FORMAT#"},
+                                           RefusedCase{"VELKOR#AI01:0,100.0#", "AI01:ERR,FORMAT#"},
+                                           RefusedCase{"VELKOR#AI03:0,0.000,1000#", "AI03:ERR,RANGE#"},
+                                           RefusedCase{"VELKOR#IA01:5,0,100#", "IA01:ERR,RANGE#"},
+                                           RefusedCase{"VELKOR#IB01:1,abc,100#", "IB01:ERR,FORMAT#"},
+                                           RefusedCase{"VELKOR#IC01:1,0,100#", "ERR:UNKNOWN#"},
+                                           RefusedCase{"VELKOR#O01-1#", "ERR:UNKNOWN#"}));
 
 TEST(OutputFrames, DefaultFramesOfEveryButtonAreStored) {
-  const std::vector<std::string> frames = {
-      "VELKOR#O01:0#",          "VELKOR#O02:0#",          "VELKOR#O03:0#",
-      "VELKOR#O04:0#",          "VELKOR#BTM1:0000#",      "VELKOR#BTM2:0000#",
-      "VELKOR#BTM3:0000#",      "VELKOR#BTM4:0000#",      "VELKOR#AI01:0,100.0,005#",
-      "VELKOR#AI02:0,100.0,005#", "VELKOR#AI03:0,0.000,005#", "VELKOR#AI04:0,0.000,005#",
-      "VELKOR#IA01:0,0.000,100.0#", "VELKOR#IB01:0,0.000,100.0#"};
+  const std::vector<std::string> frames = {"VELKOR#O01:0#",
+                                           "VELKOR#O02:0#",
+                                           "VELKOR#O03:0#",
+                                           "VELKOR#O04:0#",
+                                           "VELKOR#BTM1:0000#",
+                                           "VELKOR#BTM2:0000#",
+                                           "VELKOR#BTM3:0000#",
+                                           "VELKOR#BTM4:0000#",
+                                           "VELKOR#AI01:0,100.0,005#",
+                                           "VELKOR#AI02:0,100.0,005#",
+                                           "VELKOR#AI03:0,0.000,005#",
+                                           "VELKOR#AI04:0,0.000,005#",
+                                           "VELKOR#IA01:0,0.000,100.0#",
+                                           "VELKOR#IB01:0,0.000,100.0#"};
   ModuleSettings settings = factorySettings();
   for (const auto& frame : frames) {
     const std::string answer = handleConfigFrame(settings, frame, std::nullopt);
@@ -95,7 +103,8 @@ TEST(OutputFrames, DefaultFramesOfEveryButtonAreStored) {
     EXPECT_EQ(answer, word + ":OK#") << frame;
     // The tool may still run a query's decoder over this answer: it must
     // carry none of their markers.
-    for (const char* marker : {"QX1", "QX2", "QX3", "QQ", "QV:"}) EXPECT_EQ(answer.find(marker), std::string::npos) << answer;
+    for (const char* marker : {"QX1", "QX2", "QX3", "QQ", "QV:"})
+      EXPECT_EQ(answer.find(marker), std::string::npos) << answer;
   }
 }
 

@@ -119,19 +119,24 @@ FaultOptions noReply() {
   return f;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Options, Faults,
-    ::testing::Values(FaultCase{"Delay", delay(400), {{400 * kMs, "QV:20#"}}},
-                      FaultCase{"SplitInHalf", split(150), {{0, "QV:"}, {150 * kMs, "20#"}}},
-                      FaultCase{"SplitAt", split(120, 1), {{0, "Q"}, {120 * kMs, "V:20#"}}},
-                      FaultCase{"SplitAtBeyondTheEnd", split(120, 50), {{0, "QV:20"}, {120 * kMs, "#"}}},
-                      FaultCase{"DelayedSplit", [] { auto f = split(200); f.delayUs = 50 * kMs; return f; }(),
-                                {{50 * kMs, "QV:"}, {250 * kMs, "20#"}}},
-                      FaultCase{"NoReply", noReply(), {}},
-                      FaultCase{"MatchHit", matching(delay(300), "QV"), {{300 * kMs, "QV:20#"}}},
-                      FaultCase{"MatchMiss", matching(delay(300), "QX1"), {{0, "QV:20#"}}},
-                      FaultCase{"MatchMissNoReply", matching(noReply(), "QQS#"), {{0, "QV:20#"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Options, Faults,
+                         ::testing::Values(FaultCase{"Delay", delay(400), {{400 * kMs, "QV:20#"}}},
+                                           FaultCase{"SplitInHalf", split(150), {{0, "QV:"}, {150 * kMs, "20#"}}},
+                                           FaultCase{"SplitAt", split(120, 1), {{0, "Q"}, {120 * kMs, "V:20#"}}},
+                                           FaultCase{
+                                               "SplitAtBeyondTheEnd", split(120, 50), {{0, "QV:20"}, {120 * kMs, "#"}}},
+                                           FaultCase{"DelayedSplit",
+                                                     [] {
+                                                       auto f = split(200);
+                                                       f.delayUs = 50 * kMs;
+                                                       return f;
+                                                     }(),
+                                                     {{50 * kMs, "QV:"}, {250 * kMs, "20#"}}},
+                                           FaultCase{"NoReply", noReply(), {}},
+                                           FaultCase{"MatchHit", matching(delay(300), "QV"), {{300 * kMs, "QV:20#"}}},
+                                           FaultCase{"MatchMiss", matching(delay(300), "QX1"), {{0, "QV:20#"}}},
+                                           FaultCase{"MatchMissNoReply", matching(noReply(), "QQS#"), {{0, "QV:20#"}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Simulator, CommunicationDelaySettingHoldsEveryAnswer) {
   Simulator sim(withFaults({}), kStart);
@@ -231,7 +236,7 @@ TEST(Simulator, StrictLineHearsOnlyTheModulesRate) {
       {{9600, 10}, "QQS#BA1:42#", "BA1:OK#"},  // answered on the old settings
       {{9600, 10}, "QQQ#QV#", ""},
       {{19200, 10}, "QQQ#QV#", "QV:20#"},
-      {{15200, 10}, "QQQ#QV#", ""},            // not a rate of the module
+      {{15200, 10}, "QQQ#QV#", ""},  // not a rate of the module
   };
   Micros now = kStart;
   for (const auto& step : steps) {
@@ -241,7 +246,12 @@ TEST(Simulator, StrictLineHearsOnlyTheModulesRate) {
     now += 100 * kMs;
   }
   const auto log = sim.takeLog();
-  EXPECT_NE(std::find_if(log.begin(), log.end(), [](const std::string& l) { return l.starts_with("<- garbled 51 51 51 23 51 56 23 (line at 19200 baud; the module listens at 9600 baud)"); }), log.end());
+  EXPECT_NE(std::find_if(log.begin(), log.end(),
+                         [](const std::string& l) {
+                           return l.starts_with(
+                               "<- garbled 51 51 51 23 51 56 23 (line at 19200 baud; the module listens at 9600 baud)");
+                         }),
+            log.end());
 }
 
 TEST(Simulator, AModuleStartedAtARateItsSettingCannotNameHearsItUntilItsRateIsSet) {
@@ -299,7 +309,8 @@ TEST(Simulator, LogShowsTrafficAndSilence) {
   appendCrc16(otherSlave);
   sim.receive(otherSlave, kStart + 200 * kMs);
   const auto log = sim.takeLog();
-  EXPECT_EQ(log, (std::vector<std::string>{"<- noise 00 00 F8 ", "<- QQQ#QV#", "-> QV:20#", "<- 07 03 00 00 00 0A C5 AB ", "   (no answer)"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"<- noise 00 00 F8 ", "<- QQQ#QV#", "-> QV:20#",
+                                           "<- 07 03 00 00 00 0A C5 AB ", "   (no answer)"}));
   EXPECT_TRUE(sim.takeLog().empty());
 }
 

@@ -17,7 +17,7 @@ namespace tq::testing {
 class FakeLinkPort : public link::Port {
  public:
   // What the port does on open.
-  std::set<uint32_t> refusedRates;                     // ERateRefused
+  std::set<uint32_t> refusedRates;                      // ERateRefused
   std::map<std::string, std::string> unavailablePorts;  // port -> why (ECommsError)
 
   std::vector<std::string> calls;    // "open COM4 9600 even", "close", "write QQQ#QV#", "dtr+", ...

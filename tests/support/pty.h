@@ -38,8 +38,10 @@ class Pty {
     size_t done = 0;
     while (done < bytes.size()) {
       const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-      if (n > 0) done += static_cast<size_t>(n);
-      else if (n < 0 && errno != EINTR && errno != EAGAIN) throw std::runtime_error("pty write failed");
+      if (n > 0)
+        done += static_cast<size_t>(n);
+      else if (n < 0 && errno != EINTR && errno != EAGAIN)
+        throw std::runtime_error("pty write failed");
     }
   }
   // Reads until `count` bytes arrived or `timeoutMs` of silence passed.

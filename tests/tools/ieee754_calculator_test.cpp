@@ -35,7 +35,7 @@ TEST(Ieee754Calculator, ValuesOfTypedWords) {
       {"7F 80 00 00", "INF"},
       {"FF 80 00 00", "-INF"},
       {"7F C0 00 00", "NAN"},
-      {"3F", "0.5"},                  // untyped bytes are 00
+      {"3F", "0.5"},  // untyped bytes are 00
       {"3F 80", "1"},
       {"7F 7F FF FF", "3.40282346"},  // no special case for a first byte 7F here
       {"7F A0 00 00", "NAN"},

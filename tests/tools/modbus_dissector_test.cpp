@@ -59,9 +59,7 @@ std::string registerText(uint16_t v) {
 }
 
 TEST(DissectModbusAnswer, ALibmodbusAnswerIsTakenApartRegisterByRegister) {
-  const struct {
-    int slave, start, count;
-  } cases[] = {{1, 0, 10}, {17, 100, 3}, {247, 255, 125}, {2, 7, 1}};
+  const struct { int slave, start, count; } cases[] = {{1, 0, 10}, {17, 100, 3}, {247, 255, 125}, {2, 7, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "slave " << c.slave << " start " << c.start << " count " << c.count);
     LibmodbusSlave slave(c.slave);
@@ -122,7 +120,8 @@ TEST(DissectModbusAnswer, ADamagedCrcIsNamedWithTheBytesReceivedThenExpected) {
   data[5] ^= 0x40;  // a register changed on the line
   const Dissection d = dissectModbusAnswer(data, request);
   ASSERT_NE(d.firstFault(), nullptr);
-  EXPECT_TRUE(d.firstFault()->verdict.starts_with("CRC " + hex(good[crcAt]) + " " + hex(good[crcAt + 1]) + ", expected "));
+  EXPECT_TRUE(
+      d.firstFault()->verdict.starts_with("CRC " + hex(good[crcAt]) + " " + hex(good[crcAt + 1]) + ", expected "));
 }
 
 TEST(DissectModbusAnswer, EachExceptionIsNamed) {
@@ -149,8 +148,8 @@ TEST(DissectModbusAnswer, EachExceptionIsNamed) {
     const Dissection d = dissectModbusAnswer(answer, request);
     ASSERT_NE(d.firstFault(), nullptr);
     EXPECT_EQ(d.firstFault()->verdict, c.verdict);
-    EXPECT_EQ(d.summary(), "MODBUS answer from slave 5: exception to 03 Read Holding Registers \u2014 " +
-                               std::string(c.verdict));
+    EXPECT_EQ(d.summary(),
+              "MODBUS answer from slave 5: exception to 03 Read Holding Registers \u2014 " + std::string(c.verdict));
     EXPECT_EQ(d.fields.back().verdict, "CRC OK");
     EXPECT_TRUE(isModbusAnswer(answer));
   }
@@ -166,8 +165,10 @@ TEST(DissectModbusAnswer, AFrameCutShortSaysWhereItEndsAndJudgesNoCrc) {
     const Dissection d = dissectModbusAnswer(cut, request);
     const DissectedField& last = d.fields.back();
     EXPECT_TRUE(last.bad);
-    if (n > 2) EXPECT_EQ(last.verdict, "frame ends after " + std::to_string(n) + " of 25 bytes");
-    else EXPECT_TRUE(last.verdict.starts_with("frame ends after " + std::to_string(n) + " of at least "));
+    if (n > 2)
+      EXPECT_EQ(last.verdict, "frame ends after " + std::to_string(n) + " of 25 bytes");
+    else
+      EXPECT_TRUE(last.verdict.starts_with("frame ends after " + std::to_string(n) + " of at least "));
     EXPECT_EQ(field(d, "CRC"), nullptr);
     EXPECT_FALSE(isModbusAnswer(cut));
     expectInside(d, cut.size());

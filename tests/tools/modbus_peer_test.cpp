@@ -38,7 +38,7 @@ TEST(ModbusPeer, ALibmodbusSlaveAnswersTheRequestWithItsRegisters) {
     int address, first, count;  // what the slave should see
   };
   const Case cases[] = {
-      {"001", "00", "10", 1, 0, 10},      {"17", "100", "3", 17, 100, 3},   {"247", "255", "125", 247, 255, 125},
+      {"001", "00", "10", 1, 0, 10},    {"17", "100", "3", 17, 100, 3}, {"247", "255", "125", 247, 255, 125},
       {"257", "300", "300", 1, 44, 44},  // low bytes only
       {"2", "7", "1", 2, 7, 1},
   };

@@ -142,8 +142,11 @@ TEST(Csv, TheHeaderNamesEachVariableWithItsUnitAndAChangedUnitGetsItsOwnColumn) 
   store.add(Point::gapAt(1000, Missing::NoAnswer));
   store.add(polled(2000, 20, 130, kKpa));
   std::ostringstream out;
-  writeCsv(out, store, 0, store.size(), [](int64_t ms) { return "t" + std::to_string(ms); },
-           [](uint8_t unit) { return unit == kBar ? std::string("bar") : unit == kKpa ? "kPa" : "mA"; });
+  writeCsv(
+      out, store, 0, store.size(), [](int64_t ms) { return "t" + std::to_string(ms); },
+      [](uint8_t unit) { return unit == kBar   ? std::string("bar")
+                                : unit == kKpa ? "kPa"
+                                               : "mA"; });
   EXPECT_EQ(out.str(),
             "Time,Loop current (mA),Primary variable (bar),Primary variable (kPa),Secondary variable,"
             "Tertiary variable,Quaternary variable\n"

@@ -18,7 +18,7 @@ namespace {
 struct Control {
   const char* name;
   const char* cls;
-  const char* text;     // button or label text; for an edit, its caption's
+  const char* text;  // button or label text; for an edit, its caption's
 };
 
 const Control kControls[] = {

@@ -68,15 +68,12 @@ TEST(JournalFilter, SearchesSummariesAsTextAndBytesAsHexPairsInAnySpacing) {
     int rows;  // the count row always shows
   };
   const Case cases[] = {
-      {"", JournalFilter::All, 3},
-      {"com4", JournalFilter::All, 2},       // text, in any case
-      {"ab cd", JournalFilter::All, 2},      // bytes, in any case and spacing
-      {"ABCD", JournalFilter::All, 2},
-      {" a bc d ", JournalFilter::All, 2},
-      {"abc", JournalFilter::All, 1},        // an odd digit count is text, found nowhere
-      {"CD AB", JournalFilter::All, 1},      // bytes in another order
-      {"com4", JournalFilter::Events, 2},
-      {"ab cd", JournalFilter::Events, 1},   // the frame is no event
+      {"", JournalFilter::All, 3},        {"com4", JournalFilter::All, 2},  // text, in any case
+      {"ab cd", JournalFilter::All, 2},                                     // bytes, in any case and spacing
+      {"ABCD", JournalFilter::All, 2},    {" a bc d ", JournalFilter::All, 2},
+      {"abc", JournalFilter::All, 1},    // an odd digit count is text, found nowhere
+      {"CD AB", JournalFilter::All, 1},  // bytes in another order
+      {"com4", JournalFilter::Events, 2}, {"ab cd", JournalFilter::Events, 1},  // the frame is no event
       {"", JournalFilter::Hart, 1},
   };
   for (const Case& c : cases) {

@@ -48,8 +48,7 @@ void settle(tq::ui::TForm1& form) {
   auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("Memo10"));
   QElapsedTimer elapsed;
   elapsed.start();
-  while (elapsed.elapsed() < 5000 &&
-         (timer3->isActive() || timer2->isActive() || memo->toPlainText().isEmpty())) {
+  while (elapsed.elapsed() < 5000 && (timer3->isActive() || timer2->isActive() || memo->toPlainText().isEmpty())) {
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   }
 }
@@ -92,8 +91,16 @@ void tourHartPage(tq::ui::TForm1& form) {
 
 // The requests run before each page's picture, by page object name.
 const std::map<QString, std::function<void(tq::ui::TForm1&)>> kPageTours = {
-    {"TabSheet1", [](tq::ui::TForm1& f) { click(f, "Button6"); click(f, "Button23"); }},
-    {"TabSheet2", [](tq::ui::TForm1& f) { click(f, "Button7"); click(f, "Button16"); }},
+    {"TabSheet1",
+     [](tq::ui::TForm1& f) {
+       click(f, "Button6");
+       click(f, "Button23");
+     }},
+    {"TabSheet2",
+     [](tq::ui::TForm1& f) {
+       click(f, "Button7");
+       click(f, "Button16");
+     }},
     {"TabSheet3",
      [](tq::ui::TForm1& f) {
        emit f.findChild<QComboBox*>(QStringLiteral("ComboBox41"))->activated(0);
@@ -103,7 +110,11 @@ const std::map<QString, std::function<void(tq::ui::TForm1&)>> kPageTours = {
        f.findChild<QAbstractButton*>(QStringLiteral("Button13"))->click();
        click(f, "Button4");
      }},
-    {"TabSheet4", [](tq::ui::TForm1& f) { click(f, "Button9"); click(f, "Button3"); }},
+    {"TabSheet4",
+     [](tq::ui::TForm1& f) {
+       click(f, "Button9");
+       click(f, "Button3");
+     }},
     {"TabSheetHart", tourHartPage},
 };
 
@@ -139,7 +150,7 @@ bool journalShot(tq::ui::TForm1& form, QTabWidget& pages, const QString& file) {
 bool reportShot(tq::ui::TForm1& form, const QString& port, const QString& file) {
   constexpr int kPageWidth = 794;  // A4 at 96 dpi
   constexpr int kPageHeight = 1123;
-  constexpr int kMargin = 57;      // 15 mm, as the PDF
+  constexpr int kMargin = 57;  // 15 mm, as the PDF
   // The module of the pages' shots, not the HART page's loop.
   auto* open = form.findChild<QAbstractButton*>(QStringLiteral("Button1"));
   if (form.engine().portOpen()) open->click();

@@ -110,8 +110,8 @@ std::vector<Expected> expectedControls() {
   Expected port = combo("SPREALCOM", numbers(1, 12, "COM"), 3, "Serial Port:");
   port.editable = true;
   add(port);
-  Expected baud = combo("ComboBox11", {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "15200"}, 3,
-                        "Baud Rate:");
+  Expected baud =
+      combo("ComboBox11", {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "15200"}, 3, "Baud Rate:");
   baud.editable = true;
   add(baud);
   add(combo("ComboBox10", kParity, 0, "Parity:"));
@@ -229,9 +229,10 @@ std::vector<Expected> expectedControls() {
   add(combo("ComboBox14", {"0_Transparent Mode", "1_ModbusRtu Single mode", "2_ModbusRtu Multiple mode"}, 0));
   add(button("Button22", "Set"));
   add(group("GroupBox17", "Variable 1 Coefficient"));
-  add(combo("ComboBox18",
-            {"0 Close", "1 variable 1 M3/S-->M3/H", "2 variable 1 coefficient", "3 Multiply by 100 and Round to Integer"},
-            3));
+  add(combo(
+      "ComboBox18",
+      {"0 Close", "1 variable 1 M3/S-->M3/H", "2 variable 1 coefficient", "3 Multiply by 100 and Round to Integer"},
+      3));
   add(edit("Beilv", "0.001", "Coefficient:"));
   add(button("Button2", "Set"));
   add(button("Button31", "MODBUS Parameter Query "));
@@ -281,9 +282,9 @@ std::vector<Expected> expectedControls() {
 
 // Selections and texts that the creation handler clears.
 const std::set<std::string> kClearedAtStart = {
-    "ComboBox6", "RADCOM1",  "RADCOM3", "RADCOM5", "RADCOM7", "READLG1", "READLG3", "READLG5", "READLG7",
-    "FAMOUT1",   "FAMOUT3",  "FAMOUT5", "FAMOUT7", "FAMOUT9", "ComboBox28", "ComboBox29", "Edit1",
-    "READADR1",  "READADR3", "READADR5", "READADR7", "Edit4",  "Edit5"};
+    "ComboBox6", "RADCOM1",  "RADCOM3",  "RADCOM5",  "RADCOM7",  "READLG1", "READLG3",    "READLG5",
+    "READLG7",   "FAMOUT1",  "FAMOUT3",  "FAMOUT5",  "FAMOUT7",  "FAMOUT9", "ComboBox28", "ComboBox29",
+    "Edit1",     "READADR1", "READADR3", "READADR5", "READADR7", "Edit4",   "Edit5"};
 
 QString textOf(const QWidget* w) {
   if (auto* l = qobject_cast<const QLabel*>(w)) return l->text();
@@ -387,13 +388,12 @@ TEST(MainWindow, TitleSizeAndPagesInOrder) {
 
   auto* pages = form.findChild<QTabWidget*>("PageControl1");
   ASSERT_NE(pages, nullptr);
-  const std::vector<std::pair<const char*, const char*>> expected = {
-      {"TabSheet1", "Syetem Parameters"},
-      {"TabSheet2", "Transparent Mode"},
-      {"TabSheet3", "MODBUS Parameter Configuration"},
-      {"TabSheet4", "Relay And Current Output Setting"},
-      {"TabSheet7", "Product Selection"},
-      {"TabSheetHart", "HART Instrument"}};
+  const std::vector<std::pair<const char*, const char*>> expected = {{"TabSheet1", "Syetem Parameters"},
+                                                                     {"TabSheet2", "Transparent Mode"},
+                                                                     {"TabSheet3", "MODBUS Parameter Configuration"},
+                                                                     {"TabSheet4", "Relay And Current Output Setting"},
+                                                                     {"TabSheet7", "Product Selection"},
+                                                                     {"TabSheetHart", "HART Instrument"}};
   ASSERT_EQ(pages->count(), static_cast<int>(expected.size()));
   for (int i = 0; i < pages->count(); ++i) {
     EXPECT_EQ(pages->widget(i)->objectName(), expected[i].first) << "page " << i;

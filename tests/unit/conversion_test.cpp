@@ -18,12 +18,26 @@ struct Accepted {
 
 TEST(IntConversion, AcceptsDecimalAndHexForms) {
   const Accepted cases[] = {
-      {"0", 0},           {"9600", 9600},         {"15200", 15200},     {"  42", 42},
-      {"+7", 7},          {"-7", -7},             {"007", 7},           {"2147483647", 2147483647},
-      {"-2147483648", INT32_MIN},                 {"$1F", 31},          {"$ff", 255},
-      {"x10", 16},        {"X10", 16},            {"0x10", 16},         {"0XfF", 255},
-      {"-$10", -16},      {"$7FFFFFFF", INT32_MAX},                     {"$FFFFFFFF", -1},
-      {"$80000000", INT32_MIN},                   {"  -0x1", -1},
+      {"0", 0},
+      {"9600", 9600},
+      {"15200", 15200},
+      {"  42", 42},
+      {"+7", 7},
+      {"-7", -7},
+      {"007", 7},
+      {"2147483647", 2147483647},
+      {"-2147483648", INT32_MIN},
+      {"$1F", 31},
+      {"$ff", 255},
+      {"x10", 16},
+      {"X10", 16},
+      {"0x10", 16},
+      {"0XfF", 255},
+      {"-$10", -16},
+      {"$7FFFFFFF", INT32_MAX},
+      {"$FFFFFFFF", -1},
+      {"$80000000", INT32_MIN},
+      {"  -0x1", -1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -35,9 +49,9 @@ TEST(IntConversion, AcceptsDecimalAndHexForms) {
 }
 
 TEST(IntConversion, RefusesEverythingElseWithTheTextInTheMessage) {
-  const char* refused[] = {"",    " ",     "+",     "-",     "$",          "0x",          "12a",        "1 ",
-                           "1.5", "a",     "\t5",   "9600 ", "2147483648", "-2147483649", "$100000000", "0x1G",
-                           "--1", "+-1",   "1e3",   "١",     "Q",          "$-1"};
+  const char* refused[] = {"",    " ",   "+",   "-",     "$",          "0x",          "12a",        "1 ",
+                           "1.5", "a",   "\t5", "9600 ", "2147483648", "-2147483649", "$100000000", "0x1G",
+                           "--1", "+-1", "1e3", "١",     "Q",          "$-1"};
   for (const char* text : refused) {
     SCOPED_TRACE(text);
     EXPECT_FALSE(tryParseInt(text).has_value());

@@ -35,12 +35,12 @@ TEST(FloatText, AcrossMagnitudes) {
       {0xC1480000, "-12.5"},
       {0xC0490FDB, "-3.14159274101257"},
       {0x47F1205B, "123456.7109375"},
-      {0x501502F9, "10000000000"},           // integer digits beyond the significant ones
-      {0x58635FA9, "999999986991104"},       // 15 integer digits: fixed
-      {0x58635FAA, "1.00000005409997E15"},   // 16 integer digits: exponent form
+      {0x501502F9, "10000000000"},          // integer digits beyond the significant ones
+      {0x58635FA9, "999999986991104"},      // 15 integer digits: fixed
+      {0x58635FAA, "1.00000005409997E15"},  // 16 integer digits: exponent form
       {0x60AD78EC, "1.00000002004088E20"},
-      {0x7E967699, "9.99999968028569E37"},   // 1E38
-      {0x7F7FFFFF, "3.40282346638529E38"},   // largest finite
+      {0x7E967699, "9.99999968028569E37"},  // 1E38
+      {0x7F7FFFFF, "3.40282346638529E38"},  // largest finite
   };
   for (const Case& c : cases) EXPECT_EQ(floatText(c.bits), c.text) << std::hex << c.bits;
 }
@@ -49,7 +49,7 @@ TEST(FloatText, RoundsTheFifteenthDigit) {
   const Case cases[] = {
       {0x34800000, "2.38418579101563E-7"},  // 2^-22 = 2.384185791015625E-7 exactly: half goes away from zero
       {0xB4800000, "-2.38418579101563E-7"},
-      {0x3F80568B, "1.00264108181"},        // ...180999|97 carries through the nines, zeros dropped
+      {0x3F80568B, "1.00264108181"},  // ...180999|97 carries through the nines, zeros dropped
   };
   for (const Case& c : cases) EXPECT_EQ(floatText(c.bits), c.text) << std::hex << c.bits;
 }

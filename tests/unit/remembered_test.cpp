@@ -40,7 +40,7 @@ TEST(Remembered, EachValueIsTakenOnlyWhenItsControlCanTakeIt) {
       {"report/ReportSite", "North\x01", false},
       {"report/ReportTechnician", "A. Rivera", true},
       {"report/ReportLoop", "FT-101\nFT-102", false},  // only the notes run over lines
-      {"report/Edit14", "005", false},  // never another control of the window
+      {"report/Edit14", "005", false},                 // never another control of the window
       {"report/JournalSearch", "51", false},
   };
   for (const Case& c : cases) {
