@@ -27,4 +27,7 @@ std::string withoutTrailingBlanks(std::string text);
 // Items as a sentence lists them: "a", "a and b", "a, b and c".
 std::string listed(const std::vector<std::string>& items);
 
+// A CSV field, quoted when it holds a separator, a quote or a line break.
+std::string csvField(const std::string& text);
+
 }  // namespace tq

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "common/byte_display.h"
+#include "common/text.h"
 
 namespace tq::journal {
 
@@ -26,17 +27,6 @@ std::string millis(int64_t wallMs) {
 }
 
 std::string hexOf(const Entry& entry) { return entry.bytes ? hexBytes(*entry.bytes) : std::string(); }
-
-// A CSV field, quoted when it holds a separator, a quote or a line break.
-std::string csvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
-}
 
 struct DirectionNames {
   const char* mark;  // the view's

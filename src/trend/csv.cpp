@@ -3,20 +3,11 @@
 #include <algorithm>
 #include <charconv>
 
+#include "common/text.h"
+
 namespace tq::trend {
 
 namespace {
-
-// Quoted when it holds a separator, a quote or a line break.
-std::string csvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
-}
 
 // The shortest text that reads back as the same single.
 std::string valueText(float value) {
