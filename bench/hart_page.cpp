@@ -35,16 +35,6 @@ constexpr int kBoundMs = 200'000;
 constexpr int kRepaintEveryMs = 53;  // not a divisor of the answer window
 constexpr int kCancelSpreadMs = hart::kScanAnswerWindowMs;
 
-// Runs the window's event loop until `done` holds, looking every ms.
-bool runUntil(const std::function<bool()>& done, int boundMs) {
-  const int64_t end = nowNs() + int64_t{boundMs} * 1'000'000;
-  while (!done()) {
-    if (nowNs() > end) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 1);
-  }
-  return true;
-}
-
 // Stamps paints of one widget and hides of another.
 class Stamps : public QObject {
  public:

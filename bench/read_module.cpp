@@ -29,15 +29,6 @@ namespace {
 
 constexpr int kBoundMs = 60'000;
 
-bool runUntil(const std::function<bool()>& done, int boundMs) {
-  const int64_t end = nowNs() + int64_t{boundMs} * 1'000'000;
-  while (!done()) {
-    if (nowNs() > end) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 1);
-  }
-  return true;
-}
-
 struct Run {
   double totalMs = 0;
   double waitedMs = 0;  // the answers' times, summed

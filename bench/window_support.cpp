@@ -1,5 +1,6 @@
 #include "window_support.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QPlainTextEdit>
@@ -11,6 +12,15 @@
 #include "serial/TComm.h"
 
 namespace tq::bench {
+
+bool runUntil(const std::function<bool()>& done, int boundMs) {
+  const int64_t end = nowNs() + int64_t{boundMs} * 1'000'000;
+  while (!done()) {
+    if (nowNs() > end) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 1);
+  }
+  return true;
+}
 
 void useOffscreenUnlessChosen() {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

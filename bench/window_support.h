@@ -18,6 +18,10 @@ namespace tq::bench {
 // Benchmarks run without a display unless the caller chose a platform.
 void useOffscreenUnlessChosen();
 
+// Runs the window's event loop until `done` holds, looking every ms; false
+// when `boundMs` passed first.
+bool runUntil(const std::function<bool()>& done, int boundMs);
+
 // The receive handler's 300 ms pause, not spent (the soak's cycles).
 class NoPause : public engine::Sleeper {
  public:
