@@ -9,6 +9,7 @@
 #include "trend/csv.h"
 #include "trend/plot_line.h"
 #include "trend/point_store.h"
+#include "trend/relay_limits.h"
 
 namespace tq::trend {
 namespace {
@@ -150,6 +151,16 @@ TEST(Csv, TheHeaderNamesEachVariableWithItsUnitAndAChangedUnitGetsItsOwnColumn) 
             "t0,4.5,1.25,,,,\n"
             "t1000,,,,,,\n"
             "t2000,20,,130,,,\n");
+}
+
+TEST(RelayLimits, ALimitThatReadsAsANumberIsDrawnWithItsRelaysNameAndSide) {
+  const std::vector<RelayLimit> limits =
+      relayLimits({"100.0", "1,5", "-0.250", ""}, {"1 Open", "1 Open", "0 Close", "1 Open"});
+  ASSERT_EQ(limits.size(), 2u) << "a comma or an empty edit draws nothing";
+  EXPECT_EQ(limits[0], (RelayLimit{1, 100.0, true, true}));
+  EXPECT_EQ(limits[0].label(), "Relay 1 (upper limit)");
+  EXPECT_EQ(limits[1], (RelayLimit{3, -0.25, false, false}));
+  EXPECT_EQ(limits[1].label(), "Relay 3 (lower limit, alarm closed)");
 }
 
 }  // namespace
