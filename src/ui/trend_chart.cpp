@@ -191,8 +191,12 @@ void TrendChart::drawForeground(QPainter* painter, const QRectF& rect) {
   for (size_t i = 0; i < trend::kVariableCount; ++i) {
     const Variable& v = variables_[i];
     if (!v.unit || !v.series->isVisible()) continue;
+    // A cosmetic pen of one pixel: Qt draws it with its fast line
+    // rasteriser, where a wider pen strokes the polyline's outline first
+    // (over a second for a day's dense zigzag).
     QPen pen(kColors[i]);
-    pen.setWidthF(kLineWidth);
+    pen.setWidth(1);
+    pen.setCosmetic(true);
     painter->setPen(pen);
     painter->setBrush(kColors[i]);
     QPolygonF polyline;

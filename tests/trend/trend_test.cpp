@@ -108,14 +108,15 @@ TEST(PlotLine, FewPointsPassAsTheyAreAndEveryBreakEndsARun) {
 }
 
 // A day at one point a second reduced to a chart's width keeps every
-// spike, keeps a single lost poll visible, and stays within two points a
-// column.
-TEST(PlotLine, ADayReducedToTheChartsWidthKeepsItsExtremesAndItsGaps) {
+// spike within two points a column; five minutes without answers break the
+// line, one lost poll (narrower than a column) does not, but shows in a
+// minute's view.
+TEST(PlotLine, ADayReducedToTheChartsWidthKeepsItsExtremesAndItsVisibleGaps) {
   PointStore store;
   constexpr int64_t kDayPolls = 24 * 3600;
   constexpr int kColumns = 1000;
   for (int64_t i = 0; i < kDayPolls; ++i) {
-    if (i == 50'000) {
+    if (i == 10'000 || (i >= 50'000 && i < 50'300)) {
       store.add(Point::gapAt(i * 1000, Missing::NoAnswer));
       continue;
     }
@@ -123,8 +124,10 @@ TEST(PlotLine, ADayReducedToTheChartsWidthKeepsItsExtremesAndItsGaps) {
     store.add(polled(i * 1000, 12, static_cast<float>(std::sin(i / 500.0)) + spike));
   }
   const PlotLine line = plotLine(store, 0, store.size(), 1, kBar, 0, (kDayPolls - 1) * 1000, kColumns);
-  EXPECT_LE(line.points(), 2u * kColumns);
-  ASSERT_GE(line.runs.size(), 2u) << "the lost poll breaks the line";
+  EXPECT_LE(line.points(), kMaxPointsPerColumn * kColumns);
+  ASSERT_EQ(line.runs.size(), 2u) << "only the five minutes break the line";
+  EXPECT_LT(line.runs[0].back().ms, 50'000 * 1000);
+  EXPECT_GE(line.runs[1].front().ms, 50'300 * 1000);
   float low = 0, high = 0;
   for (const auto& run : line.runs) {
     for (const XY& p : run) {
@@ -135,6 +138,10 @@ TEST(PlotLine, ADayReducedToTheChartsWidthKeepsItsExtremesAndItsGaps) {
   }
   EXPECT_GT(high, 899.f);
   EXPECT_LT(low, -899.f);
+
+  const auto [first, last] = store.range(9'970'000, 10'030'000);
+  EXPECT_EQ(plotLine(store, first, last, 1, kBar, 9'970'000, 10'030'000, kColumns).runs.size(), 2u)
+      << "the lost poll in a minute's view";
 }
 
 TEST(Csv, TheHeaderNamesEachVariableWithItsUnitAndAChangedUnitGetsItsOwnColumn) {

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -48,6 +50,7 @@ TEST(WindowMemory, ThePortTheJournalAndTheScanRangeComeBackAsLeft) {
     control<QComboBox>(form, "JournalFilter")->setCurrentIndex(2);
     control<QLineEdit>(form, "JournalSearch")->setText(QStringLiteral("51 51"));
     control<QCheckBox>(form, "HartScanWide")->setChecked(true);
+    form.findChild<QAction*>(QStringLiteral("actionTrend"))->trigger();  // the trend's panel stays where it was
     form.close();
   }
   TForm1 form;
@@ -60,6 +63,7 @@ TEST(WindowMemory, ThePortTheJournalAndTheScanRangeComeBackAsLeft) {
   EXPECT_EQ(control<QComboBox>(form, "JournalFilter")->currentIndex(), 2);
   EXPECT_EQ(control<QLineEdit>(form, "JournalSearch")->text(), "51 51");
   EXPECT_TRUE(control<QCheckBox>(form, "HartScanWide")->isChecked());
+  EXPECT_TRUE(control<QDockWidget>(form, "TrendDock")->isVisibleTo(&form));
   // The five pages' other controls start as they always did.
   EXPECT_EQ(control<QComboBox>(form, "ComboBox6")->currentIndex(), -1);
   EXPECT_TRUE(journalLines(form).empty());
