@@ -142,6 +142,17 @@ TrendDock::TrendDock(requests::TrendPoller& poller, trend::PointStore& store, Ho
   showState();
 }
 
+TrendDock::~TrendDock() {
+  poller_.onPoint = nullptr;
+  poller_.onState = nullptr;
+}
+
+// Closed, the panel draws nothing; shown again, it catches up at once.
+void TrendDock::showEvent(QShowEvent* event) {
+  QDockWidget::showEvent(event);
+  refresh();
+}
+
 std::pair<int64_t, int64_t> TrendDock::shownWindow() const {
   const int64_t newest = store_.empty() ? poller_.nowMs() : store_.back().ms;
   const int64_t to = pausedAt_ ? *pausedAt_
@@ -154,6 +165,10 @@ std::pair<int64_t, int64_t> TrendDock::shownWindow() const {
 }
 
 void TrendDock::refresh() {
+  if (isHidden()) {
+    showState();
+    return;
+  }
   const auto [from, to] = shownWindow();
   chart_->showWindow(store_, from, to);
   fillTable(from, to);

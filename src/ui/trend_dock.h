@@ -36,6 +36,7 @@ class TrendDock : public QDockWidget {
   };
 
   TrendDock(requests::TrendPoller& poller, trend::PointStore& store, Host host, QWidget* parent);
+  ~TrendDock() override;
 
   // Writes every point kept as CSV; empty on success, else the reason.
   QString exportTo(const QString& path) const;
@@ -47,6 +48,9 @@ class TrendDock : public QDockWidget {
   QTableWidget& table() { return *table_; }
   // The window shown: [from, to] on the trend's clock.
   std::pair<int64_t, int64_t> shownWindow() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   void runToggled(bool on);
