@@ -88,7 +88,6 @@ void TrendPoller::changed() {
 
 void TrendPoller::added(const trend::Point& point) {
   store_.add(point);
-  if (point.gap()) ++gaps_;
   if (onPoint) onPoint();
 }
 
@@ -103,7 +102,7 @@ void TrendPoller::start(double intervalSeconds) {
   instrument_ = instrument;
   if (!storeInstrument_ || !sameInstrument(*storeInstrument_, *instrument)) {
     store_.clear();
-    polls_ = gaps_ = 0;
+    polls_ = 0;
   } else if (!store_.empty() && !store_.back().gap()) {
     // No line across the time nothing was polled.
     added(trend::Point::gapAt(nowMs(), trend::Missing::NotPolled));

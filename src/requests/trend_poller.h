@@ -97,7 +97,6 @@ class TrendPoller {
   int64_t intervalMs() const { return intervalMs_; }
   bool pollOut() const { return inFlight_; }
   uint64_t polls() const { return polls_; }
-  uint64_t gaps() const { return gaps_; }
   // The trend's clock: the wall time when the poller was made plus the
   // monotonic time since, so it never runs backwards.
   int64_t nowMs() const;
@@ -131,7 +130,6 @@ class TrendPoller {
   int64_t startMono_;
   int64_t startWall_;
   uint64_t polls_ = 0;
-  uint64_t gaps_ = 0;
 };
 
 }  // namespace tq::requests

@@ -1,6 +1,7 @@
 #include "trend/plot_line.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace tq::trend {
 
@@ -79,37 +80,38 @@ PlotLine plotLine(const PointStore& store, size_t first, size_t last, size_t var
   }
 
   const int64_t span = std::max<int64_t>(toMs - fromMs, 1);
+  const double columnMs = static_cast<double>(span) / columns;
   auto columnOf = [&](int64_t ms) {
     const int64_t c = (ms - fromMs) * columns / span;
     return std::clamp<int64_t>(c, 0, columns - 1);
   };
   Column column;
-  bool broken = false;  // the column holds a break
   int64_t at = columnOf(store.at(first).ms);
+  std::optional<int64_t> lastValueMs;
+  bool missedSince = false;  // a poll without the value since the last one with it
   auto closeColumn = [&] {
-    if (broken) {
-      // Its values stand apart from both neighbours.
-      runs.end();
-      column.appendTo(runs.current());
-      runs.end();
-    } else {
-      column.appendTo(runs.current());
-    }
+    column.appendTo(runs.current());
     column = {};
-    broken = false;
   };
   for (size_t i = first; i < last; ++i) {
     const Point& p = store.at(i);
+    if (!p.hasIn(variable, unit)) {
+      missedSince = true;
+      continue;
+    }
     const int64_t c = columnOf(p.ms);
     if (c != at) {
       closeColumn();
       at = c;
     }
-    if (p.hasIn(variable, unit)) {
-      column.take({p.ms, p.values[variable]});
-    } else {
-      broken = true;
+    // Values missing for longer than a column: a gap the eye can see.
+    if (missedSince && lastValueMs && static_cast<double>(p.ms - *lastValueMs) > columnMs) {
+      closeColumn();
+      runs.end();
     }
+    column.take({p.ms, p.values[variable]});
+    lastValueMs = p.ms;
+    missedSince = false;
   }
   closeColumn();
   runs.end();

@@ -29,7 +29,9 @@
 #include "requests/hart_requests.h"
 #include "requests/tool_requests.h"
 #include "requests/output_requests.h"
+#include "requests/trend_poller.h"
 #include "serial/TComm.h"
+#include "serial/comm_threads.h"
 #include "serial/port_discovery.h"
 #include "ui/find_module.h"
 #include "ui/hart_page.h"
@@ -41,6 +43,7 @@
 #include "ui/read_module.h"
 #include "ui/report_details_dialog.h"
 #include "ui/save_report.h"
+#include "ui/trend_dock.h"
 #include "ui/window_memory.h"
 #include "ui/window_menus.h"
 #include "ui/window_view.h"
@@ -117,7 +120,20 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
     Comm1ReceiveData(block.data(), static_cast<uint16_t>(block.size()), ageMs);
   };
   link_->onReceiveError = [this](uint32_t errors) { Comm1ReceiveError(errors); };
-  link_->onOpenChanged = [this] { showPortState(); };
+  link_->onOpenChanged = [this] {
+    showPortState();
+    if (trendPoller_) trendPoller_->portChanged();
+    // Another open may be another module: its relays are read anew.
+    if (trendDock_ && link_->isOpen()) trendDock_->setRelayLimits({});
+  };
+  link_->onStatsChanged = [this] { showLinkStats(); };
+  // A page's frame held while a trend poll was out has just gone: its
+  // time-out counts from now, as it would have from the click.
+  link_->onHeldWriteSent = [this] {
+    if (!Timer3->isActive()) return;
+    Timer3->stop();
+    Timer3->start();
+  };
   link_->addHangupListener([this](const link::LostPort& lost) { PortHungUp(lost); });
   connect(SequencerTimer, &QTimer::timeout, this, [this] { guard("SequencerTimer", [this] { link_->timerFired(); }); });
 
@@ -142,6 +158,12 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   tools_ = std::make_unique<requests::ToolRequests>(*engine_, *view_, localeDecimalSeparator());
   outputs_ = std::make_unique<requests::OutputRequests>(*engine_, *view_);
 
+  linkStats_ = new QLabel(this);
+  linkStats_->setObjectName(QStringLiteral("LinkStatsLabel"));
+  // Never wider than the status bar leaves: the window's width is the pages'.
+  linkStats_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  statusBar()->addPermanentWidget(linkStats_, 1);
+  showLinkStats();
   portState_ = new QLabel(this);
   portState_->setObjectName(QStringLiteral("PortStateLabel"));
   statusBar()->addPermanentWidget(portState_);
@@ -152,6 +174,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   buildFinderAndBanner();
   addHartPage();
   buildRecord();
+  buildTrend(trendAction_);
   FormCreate();
 }
 
@@ -159,6 +182,9 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
 // are there; the HART page uses the link and the engine, and the journal's
 // panel reads the journal, a member: they go next.
 TForm1::~TForm1() {
+  // A poll out ends first and gives the line back.
+  delete trendDock_;
+  trendPoller_.reset();
   findModule_.reset();
   profiles_.reset();
   saveReport_.reset();
@@ -282,6 +308,7 @@ void TForm1::buildMenusAndJournal() {
   });
   connect(menus.saveJournal, &QAction::triggered, this, &TForm1::saveJournal);
   connect(menus.findModule, &QAction::triggered, this, &TForm1::FindModuleClick);
+  trendAction_ = menus.trend;
   connect(menus.readModule, &QAction::triggered, this, &TForm1::ReadModuleClick);
   connect(menus.saveProfile, &QAction::triggered, this,
           [this] { guard("SaveProfile", [this] { profiles_->save(); }); });
@@ -300,7 +327,13 @@ void TForm1::buildFinderAndBanner() {
   window.root = this;
   window.view = view_.get();
   window.portOpen = [this] { return engine_->portOpen(); };
-  window.releasePort = [this] { guard("FindModuleClick", [this] { engine_->portLost("for Find Module"); }); };
+  window.releasePort = [this] {
+    if (trendPoller_) trendPoller_->suspend("Find Module");
+    guard("FindModuleClick", [this] { engine_->portLost("for Find Module"); });
+  };
+  window.ended = [this] {
+    if (trendPoller_) trendPoller_->resume();
+  };
   window.openPort = [this] { Button1Click(); };
   window.allPorts = [this] {
     refreshPortList();
@@ -374,6 +407,12 @@ void TForm1::buildRecord() {
                        [this](const QString& text) { statusBar()->showMessage(text); }});
   readModule_->onFinished = [this](const requests::ModuleReader::Finished& f) {
     readSinceOpen_ = f.outcome == requests::ModuleReader::Outcome::Completed;
+    if (!readSinceOpen_) return;
+    showRelayLimits([this](int relay, bool limit) {
+      const std::string key = "relay" + std::to_string(relay) + (limit ? ".limit" : ".alarm_enable");
+      const record::Value* value = record_.value(key);
+      return value ? value->text : std::string();
+    });
   };
   profiles_ = std::make_unique<Profiles>(Profiles::Host{
       this, *link_, *engine_, *readModule_, record_, [this] { return readSinceOpen_; },
@@ -409,6 +448,53 @@ void TForm1::buildRecord() {
       },
       [this](const QString& text) { return askQuestion(text); }, [this](const QString& text) { showMessage(text); },
       [this](const QString& text) { statusBar()->showMessage(text); }});
+}
+
+void TForm1::buildTrend(QAction* action) {
+  TrendTimer = new ToolkitTimer(this, "TrendTimer", 1000);
+  connect(TrendTimer, &QTimer::timeout, this, [this] { guard("TrendTimer", [this] { trendPoller_->timerFired(); }); });
+  trendPoller_ = std::make_unique<requests::TrendPoller>(
+      requests::TrendPoller::Host{*link_, *view_, [this] { return hartPage_->requests().addressed(); },
+                                  [this] { return Timer3->isActive(); }, *TrendTimer,
+                                  [] { return serial::monotonicNs() / 1'000'000; },
+                                  [] { return QDateTime::currentMSecsSinceEpoch(); }},
+      trendStore_);
+  link_->addHangupListener([this](const link::LostPort&) { trendPoller_->hungUp(); });
+  trendDock_ = new TrendDock(*trendPoller_, trendStore_,
+                             {[this](const QString& text) { showMessage(text); },
+                              [this] {
+                                if (askTrendFileName_) return askTrendFileName_();
+                                QString path = QFileDialog::getSaveFileName(
+                                    this, QStringLiteral("Export Trend"),
+                                    memory_ ? memory_->folder(QStringLiteral("trend")) : QString(),
+                                    QStringLiteral("CSV (*.csv)"));
+                                if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+                                  path += QStringLiteral(".csv");
+                                if (!path.isEmpty() && memory_) memory_->chosen(QStringLiteral("trend"), path);
+                                return path;
+                              }},
+                             this);
+  addDockWidget(Qt::BottomDockWidgetArea, trendDock_);
+  trendDock_->hide();
+  connect(action, &QAction::toggled, trendDock_, &QWidget::setVisible);
+  connect(trendDock_, &QDockWidget::visibilityChanged, action,
+          [this, action](bool) { action->setChecked(!trendDock_->isHidden()); });
+}
+
+void TForm1::showRelayLimits(const std::function<std::string(int relay, bool limit)>& text) {
+  std::array<std::string, trend::kRelayCount> limits, enables;
+  for (size_t i = 0; i < trend::kRelayCount; ++i) {
+    limits[i] = text(static_cast<int>(i + 1), true);
+    enables[i] = text(static_cast<int>(i + 1), false);
+  }
+  trendDock_->setRelayLimits(trend::relayLimits(limits, enables));
+}
+
+void TForm1::showLinkStats() {
+  const link::LinkStats& stats = link_->stats();
+  linkStats_->setText(QString::fromStdString(stats.text()));
+  linkStats_->setToolTip(QStringLiteral("Since the port was opened, by protocol:\n") +
+                         QString::fromStdString(stats.byProtocol()));
 }
 
 void TForm1::saveJournal() {
@@ -519,7 +605,14 @@ void TForm1::Comm1ReceiveError(uint32_t EventMask) {
           : QStringLiteral("Receive overrun at %1: the serial driver lost bytes").arg(when));
 }
 void TForm1::Timer2Timer() {
+  const bool relayPage = engine_->pendingCode() == engine::code::OutputParamQuery;
   guard("Timer2Timer", [this] { engine_->Timer2Timer(); });
+  // The relay page was read: the trend draws the limits it shows now.
+  if (relayPage) {
+    showRelayLimits([this](int relay, bool limit) {
+      return view_->text((limit ? "AD" + std::to_string(relay) + "BH" : "AD" + std::to_string(relay) + "COM"));
+    });
+  }
 }
 void TForm1::Timer3Timer() {
   guard("Timer3Timer", [this] {

@@ -10,7 +10,9 @@
 #include "engine/transaction_engine.h"
 #include "journal/journal.h"
 #include "record/module_record.h"
+#include "trend/point_store.h"
 
+class QAction;
 class QLabel;
 
 namespace Ui {
@@ -29,6 +31,7 @@ struct LostPort;
 }  // namespace tq::link
 
 namespace tq::requests {
+class TrendPoller;
 class ConfigRequests;
 class HartRequests;
 class ToolRequests;
@@ -48,6 +51,7 @@ class ReadModule;
 class Profiles;
 class ReportDetailsDialog;
 class SaveReport;
+class TrendDock;
 struct WindowMenus;
 
 class TForm1 : public QMainWindow {
@@ -84,6 +88,9 @@ class TForm1 : public QMainWindow {
   const record::ModuleRecord& moduleRecord() const { return record_; }
   ReadModule& readModule() { return *readModule_; }
   Profiles& profiles() { return *profiles_; }
+  TrendDock& trendDock() { return *trendDock_; }
+  requests::TrendPoller& trendPoller() { return *trendPoller_; }
+  const trend::PointStore& trendPoints() const { return trendStore_; }
   // The profile actions ask for a file to open here; tests answer it.
   void setOpenFileNameProvider(std::function<QString()> provider) { askOpenFileName_ = std::move(provider); }
 
@@ -186,6 +193,13 @@ class TForm1 : public QMainWindow {
   // PortStateLabel: the port, its line setting, open or closed.
   void showPortState();
   void buildRecord();
+  // Tools ▸ Trend: the poller, its panel, and what stops or pauses it.
+  void buildTrend(QAction* action);
+  // The relays' alarm limits the trend draws, as `text` of each relay's
+  // limit and alarm enable gives them.
+  void showRelayLimits(const std::function<std::string(int relay, bool limit)>& text);
+  // LinkStatsLabel: the link's counts since the port opened.
+  void showLinkStats();
   // The twelve COMn items stay; the devices present now follow them.
   void refreshPortList();
 
@@ -227,6 +241,17 @@ class TForm1 : public QMainWindow {
   std::string lastHandler_;
   int fixedPortItems_ = 0;
   QLabel* portState_ = nullptr;
+  QLabel* linkStats_ = nullptr;
+  ToolkitTimer* TrendTimer = nullptr;
+  trend::PointStore trendStore_;
+  std::unique_ptr<requests::TrendPoller> trendPoller_;
+  TrendDock* trendDock_ = nullptr;
+  QAction* trendAction_ = nullptr;
+  std::function<QString()> askTrendFileName_;
+
+ public:
+  // TrendExport asks for a file here; tests answer it.
+  void setTrendFileNameProvider(std::function<QString()> provider) { askTrendFileName_ = std::move(provider); }
 };
 
 }  // namespace tq::ui

@@ -84,7 +84,10 @@ void FindModule::start() {
   const bool started =
       finder_.start(plan, {[this](size_t index, size_t count, const LineSetting& line) { onTry(index, count, line); },
                            [this](const requests::ModuleFinder::Result& result) { finished(result); }});
-  if (!started) closeDialog();
+  if (!started) {
+    closeDialog();
+    if (window_.ended) window_.ended();
+  }
 }
 
 void FindModule::cancel() { finder_.cancel(); }
@@ -120,6 +123,7 @@ void FindModule::finished(const requests::ModuleFinder::Result& result) {
           case Outcome::Cancelled:
             break;
         }
+        if (window_.ended) window_.ended();
       },
       Qt::QueuedConnection);
 }

@@ -40,6 +40,10 @@ class FindModule : public QObject {
     std::function<std::vector<std::string>()> allPorts;
     std::function<void(const QString&)> showMessage;
     std::function<void(const QString&)> showStatus;
+    // The search is over and its outcome shown (the port open again when
+    // the module was found); also when it could not start after the port
+    // was given up.
+    std::function<void()> ended;
   };
 
   FindModule(Window window, link::LinkArbiter& link);

@@ -38,6 +38,8 @@ WindowMenus buildWindowMenus(QMainWindow& window) {
   m.journal->setCheckable(true);
   m.findModule = action(m.tools, "actionFindModule", QStringLiteral("Find Module\u2026"));
   m.readModule = action(m.tools, "actionReadModule", QStringLiteral("Read Module"), QKeySequence(Qt::CTRL | Qt::Key_R));
+  m.trend = action(m.tools, "actionTrend", QStringLiteral("Trend"), QKeySequence(Qt::CTRL | Qt::Key_T));
+  m.trend->setCheckable(true);
   m.compareProfile = action(m.tools, "actionCompareProfile", QStringLiteral("Compare With Profile\u2026"));
   m.applyProfile = action(m.tools, "actionApplyProfile", QStringLiteral("Apply Profile\u2026"));
   m.userGuide = action(m.help, "actionUserGuide", QStringLiteral("User Guide"), QKeySequence(Qt::Key_F1));

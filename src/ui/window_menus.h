@@ -18,6 +18,7 @@ struct WindowMenus {
   QAction* journal;         // actionJournal, F12, checkable
   QAction* findModule;      // actionFindModule
   QAction* readModule;      // actionReadModule, Ctrl+R
+  QAction* trend;           // actionTrend, Ctrl+T, checkable
   QAction* compareProfile;  // actionCompareProfile
   QAction* applyProfile;    // actionApplyProfile
   QAction* userGuide;       // actionUserGuide, F1

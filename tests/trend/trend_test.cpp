@@ -9,6 +9,7 @@
 #include "trend/csv.h"
 #include "trend/plot_line.h"
 #include "trend/point_store.h"
+#include "trend/relay_limits.h"
 
 namespace tq::trend {
 namespace {
@@ -107,14 +108,15 @@ TEST(PlotLine, FewPointsPassAsTheyAreAndEveryBreakEndsARun) {
 }
 
 // A day at one point a second reduced to a chart's width keeps every
-// spike, keeps a single lost poll visible, and stays within two points a
-// column.
-TEST(PlotLine, ADayReducedToTheChartsWidthKeepsItsExtremesAndItsGaps) {
+// spike within two points a column; five minutes without answers break the
+// line, one lost poll (narrower than a column) does not, but shows in a
+// minute's view.
+TEST(PlotLine, ADayReducedToTheChartsWidthKeepsItsExtremesAndItsVisibleGaps) {
   PointStore store;
   constexpr int64_t kDayPolls = 24 * 3600;
   constexpr int kColumns = 1000;
   for (int64_t i = 0; i < kDayPolls; ++i) {
-    if (i == 50'000) {
+    if (i == 10'000 || (i >= 50'000 && i < 50'300)) {
       store.add(Point::gapAt(i * 1000, Missing::NoAnswer));
       continue;
     }
@@ -122,8 +124,10 @@ TEST(PlotLine, ADayReducedToTheChartsWidthKeepsItsExtremesAndItsGaps) {
     store.add(polled(i * 1000, 12, static_cast<float>(std::sin(i / 500.0)) + spike));
   }
   const PlotLine line = plotLine(store, 0, store.size(), 1, kBar, 0, (kDayPolls - 1) * 1000, kColumns);
-  EXPECT_LE(line.points(), 2u * kColumns);
-  ASSERT_GE(line.runs.size(), 2u) << "the lost poll breaks the line";
+  EXPECT_LE(line.points(), kMaxPointsPerColumn * kColumns);
+  ASSERT_EQ(line.runs.size(), 2u) << "only the five minutes break the line";
+  EXPECT_LT(line.runs[0].back().ms, 50'000 * 1000);
+  EXPECT_GE(line.runs[1].front().ms, 50'300 * 1000);
   float low = 0, high = 0;
   for (const auto& run : line.runs) {
     for (const XY& p : run) {
@@ -134,6 +138,10 @@ TEST(PlotLine, ADayReducedToTheChartsWidthKeepsItsExtremesAndItsGaps) {
   }
   EXPECT_GT(high, 899.f);
   EXPECT_LT(low, -899.f);
+
+  const auto [first, last] = store.range(9'970'000, 10'030'000);
+  EXPECT_EQ(plotLine(store, first, last, 1, kBar, 9'970'000, 10'030'000, kColumns).runs.size(), 2u)
+      << "the lost poll in a minute's view";
 }
 
 TEST(Csv, TheHeaderNamesEachVariableWithItsUnitAndAChangedUnitGetsItsOwnColumn) {
@@ -153,6 +161,16 @@ TEST(Csv, TheHeaderNamesEachVariableWithItsUnitAndAChangedUnitGetsItsOwnColumn) 
             "t0,4.5,1.25,,,,\n"
             "t1000,,,,,,\n"
             "t2000,20,,130,,,\n");
+}
+
+TEST(RelayLimits, ALimitThatReadsAsANumberIsDrawnWithItsRelaysNameAndSide) {
+  const std::vector<RelayLimit> limits =
+      relayLimits({"100.0", "1,5", "-0.250", ""}, {"1 Open", "1 Open", "0 Close", "1 Open"});
+  ASSERT_EQ(limits.size(), 2u) << "a comma or an empty edit draws nothing";
+  EXPECT_EQ(limits[0], (RelayLimit{1, 100.0, true, true}));
+  EXPECT_EQ(limits[0].label(), "Relay 1 (upper limit)");
+  EXPECT_EQ(limits[1], (RelayLimit{3, -0.25, false, false}));
+  EXPECT_EQ(limits[1].label(), "Relay 3 (lower limit, alarm closed)");
 }
 
 }  // namespace

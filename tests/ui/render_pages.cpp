@@ -1,6 +1,6 @@
 // Shows the real window and saves each page as <folder>/<n>-<page>.png, so the
 // layout can be reviewed without clicking through it.
-// Usage: render_pages <folder> [<width>x<height>] [--port PATH] [--hart-port PATH]
+// Usage: render_pages <folder> [<width>x<height>] [--port PATH] [--hart-port PATH] [--trend-port PATH]
 //   A size other than the window's own shows how the pages behave on a
 //   smaller screen. With --port (the module simulator's, say) the port is
 //   opened first and each page's queries are run before its picture, so the
@@ -8,7 +8,10 @@
 //   multidrop loop) the HART Instrument page's picture is taken on that
 //   port after a scan of 0 … 63, the first row chosen and Read All. With
 //   --port, also the journal and the first page of the as-left report of a
-//   Read Module (report.png).
+//   Read Module (report.png). With
+//   --trend-port (a simulator whose instrument's values move) the trend's
+//   panel is shown after polling it for kTrendShotSeconds, the relay page
+//   read so its limits are drawn.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -17,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QTabWidget>
 #include <QAction>
 #include <QTreeWidget>
@@ -37,6 +41,7 @@
 #include "ui/journal_model.h"
 #include "ui/hart_page.h"
 #include "ui/read_module.h"
+#include "ui/trend_dock.h"
 
 namespace {
 
@@ -191,6 +196,32 @@ bool reportShot(tq::ui::TForm1& form, const QString& port, const QString& file) 
   return page.save(file);
 }
 
+// The trend's panel below the pages after polling a moving instrument.
+constexpr int kTrendShotSeconds = 45;
+constexpr int kTrendHeight = 520;
+
+bool trendShot(tq::ui::TForm1& form, const QString& trendPort, const QString& file) {
+  if (form.engine().portOpen()) form.findChild<QAbstractButton*>(QStringLiteral("Button1"))->click();
+  form.findChild<QComboBox*>(QStringLiteral("SPREALCOM"))->setCurrentText(trendPort);
+  form.findChild<QAbstractButton*>(QStringLiteral("Button1"))->click();
+  if (!form.engine().portOpen()) return false;
+  click(form, "Button7");  // the identity read addresses the instrument
+  click(form, "Button3");  // the relay page: its alarm limits are drawn
+  if (form.journalDock().isVisible()) form.findChild<QAction*>(QStringLiteral("actionJournal"))->trigger();
+  form.resize(form.width(), form.height() + kTrendHeight);
+  form.findChild<QAction*>(QStringLiteral("actionTrend"))->trigger();
+  form.resizeDocks({&form.trendDock()}, {kTrendHeight}, Qt::Vertical);
+  form.findChild<QComboBox*>(QStringLiteral("TrendSpan"))->setCurrentIndex(0);  // the last minute
+  form.findChild<QDoubleSpinBox*>(QStringLiteral("TrendInterval"))->setValue(0.5);
+  form.findChild<QAbstractButton*>(QStringLiteral("TrendRunButton"))->click();
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (elapsed.elapsed() < kTrendShotSeconds * 1000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+  form.findChild<QAbstractButton*>(QStringLiteral("TrendRunButton"))->click();
+  QApplication::processEvents();
+  return form.grab().save(file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -203,6 +234,11 @@ int main(int argc, char** argv) {
   }
   if (const qsizetype at = args.indexOf(QStringLiteral("--hart-port")); at >= 0 && at + 1 < args.size()) {
     hartPort = args.at(at + 1);
+    args.remove(at, 2);
+  }
+  QString trendPort;
+  if (const qsizetype at = args.indexOf(QStringLiteral("--trend-port")); at >= 0 && at + 1 < args.size()) {
+    trendPort = args.at(at + 1);
     args.remove(at, 2);
   }
   const QString folder = args.value(0, QStringLiteral("/tmp/tq580-shots"));
@@ -271,6 +307,15 @@ int main(int argc, char** argv) {
       std::printf("%s\n", qPrintable(report));
     } else {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(report));
+      ++failures;
+    }
+  }
+  if (!trendPort.isEmpty()) {
+    const QString file = QStringLiteral("%1/trend.png").arg(folder);
+    if (trendShot(form, trendPort, file)) {
+      std::printf("%s\n", qPrintable(file));
+    } else {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
       ++failures;
     }
   }

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -51,6 +53,7 @@ TEST(WindowMemory, ThePortTheJournalAndTheScanRangeComeBackAsLeft) {
     control<QCheckBox>(form, "HartScanWide")->setChecked(true);
     control<QLineEdit>(form, "ReportSite")->setText(QStringLiteral("North works"));
     control<QPlainTextEdit>(form, "ReportNotes")->setPlainText(QStringLiteral("Valve open\nchecked twice"));
+    form.findChild<QAction*>(QStringLiteral("actionTrend"))->trigger();  // the trend's panel stays where it was
     form.close();
   }
   TForm1 form;
@@ -65,6 +68,7 @@ TEST(WindowMemory, ThePortTheJournalAndTheScanRangeComeBackAsLeft) {
   EXPECT_TRUE(control<QCheckBox>(form, "HartScanWide")->isChecked());
   EXPECT_EQ(control<QLineEdit>(form, "ReportSite")->text(), "North works");
   EXPECT_EQ(control<QPlainTextEdit>(form, "ReportNotes")->toPlainText(), "Valve open\nchecked twice");
+  EXPECT_TRUE(control<QDockWidget>(form, "TrendDock")->isVisibleTo(&form));
   // The five pages' other controls start as they always did.
   EXPECT_EQ(control<QComboBox>(form, "ComboBox6")->currentIndex(), -1);
   EXPECT_TRUE(journalLines(form).empty());
