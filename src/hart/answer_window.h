@@ -26,9 +26,12 @@
 // 342 ms to the end of its block: an instrument that answers ends its step
 // long before the window does; only silent addresses wait it out.
 //
-// A preamble setting above the default lengthens the request by 18.3 ms
-// per preamble (both lines); the turnaround allowed is the protocol's
-// limit, and instruments usually answer well inside it.
+// A request with more preambles than the default (a higher preamble
+// setting, or an instrument that asked for up to 20 in its command 0 reply)
+// takes 18.3 ms longer per preamble (both lines), and its window grows by
+// as much; fewer preambles never shorten a window. The turnaround allowed
+// is the protocol's limit, and instruments usually answer well inside it.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -49,8 +52,8 @@ inline constexpr size_t kLongHeader = 1 + 5 + 1 + 1;
 inline constexpr size_t kCheck = 1;
 inline constexpr size_t kReplyStatus = 2;
 
-constexpr size_t requestCharacters(size_t header, size_t data) {
-  return kDefaultRequestPreambles + header + data + kCheck;
+constexpr size_t requestCharacters(size_t header, size_t data, size_t preambles = kDefaultRequestPreambles) {
+  return std::max(preambles, kDefaultRequestPreambles) + header + data + kCheck;
 }
 constexpr size_t replyCharacters(size_t header, size_t data) {
   return kReplyPreambles + header + kReplyStatus + data + kCheck;
@@ -66,25 +69,35 @@ constexpr int answerWindowMs(size_t requestChars, size_t replyChars) {
 }
 
 // The scan: command 0 in a short frame; the HART 7 identity is 22 bytes.
-inline constexpr int kScanAnswerWindowMs =
-    answerWindowMs(requestCharacters(kShortHeader, 0), replyCharacters(kShortHeader, 22));
+constexpr int scanAnswerWindowMs(size_t preambles) {
+  return answerWindowMs(requestCharacters(kShortHeader, 0, preambles), replyCharacters(kShortHeader, 22));
+}
 // Read All: long frames without data; the longest reply is the long tag
 // (command 20, 32 bytes): 16 + 48 characters, 1630 ms.
-inline constexpr int kReadAnswerWindowMs =
-    answerWindowMs(requestCharacters(kLongHeader, 0), replyCharacters(kLongHeader, 32));
+constexpr int readAnswerWindowMs(size_t preambles) {
+  return answerWindowMs(requestCharacters(kLongHeader, 0, preambles), replyCharacters(kLongHeader, 32));
+}
 // The writes: the message (command 17, 24 bytes) there and echoed back:
 // 40 + 40 characters, 1923 ms.
-inline constexpr int kWriteAnswerWindowMs =
-    answerWindowMs(requestCharacters(kLongHeader, 24), replyCharacters(kLongHeader, 24));
-
+constexpr int writeAnswerWindowMs(size_t preambles) {
+  return answerWindowMs(requestCharacters(kLongHeader, 24, preambles), replyCharacters(kLongHeader, 24));
+}
 // The trend's poll: command 3 in a long frame; the loop current and four
 // variables are 24 bytes: 16 + 40 characters, 1484 ms.
-inline constexpr int kPollAnswerWindowMs =
-    answerWindowMs(requestCharacters(kLongHeader, 0), replyCharacters(kLongHeader, 24));
+constexpr int pollAnswerWindowMs(size_t preambles) {
+  return answerWindowMs(requestCharacters(kLongHeader, 0, preambles), replyCharacters(kLongHeader, 24));
+}
+
+inline constexpr int kScanAnswerWindowMs = scanAnswerWindowMs(kDefaultRequestPreambles);
+inline constexpr int kPollAnswerWindowMs = pollAnswerWindowMs(kDefaultRequestPreambles);
+inline constexpr int kReadAnswerWindowMs = readAnswerWindowMs(kDefaultRequestPreambles);
+inline constexpr int kWriteAnswerWindowMs = writeAnswerWindowMs(kDefaultRequestPreambles);
 
 static_assert(kScanAnswerWindowMs == 1300);
 static_assert(kPollAnswerWindowMs == 1500);
 static_assert(kReadAnswerWindowMs == 1700);
 static_assert(kWriteAnswerWindowMs == 2000);
+// The most an instrument may ask for: 13 more, 238 ms more.
+static_assert(readAnswerWindowMs(20) == 1900);
 
 }  // namespace tq::hart

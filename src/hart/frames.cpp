@@ -41,6 +41,11 @@ struct Preamble {
 };
 Preamble convertPreamble(std::string_view text, size_t atLeast = 0) { return {text, parseInt(text), atLeast}; }
 
+// N + 1, or as many as the instrument asked for when that is more.
+size_t preambleBytes(int32_t n, size_t atLeast) {
+  return std::max(static_cast<size_t>(std::max<int64_t>(int64_t{n} + 1, 0)), std::min(atLeast, kMaxRequestedPreambles));
+}
+
 // Preamble, body, check byte.
 Frame assemble(const Preamble& preamble, std::span<const uint8_t> body) {
   // N + 1 preamble bytes, the body and the check byte must fit.
@@ -49,8 +54,7 @@ Frame assemble(const Preamble& preamble, std::span<const uint8_t> body) {
     refuse(std::string(kPreambleField) + ": '" + std::string(preamble.text) +
            "' is out of range; enter a whole number from -1 to " + std::to_string(max) + ".");
   }
-  const size_t asked = std::min(preamble.atLeast, kMaxRequestedPreambles);
-  Frame frame(std::max(static_cast<size_t>(preamble.n + 1), asked), kPreambleByte);
+  Frame frame(preambleBytes(preamble.n, preamble.atLeast), kPreambleByte);
   frame.insert(frame.end(), body.begin(), body.end());
   frame.push_back(checkByte(body));
   return frame;
@@ -108,6 +112,14 @@ Frame pollingAddressFrame(std::string_view preambleText, int commandMode, const 
 
 Frame manualFrame(std::string_view preambleText, std::span<const uint8_t> typed) {
   return assemble(convertPreamble(preambleText), typed);
+}
+
+size_t requestPreambles(std::string_view preambleText, size_t minPreambles) {
+  try {
+    return preambleBytes(parseInt(preambleText), minPreambles);
+  } catch (const std::exception&) {
+    return preambleBytes(-1, minPreambles);  // no frame carries it: the builders say why
+  }
 }
 
 Frame longCommandFrame(std::string_view preambleText, int commandMode, const DeviceIdentity& identity, uint8_t command,

@@ -80,6 +80,11 @@ uint8_t checkByte(std::span<const uint8_t> bytes);
 // The most preambles an instrument may ask for (HART: 5 to 20).
 inline constexpr size_t kMaxRequestedPreambles = 20;
 
+// The preamble bytes a frame built with this preamble setting carries, at
+// least `minPreambles` (as longCommandFrame counts them); a setting that
+// is not a number counts as none (the builders refuse it).
+size_t requestPreambles(std::string_view preambleText, size_t minPreambles = 0);
+
 // Any command with `data` (at most kMaxDataBytes) to the identified
 // instrument, as the HART Instrument page reads and writes it. The frame
 // carries at least `minPreambles` preambles (what the instrument asked for

@@ -119,6 +119,11 @@ HartInstrumentRequests::Traits HartInstrumentRequests::traits() const {
   return t;
 }
 
+size_t HartInstrumentRequests::longFramePreambles(const Settings& settings) const {
+  return hart::requestPreambles(settings.preambleText,
+                                addressed() ? traits().preamblesRequested : hart::kMaxRequestedPreambles);
+}
+
 hart::ReplyTo HartInstrumentRequests::replyTo(uint8_t command) const {
   return hart::ReplyTo::longFrame(addressed().value_or(hart::DeviceIdentity{}), command);
 }
@@ -194,7 +199,7 @@ void HartInstrumentRequests::scan(bool wide) {
       return hart::scanQueryFrame(settings.preambleText, settings.commandMode, address);
     };
     step.accepts = [address](std::span<const uint8_t> block) { return identifiesAt(block, address); };
-    step.answerWindowMs = window(hart::kScanAnswerWindowMs);
+    step.answerWindowMs = window(hart::scanAnswerWindowMs(hart::requestPreambles(settings.preambleText)));
     steps.push_back(std::move(step));
   }
 
@@ -263,7 +268,7 @@ SequenceStep HartInstrumentRequests::readStep(const Settings& settings, uint8_t 
   step.accepts = [this, command](std::span<const uint8_t> block) {
     return longReplyFrom(block, hart::readIdentity(engine_.identity()), command);
   };
-  step.answerWindowMs = window(hart::kReadAnswerWindowMs);
+  step.answerWindowMs = window(hart::readAnswerWindowMs(longFramePreambles(settings)));
   return step;
 }
 
@@ -287,7 +292,7 @@ void HartInstrumentRequests::readAll() {
       return hart::identityQueryFrame(settings.preambleText, settings.commandMode, pollingAddress);
     };
     step.accepts = [pollingAddress](std::span<const uint8_t> block) { return shortReplyFrom(block, pollingAddress); };
-    step.answerWindowMs = window(hart::kScanAnswerWindowMs);
+    step.answerWindowMs = window(hart::scanAnswerWindowMs(hart::requestPreambles(settings.preambleText)));
     steps.push_back(std::move(step));
     progress->commands.push_back(command::kReadUniqueIdentifier);
   }
@@ -463,7 +468,7 @@ void HartInstrumentRequests::write(const Write& w) {
   send.accepts = [instrument, writeCommand](std::span<const uint8_t> block) {
     return longReplyFrom(block, instrument, writeCommand);
   };
-  send.answerWindowMs = window(hart::kWriteAnswerWindowMs);
+  send.answerWindowMs = window(hart::writeAnswerWindowMs(longFramePreambles(settings)));
   SequenceStep readBack;
   readBack.label = title(readCommand) + " (read back)";
   readBack.frame = [settings, instrument, readCommand, preambles = traits().preamblesRequested] {
@@ -472,7 +477,7 @@ void HartInstrumentRequests::write(const Write& w) {
   readBack.accepts = [instrument, readCommand](std::span<const uint8_t> block) {
     return longReplyFrom(block, instrument, readCommand);
   };
-  readBack.answerWindowMs = window(hart::kReadAnswerWindowMs);
+  readBack.answerWindowMs = window(hart::readAnswerWindowMs(longFramePreambles(settings)));
 
   struct Replies {
     std::optional<hart::ParsedReply> written, readBack;

@@ -143,6 +143,10 @@ class HartInstrumentRequests {
   // A write's start: checked settings and the addressed instrument.
   std::pair<Write, Settings> writeTo(Action action);
   int window(int constantMs) const { return windowOverrideMs_.value_or(constantMs); }
+  // The preambles of a long frame to the addressed instrument, its window's
+  // measure; with none addressed yet (a command 0 goes first), as many as an
+  // instrument may ask for.
+  size_t longFramePreambles(const Settings& settings) const;
   engine::SequenceStep readStep(const Settings& settings, uint8_t command, std::string label);
   void run(Action action, std::vector<engine::SequenceStep> steps,
            std::function<engine::RequestSequencer::Next(size_t, bool, std::span<const uint8_t>)> onAnswer,

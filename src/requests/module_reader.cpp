@@ -133,7 +133,11 @@ void ModuleReader::start() {
     identity.accepts = [address = run->pollingAddress](std::span<const uint8_t> block) {
       return shortReplyFrom(block, address);
     };
-    identity.answerWindowMs = window(hart::kScanAnswerWindowMs);
+    identity.answerWindowMs = window(hart::scanAnswerWindowMs(hart::requestPreambles(preamble)));
+    // The reads' frames carry what command 0 asks for, up to the most an
+    // instrument may ask for; their windows allow that much.
+    const int readWindowMs =
+        window(hart::readAnswerWindowMs(hart::requestPreambles(preamble, hart::kMaxRequestedPreambles)));
     add(std::move(identity), Source::HartInstrument, -1, command::kReadUniqueIdentifier);
     for (uint8_t c : readAllCommands()) {
       SequenceStep read;
@@ -146,7 +150,7 @@ void ModuleReader::start() {
       read.accepts = [this, c](std::span<const uint8_t> block) {
         return longReplyFrom(block, hart_.addressed().value_or(hart::DeviceIdentity{}), c);
       };
-      read.answerWindowMs = window(hart::kReadAnswerWindowMs);
+      read.answerWindowMs = readWindowMs;
       add(std::move(read), Source::HartInstrument, -1, c);
     }
   }

@@ -96,8 +96,11 @@ void TrendPoller::start(double intervalSeconds) {
   const auto instrument = host_.addressed ? host_.addressed() : std::nullopt;
   if (!instrument) throw InputRefused(kNoInstrumentMessage);
   // Refuses what no frame can carry, before anything changes.
-  frame_ = hart::longCommandFrame(host_.view.text("Edit9"), host_.view.selectedIndex("ComboBox42"), *instrument,
-                                  hart::command::kReadDynamicVariables);
+  const std::string preambleText = host_.view.text("Edit9");
+  const size_t asked = host_.preamblesRequested ? host_.preamblesRequested() : 0;
+  frame_ = hart::longCommandFrame(preambleText, host_.view.selectedIndex("ComboBox42"), *instrument,
+                                  hart::command::kReadDynamicVariables, {}, asked);
+  windowMs_ = hart::pollAnswerWindowMs(hart::requestPreambles(preambleText, asked));
   setInterval(intervalSeconds);
   instrument_ = instrument;
   if (!storeInstrument_ || !sameInstrument(*storeInstrument_, *instrument)) {

@@ -62,6 +62,9 @@ class TrendPoller {
     engine::Timer& timer;                // the poller's own; its ticks must reach timerFired()
     std::function<int64_t()> monoMs;     // a clock that never goes back
     std::function<int64_t()> wallMs;     // since the epoch, for the points' times
+    // The preambles the addressed instrument asked for in its command 0
+    // reply; unset: none known.
+    std::function<size_t()> preamblesRequested = nullptr;
   };
 
   TrendPoller(Host host, trend::PointStore& store);
@@ -101,9 +104,6 @@ class TrendPoller {
   // monotonic time since, so it never runs backwards.
   int64_t nowMs() const;
 
-  // Tests: the poll's answer window instead of its constant.
-  void setAnswerWindowMs(int ms) { windowMs_ = ms; }
-
  private:
   void schedule(int64_t delayMs);
   void tryPoll();
@@ -121,7 +121,7 @@ class TrendPoller {
   std::optional<hart::DeviceIdentity> storeInstrument_;  // whose points the store holds
   std::vector<uint8_t> frame_;
   int64_t intervalMs_;
-  int windowMs_;
+  int windowMs_;  // the poll's answer window, for the frame it sends
   bool inFlight_ = false;
   bool suspended_ = false;
   std::string suspendedBy_;

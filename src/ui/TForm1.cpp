@@ -457,7 +457,8 @@ void TForm1::buildTrend(QAction* action) {
       requests::TrendPoller::Host{*link_, *view_, [this] { return hartPage_->requests().addressed(); },
                                   [this] { return Timer3->isActive(); }, *TrendTimer,
                                   [] { return serial::monotonicNs() / 1'000'000; },
-                                  [] { return QDateTime::currentMSecsSinceEpoch(); }},
+                                  [] { return QDateTime::currentMSecsSinceEpoch(); },
+                                  [this] { return size_t{hartPage_->requests().traits().preamblesRequested}; }},
       trendStore_);
   link_->addHangupListener([this](const link::LostPort&) { trendPoller_->hungUp(); });
   trendDock_ = new TrendDock(*trendPoller_, trendStore_,

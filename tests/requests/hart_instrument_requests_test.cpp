@@ -214,6 +214,41 @@ TEST(HartReadAll, TheLongFramesAndCommand48FollowWhatCommandZeroSaid) {
   }
 }
 
+// A step waits as long as a request with its frame's preambles takes: more
+// preambles (the setting, or what the instrument asked for) never leave an
+// answer on its way taken for none.
+TEST(HartAnswerWindow, GrowsWithThePreamblesTheFrameCarries) {
+  struct Case {
+    const char* name;
+    const char* preambleSetting;  // Edit9
+    const char* asked;            // Edit31, the instrument addressed; nullptr: none addressed
+    bool scan;                    // else Read All
+    int windowMs;
+  };
+  const Case cases[] = {
+      {"scan, the default setting", "6", nullptr, true, hart::kScanAnswerWindowMs},
+      {"scan, twenty preambles set", "19", nullptr, true, hart::scanAnswerWindowMs(20)},
+      {"scan, none set", "-1", nullptr, true, hart::kScanAnswerWindowMs},
+      {"Read All, the instrument asked for five", "6", "5", false, hart::kReadAnswerWindowMs},
+      {"Read All, the instrument asked for twenty", "6", "20", false, hart::readAnswerWindowMs(20)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig r;
+    r.edit("Edit9", c.preambleSetting);
+    if (c.asked) {
+      r.addressInstrument();
+      r.edit("Edit31", c.asked);
+    }
+    c.scan ? r.requests.scan(false) : r.requests.readAll();
+    r.clock.advance(c.windowMs - 1);
+    EXPECT_EQ(r.requests.currentStep(), 0u);
+    r.clock.advance(1);
+    EXPECT_EQ(r.requests.currentStep(), 1u);
+  }
+  static_assert(hart::scanAnswerWindowMs(20) > hart::kScanAnswerWindowMs);
+}
+
 TEST_F(ReadAnswer, NoAnswerToCommandZeroStopsWithWhatToDo) {
   requests.readAll();
   clock.advance(hart::kScanAnswerWindowMs);

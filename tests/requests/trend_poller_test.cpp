@@ -122,9 +122,11 @@ struct Rig {
   trend::PointStore store;
   std::optional<hart::DeviceIdentity> addressed = kInstrument;
   bool replyAwaited = false;
-  TrendPoller poller{{link, view, [this] { return addressed; }, [this] { return replyAwaited; }, pollTimer,
-                      [this] { return clock.now; }, [this] { return 1'700'000'000'000 + clock.now; }},
-                     store};
+  size_t asked = 0;  // preambles the instrument asked for
+  TrendPoller poller{
+      {link, view, [this] { return addressed; }, [this] { return replyAwaited; }, pollTimer,
+       [this] { return clock.now; }, [this] { return 1'700'000'000'000 + clock.now; }, [this] { return asked; }},
+      store};
   std::vector<std::string> engineBlocks;
   std::vector<std::string> notes;
 };
@@ -158,6 +160,22 @@ TEST(TrendPoller, PollsAtTheIntervalAndASilentPollLeavesAGapNeverFasterThanItsWi
   EXPECT_EQ(t.poller.state(), State::Polling);
   EXPECT_EQ(t.link.stats().counts().timeOuts, 1u);
   EXPECT_EQ(t.link.stats().counts().badChecks, 1u);
+}
+
+// An instrument that asks for more preambles gets them, and its poll waits
+// as long as the longer request takes.
+TEST(TrendPoller, ThePollCarriesThePreamblesAskedForAndWaitsAsLongAsTheyTake) {
+  Rig t;
+  t.asked = hart::kMaxRequestedPreambles;
+  t.poller.start(0.5);
+  ASSERT_EQ(t.port.written.size(), 1u);
+  EXPECT_EQ(t.port.written[0].find_first_not_of('\xFF'), hart::kMaxRequestedPreambles);
+  t.clock.advance(hart::pollAnswerWindowMs(hart::kMaxRequestedPreambles) - 1);
+  EXPECT_TRUE(t.store.empty());
+  t.clock.advance(1);
+  ASSERT_EQ(t.store.size(), 1u);
+  EXPECT_EQ(t.store.back().missing, trend::Missing::NoAnswer);
+  static_assert(hart::pollAnswerWindowMs(hart::kMaxRequestedPreambles) > hart::kPollAnswerWindowMs);
 }
 
 // A poll is not sent while the line is another's: a page's reply awaited,
