@@ -133,8 +133,8 @@ TEST(HartDissector, TakesAFrameApartFieldByField) {
         "20+1 Last device variable code: 3",
         "21+2 Configuration change counter: 0",
         "23+1 Extended device status: 00: none",
-        "24+2 Manufacturer identification code: 38",
-        "26+2 Private label distributor code: 38",
+        "24+2 Manufacturer identification code: 38 (0x0026)",
+        "26+2 Private label distributor code: 38 (0x0026)",
         "28+1 Device profile: 1",
         "29+1 Check byte: 25 [check byte OK]"}},
       // A warning's data are taken apart like a success's. Without the
