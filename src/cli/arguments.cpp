@@ -94,8 +94,9 @@ class Words {
 bool isOption(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
 
 bool isGlobalOption(const std::string& word) {
-  static const char* const kGlobal[] = {"-p",     "--port", "-b",        "--baud", "--parity", "--address", "--journal",
-                                        "--json", "-v",     "--verbose", "-h",     "--help",   "--version"};
+  static const char* const kGlobal[] = {"-p",        "--port",    "-b",    "--baud",    "--parity",
+                                        "--address", "--rts",     "--dtr", "--journal", "--json",
+                                        "-v",        "--verbose", "-h",    "--help",    "--version"};
   return std::any_of(std::begin(kGlobal), std::end(kGlobal), [&](const char* o) { return word == o; });
 }
 
@@ -125,6 +126,9 @@ void readOptions(Words& words, Invocation& out, bool& help, bool& version) {
       if (!endsWith(out.options.journal, ".txt") && !endsWith(out.options.journal, ".csv")) {
         refuse("--journal " + out.options.journal + ": the journal is saved as .txt or .csv");
       }
+    } else if (option == "--rts" || option == "--dtr") {
+      words.noValue(option);
+      (option == "--rts" ? out.options.rts : out.options.dtr) = true;
     } else if (option == "--json") {
       words.noValue(option);
       out.options.json = true;
@@ -394,6 +398,8 @@ Options (before the command):
   -b, --baud N           line rate (default 9600)
       --parity none|odd|even   (default none)
       --address N        HART polling address for the hart commands, 0 to 15 (default 0)
+      --rts, --dtr       hold RTS or DTR raised while the port is open (default: both low), for a
+                         converter powered from those lines
       --journal FILE     write every exchange, dissected, as the window's journal saves it (.txt or .csv)
       --json             one JSON document on standard output
   -v, --verbose          each frame sent and received on standard error

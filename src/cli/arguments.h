@@ -54,7 +54,11 @@ struct Options {
   std::string port;  // empty: none given (ports, find --all need none)
   uint32_t baud = kDefaultBaud;
   Parity parity = Parity::None;
-  int address = 0;      // HART polling address
+  int address = 0;  // HART polling address
+  // RTS and DTR held raised while the port is open, as the window's
+  // COM_RTS and COM_DTR: for a converter powered from those lines.
+  bool rts = false;
+  bool dtr = false;
   std::string journal;  // empty: none written
   bool json = false;
   bool verbose = false;

@@ -167,6 +167,8 @@ void Commands::find() {
   plan.ports = requests::distinctPorts(names);
   plan.chosenBaud = o.baud;
   plan.chosenParity = o.parity;
+  plan.rts = o.rts;
+  plan.dtr = o.dtr;
   finder_ = std::make_unique<requests::ModuleFinder>(s_.link());
   const bool started = finder_->start(
       plan, {[this](size_t index, size_t count, const LineSetting& line) {

@@ -129,6 +129,8 @@ bool Session::open() {
   view_.apply(Assignment::setText("SPREALCOM", options().port));
   view_.apply(Assignment::setText("ComboBox11", std::to_string(options().baud)));
   view_.apply(Assignment::select("ComboBox10", parityIndex(options().parity)));
+  view_.apply(Assignment::check("CheckBox1", options().rts));  // COM_RTS
+  view_.apply(Assignment::check("CheckBox2", options().dtr));  // COM_DTR
   // The instrument Read Module and the HART commands address.
   view_.apply(Assignment::select("ComboBox30", options().address));
   try {

@@ -16,7 +16,7 @@ Invocation accepted(const Args& args, std::optional<std::string> variable = std:
 }
 
 TEST(Arguments, OptionsBeforeTheCommandSetTheLineAndTheOutput) {
-  const Invocation i = accepted({"-p", "/dev/ttyUSB0", "--baud=19200", "--parity", "even", "--address", "3",
+  const Invocation i = accepted({"-p", "/dev/ttyUSB0", "--baud=19200", "--parity", "even", "--address", "3", "--rts",
                                  "--journal", "j.csv", "--json", "-v", "read"});
   EXPECT_EQ(i.command, Command::Read);
   EXPECT_EQ(i.options.port, "/dev/ttyUSB0");
@@ -26,6 +26,8 @@ TEST(Arguments, OptionsBeforeTheCommandSetTheLineAndTheOutput) {
   EXPECT_EQ(i.options.journal, "j.csv");
   EXPECT_TRUE(i.options.json);
   EXPECT_TRUE(i.options.verbose);
+  EXPECT_TRUE(i.options.rts);
+  EXPECT_FALSE(i.options.dtr);
 
   // As the window starts: 9600 baud, no parity; the port from TQ580_PORT.
   const Invocation d = accepted({"read"}, "COM3");
@@ -115,6 +117,7 @@ TEST(Arguments, EveryRefusalNamesWhatItRefused) {
       {{"--address", "16", "read"}, "--address 16"},
       {{"--journal", "j.log", "read"}, "--journal j.log"},
       {{"--json=yes", "read"}, "--json"},
+      {{"--rts=on", "read"}, "--rts"},
       {{"read"}, "no port given"},
       {{"find"}, "find --all"},
       {{"-p", "COM1", "read", "--port", "COM2"}, "--port must come before the command"},

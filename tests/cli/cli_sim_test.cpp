@@ -185,7 +185,8 @@ TEST_F(CliSimTest, HartScanAndModbusRead) {
 
 TEST_F(CliSimTest, FindTriesTheSettingsUntilTheModuleAnswers) {
   sim::SimProcess sim({"--strict-line", "--module-baud", "19200"});
-  const CliRun run = runCli({"--port", sim.path(), "find"});
+  // RTS and DTR raised, as a converter powered from them needs.
+  const CliRun run = runCli({"--port", sim.path(), "--rts", "--dtr", "find"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(contains(run.out, "baud = 19200\nparity = none\n"), "");
 }
