@@ -9,6 +9,7 @@
 #include <string>
 
 #include "settings/remembered.h"
+#include "trend/interval.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::map<std::string, std::string> values;
@@ -22,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (ignored.size() > values.size()) std::abort();
   if (r.parity && (*r.parity < 0 || *r.parity >= tq::settings::kParityItems)) std::abort();
   if (r.port && (r.port->empty() || r.port->size() > tq::settings::kMaxTextLength)) std::abort();
+  if (r.trendInterval &&
+      !(*r.trendInterval >= tq::trend::kFastestSeconds && *r.trendInterval <= tq::trend::kSlowestSeconds))
+    std::abort();
+  if (r.trendSpan && (*r.trendSpan < 0 || *r.trendSpan >= tq::settings::kTrendSpanItems)) std::abort();
   // Only the report's own fields are set from the store, and no control
   // character but the notes' line breaks and tabs reaches them.
   for (const auto& [detail, text] : r.report) {

@@ -66,7 +66,7 @@ trend::Point pointFromAnswer(std::span<const uint8_t> answer, int64_t ms) {
 TrendPoller::TrendPoller(Host host, trend::PointStore& store)
     : host_(std::move(host)),
       store_(store),
-      intervalMs_(static_cast<int64_t>(kTrendDefaultSeconds * kMsPerSecond)),
+      intervalMs_(static_cast<int64_t>(trend::kDefaultSeconds * kMsPerSecond)),
       windowMs_(hart::kPollAnswerWindowMs),
       startMono_(host_.monoMs()),
       startWall_(host_.wallMs()) {}
@@ -130,8 +130,8 @@ void TrendPoller::stopWith(const std::string& why) {
 }
 
 void TrendPoller::setInterval(double seconds) {
-  const double clamped =
-      std::clamp(std::isfinite(seconds) ? seconds : kTrendDefaultSeconds, kTrendFastestSeconds, kTrendSlowestSeconds);
+  const double clamped = std::clamp(std::isfinite(seconds) ? seconds : trend::kDefaultSeconds, trend::kFastestSeconds,
+                                    trend::kSlowestSeconds);
   intervalMs_ = std::llround(clamped * kMsPerSecond);
   // The next poll keeps to the new interval from the last one.
   if (state_ != State::Stopped && !inFlight_ && host_.timer.isActive() && polls_ > 0) {

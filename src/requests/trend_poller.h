@@ -17,6 +17,7 @@
 
 #include "engine/interfaces.h"
 #include "hart/identity.h"
+#include "trend/interval.h"
 #include "trend/point_store.h"
 
 namespace tq::link {
@@ -32,9 +33,6 @@ inline constexpr const char* kTrendHungUpNote =
     "Stopped: the port hung up (adapter unplugged, device gone or far end closed).";
 inline constexpr const char* kTrendReplyAwaitedNote = "Paused: a page's request awaits its answer.";
 
-inline constexpr double kTrendFastestSeconds = 0.5;
-inline constexpr double kTrendSlowestSeconds = 3600;
-inline constexpr double kTrendDefaultSeconds = 1;
 // A poll waits this long after a page's frame went out, so the module is
 // not handed a HART request while it still answers the page (the relay
 // commands start no time-out to wait for).
@@ -82,7 +80,7 @@ class TrendPoller {
   void start(double intervalSeconds);
   // The poll out, if any, still gets its answer.
   void stop();
-  // Clamped to kTrendFastestSeconds .. kTrendSlowestSeconds.
+  // Clamped to trend::kFastestSeconds .. trend::kSlowestSeconds.
   void setInterval(double seconds);
   void timerFired();
   // The link's port opened or closed, and hung up.

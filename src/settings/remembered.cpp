@@ -6,6 +6,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include "trend/interval.h"
+
 namespace tq::settings {
 
 namespace {
@@ -36,6 +38,17 @@ std::optional<bool> flag(const std::string& text) {
   if (text == "true") return true;
   if (text == "false") return false;
   return std::nullopt;
+}
+
+// A polling interval TrendInterval offers.
+std::optional<double> interval(const std::string& text) {
+  double seconds = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (error != std::errc() || end != text.data() + text.size() || !(seconds >= trend::kFastestSeconds) ||
+      !(seconds <= trend::kSlowestSeconds)) {
+    return std::nullopt;
+  }
+  return seconds;
 }
 
 bool isRate(const std::string& text) {
@@ -75,12 +88,21 @@ Remembered readRemembered(const std::map<std::string, std::string>& values, std:
     } else if (key == kParity) {
       r.parity = indexBelow(text, kParityItems);
       if (!r.parity) refuse("is not a parity");
-    } else if (key == kRts || key == kDtr || key == kHartScanWide) {
+    } else if (key == kRts || key == kDtr || key == kHartScanWide || key == kTrendAutoscale) {
       const std::optional<bool> on = flag(text);
       if (!on)
         refuse("is neither true nor false");
       else
-        (key == kRts ? r.rts : key == kDtr ? r.dtr : r.hartScanWide) = on;
+        (key == kRts ? r.rts : key == kDtr ? r.dtr : key == kHartScanWide ? r.hartScanWide : r.trendAutoscale) = on;
+    } else if (key == kTrendInterval) {
+      r.trendInterval = interval(text);
+      if (!r.trendInterval) refuse("is not an interval from 0.5 to 3600 s");
+    } else if (key == kTrendSpan) {
+      r.trendSpan = indexBelow(text, kTrendSpanItems);
+      if (!r.trendSpan) refuse("is not one of the trend's spans");
+    } else if (key == kTrendAxes) {
+      r.trendAxes = indexBelow(text, kTrendAxesItems);
+      if (!r.trendAxes) refuse("is not one of the trend's axes");
     } else if (key == kGeometry || key == kLayout) {
       if (isBase64(text) && text.size() <= kMaxTextLength)
         (key == kGeometry ? r.geometry : r.layout) = text;
@@ -129,7 +151,11 @@ std::map<std::string, std::string> writeRemembered(const Remembered& r) {
       values[key] = *value ? "true" : "false";
     else if constexpr (std::is_same_v<T, int>)
       values[key] = std::to_string(*value);
-    else
+    else if constexpr (std::is_same_v<T, double>) {
+      char text[32];
+      const auto written = std::to_chars(std::begin(text), std::end(text), *value);  // reads back the same
+      values[key] = std::string(text, written.ptr);
+    } else
       values[key] = *value;
   };
   put(kPort, r.port);
@@ -142,6 +168,10 @@ std::map<std::string, std::string> writeRemembered(const Remembered& r) {
   put(kJournalFilter, r.journalFilter);
   put(kJournalSearch, r.journalSearch);
   put(kHartScanWide, r.hartScanWide);
+  put(kTrendInterval, r.trendInterval);
+  put(kTrendSpan, r.trendSpan);
+  put(kTrendAxes, r.trendAxes);
+  put(kTrendAutoscale, r.trendAutoscale);
   for (const auto& [dialog, folder] : r.folders) values[kFolderPrefix + dialog] = folder;
   for (const auto& [detail, text] : r.report) values[kReportPrefix + detail] = text;
   return values;

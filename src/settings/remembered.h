@@ -1,8 +1,8 @@
 #pragma once
 // What the tool remembers from one run to the next: the port and its line
 // setting, the window's layout, the journal panel's filter, the HART page's
-// scan range, the folder each file dialog was last in and the report's
-// details. A settings file is outside input: each value is checked here,
+// scan range, the trend's interval and view, the folder each file dialog
+// was last in and the report's details. A settings file is outside input: each value is checked here,
 // and one its control cannot take is left out and named, never applied.
 // No Qt: the window reads and writes the store, this says what it means.
 #include <map>
@@ -23,6 +23,10 @@ inline constexpr const char* kLayout = "window/layout";
 inline constexpr const char* kJournalFilter = "journal/filter";
 inline constexpr const char* kJournalSearch = "journal/search";
 inline constexpr const char* kHartScanWide = "hart/scanWide";
+inline constexpr const char* kTrendInterval = "trend/interval";
+inline constexpr const char* kTrendSpan = "trend/span";
+inline constexpr const char* kTrendAxes = "trend/axes";
+inline constexpr const char* kTrendAutoscale = "trend/autoscale";
 inline constexpr const char* kFolderPrefix = "folders/";  // then the dialog's name: "folders/journal"
 inline constexpr const char* kReportPrefix = "report/";   // then the detail's control: "report/ReportSite"
 
@@ -31,9 +35,12 @@ inline constexpr const char* kReportPrefix = "report/";   // then the detail's c
 inline constexpr const char* kReportDetails[] = {"ReportSite", "ReportLoop", "ReportTechnician", "ReportNotes"};
 inline constexpr const char* kReportNotes = "ReportNotes";
 
-// The parity list holds three items, the journal's filter five.
+// The parity list holds three items, the journal's filter five, the
+// trend's spans four and its axes two.
 inline constexpr int kParityItems = 3;
 inline constexpr int kJournalFilterItems = 5;
+inline constexpr int kTrendSpanItems = 4;
+inline constexpr int kTrendAxesItems = 2;
 // Longer than any path or text an operator types; a longer value is damage.
 inline constexpr size_t kMaxTextLength = 4096;
 
@@ -48,6 +55,10 @@ struct Remembered {
   std::optional<int> journalFilter;
   std::optional<std::string> journalSearch;
   std::optional<bool> hartScanWide;
+  std::optional<double> trendInterval;  // TrendInterval, in seconds
+  std::optional<int> trendSpan;         // TrendSpan's item
+  std::optional<int> trendAxes;         // TrendAxes' item
+  std::optional<bool> trendAutoscale;
   std::map<std::string, std::string> folders;  // dialog -> folder
   std::map<std::string, std::string> report;   // detail control (one of kReportDetails) -> text
   bool operator==(const Remembered&) const = default;

@@ -17,6 +17,7 @@
 #include "hart/command_data.h"
 #include "journal/export.h"
 #include "trend/csv.h"
+#include "trend/interval.h"
 #include "ui/trend_chart.h"
 
 namespace tq::ui {
@@ -28,7 +29,6 @@ constexpr int64_t kSpans[] = {trend::kMsPerMinute, 10 * trend::kMsPerMinute, tre
 constexpr int kDefaultSpan = 1;  // the last 10 minutes
 enum Column { NameColumn, LastColumn, MinColumn, MaxColumn, MeanColumn, UnitColumn, ColumnCount };
 constexpr int kChartMinimumHeight = 220;
-constexpr int kIntervalDecimals = 1;
 
 QString name(size_t variable) {
   return QString::fromUtf8(trend::kVariableNames[variable].data(),
@@ -61,10 +61,10 @@ TrendDock::TrendDock(requests::TrendPoller& poller, trend::PointStore& store, Ho
   run_->setCheckable(true);
   interval_ = new QDoubleSpinBox(body);
   interval_->setObjectName(QStringLiteral("TrendInterval"));
-  interval_->setRange(requests::kTrendFastestSeconds, requests::kTrendSlowestSeconds);
-  interval_->setDecimals(kIntervalDecimals);
+  interval_->setRange(trend::kFastestSeconds, trend::kSlowestSeconds);
+  interval_->setDecimals(trend::kIntervalDecimals);
   interval_->setSingleStep(0.5);
-  interval_->setValue(requests::kTrendDefaultSeconds);
+  interval_->setValue(trend::kDefaultSeconds);
   interval_->setSuffix(QStringLiteral(" s"));
   interval_->setToolTip(
       QStringLiteral("Polling interval; a poll never starts before the last one's answer or window ended"));

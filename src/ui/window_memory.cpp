@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -22,6 +23,10 @@ constexpr const char* kDtrCheck = "CheckBox2";
 constexpr const char* kJournalFilter = "JournalFilter";
 constexpr const char* kJournalSearch = "JournalSearch";
 constexpr const char* kHartScanWide = "HartScanWide";
+constexpr const char* kTrendInterval = "TrendInterval";
+constexpr const char* kTrendSpan = "TrendSpan";
+constexpr const char* kTrendAxes = "TrendAxes";
+constexpr const char* kTrendAutoscale = "TrendAutoscale";
 
 template <typename T>
 T* child(const QMainWindow& window, const char* name) {
@@ -94,6 +99,14 @@ void WindowMemory::restore(QMainWindow& window, const std::function<void(const s
     search->setText(text(*r.journalSearch));
   }
   if (auto* wide = child<QCheckBox>(window, kHartScanWide); wide && r.hartScanWide) wide->setChecked(*r.hartScanWide);
+  if (auto* interval = child<QDoubleSpinBox>(window, kTrendInterval); interval && r.trendInterval) {
+    interval->setValue(*r.trendInterval);
+  }
+  if (auto* span = child<QComboBox>(window, kTrendSpan); span && r.trendSpan) span->setCurrentIndex(*r.trendSpan);
+  if (auto* axes = child<QComboBox>(window, kTrendAxes); axes && r.trendAxes) axes->setCurrentIndex(*r.trendAxes);
+  if (auto* autoscale = child<QCheckBox>(window, kTrendAutoscale); autoscale && r.trendAutoscale) {
+    autoscale->setChecked(*r.trendAutoscale);
+  }
   for (const auto& [name, value] : r.report) setDetail(window, name, value);
 }
 
@@ -111,6 +124,10 @@ void WindowMemory::save(const QMainWindow& window) {
   if (auto* filter = child<QComboBox>(window, kJournalFilter)) r.journalFilter = filter->currentIndex();
   if (auto* search = child<QLineEdit>(window, kJournalSearch)) r.journalSearch = text(search->text());
   if (auto* wide = child<QCheckBox>(window, kHartScanWide)) r.hartScanWide = wide->isChecked();
+  if (auto* interval = child<QDoubleSpinBox>(window, kTrendInterval)) r.trendInterval = interval->value();
+  if (auto* span = child<QComboBox>(window, kTrendSpan)) r.trendSpan = span->currentIndex();
+  if (auto* axes = child<QComboBox>(window, kTrendAxes)) r.trendAxes = axes->currentIndex();
+  if (auto* autoscale = child<QCheckBox>(window, kTrendAutoscale)) r.trendAutoscale = autoscale->isChecked();
   for (const char* name : settings::kReportDetails) {
     if (const auto value = detailText(window, name)) r.report[name] = *value;
   }

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include "journal/journal.h"
+#include "requests/trend_poller.h"
 #include "ui/TForm1.h"
 
 namespace tq::ui {
@@ -54,6 +56,10 @@ TEST(WindowMemory, ThePortTheJournalAndTheScanRangeComeBackAsLeft) {
     control<QLineEdit>(form, "ReportSite")->setText(QStringLiteral("North works"));
     control<QPlainTextEdit>(form, "ReportNotes")->setPlainText(QStringLiteral("Valve open\nchecked twice"));
     form.findChild<QAction*>(QStringLiteral("actionTrend"))->trigger();  // the trend's panel stays where it was
+    control<QDoubleSpinBox>(form, "TrendInterval")->setValue(2.5);
+    control<QComboBox>(form, "TrendSpan")->setCurrentIndex(3);
+    control<QComboBox>(form, "TrendAxes")->setCurrentIndex(1);
+    control<QCheckBox>(form, "TrendAutoscale")->setChecked(false);
     form.close();
   }
   TForm1 form;
@@ -69,6 +75,11 @@ TEST(WindowMemory, ThePortTheJournalAndTheScanRangeComeBackAsLeft) {
   EXPECT_EQ(control<QLineEdit>(form, "ReportSite")->text(), "North works");
   EXPECT_EQ(control<QPlainTextEdit>(form, "ReportNotes")->toPlainText(), "Valve open\nchecked twice");
   EXPECT_TRUE(control<QDockWidget>(form, "TrendDock")->isVisibleTo(&form));
+  EXPECT_EQ(control<QDoubleSpinBox>(form, "TrendInterval")->value(), 2.5);
+  EXPECT_EQ(form.trendPoller().intervalMs(), 2500) << "the poller takes the interval shown";
+  EXPECT_EQ(control<QComboBox>(form, "TrendSpan")->currentIndex(), 3);
+  EXPECT_EQ(control<QComboBox>(form, "TrendAxes")->currentIndex(), 1);
+  EXPECT_FALSE(control<QCheckBox>(form, "TrendAutoscale")->isChecked());
   // The five pages' other controls start as they always did.
   EXPECT_EQ(control<QComboBox>(form, "ComboBox6")->currentIndex(), -1);
   EXPECT_TRUE(journalLines(form).empty());

@@ -32,6 +32,15 @@ TEST(Remembered, EachValueIsTakenOnlyWhenItsControlCanTakeIt) {
       {kRts, "1", false},
       {kJournalFilter, "4", true},
       {kJournalFilter, "5", false},
+      {kTrendInterval, "2.5", true},
+      {kTrendInterval, "3600", true},
+      {kTrendInterval, "0.4", false},  // faster than a poll and its window
+      {kTrendInterval, "nan", false},
+      {kTrendInterval, "2.5s", false},
+      {kTrendSpan, "3", true},
+      {kTrendSpan, "4", false},
+      {kTrendAxes, "2", false},
+      {kTrendAutoscale, "false", true},
       {kGeometry, "AdnQywADAAA=", true},
       {kGeometry, "not base64!", false},
       {"folders/journal", "/home/op/records", true},
@@ -67,6 +76,9 @@ TEST(Remembered, WhatIsWrittenReadsBackTheSameAndUnknownKeysAreHarmless) {
   r.journalFilter = 2;
   r.journalSearch = "51 51";
   r.hartScanWide = true;
+  r.trendInterval = 0.7;  // no exact binary fraction: written so that it reads back the same
+  r.trendSpan = 0;
+  r.trendAutoscale = false;
   r.folders["journal"] = "/tmp";
   r.report["ReportLoop"] = "FT-101";
   std::map<std::string, std::string> values = writeRemembered(r);
