@@ -43,11 +43,13 @@ QString unitText(uint8_t unit) { return QString::fromStdString(trendUnitText(uni
 
 std::string trendUnitText(uint8_t unit) { return unit == trend::kMilliampereUnit ? "mA" : hart::unitName(unit); }
 
-TrendChart::TrendChart(QWidget* parent) : QChartView(parent) {
+// The view is made with its chart: one set later would leave the view's
+// own first chart behind, never deleted.
+TrendChart::TrendChart(QWidget* parent) : QChartView(new QChart, parent) {
   setObjectName(QStringLiteral("TrendChart"));
   setMouseTracking(true);
   setRenderHint(QPainter::Antialiasing, true);
-  auto* c = new QChart;
+  QChart* c = chart();
   c->legend()->setAlignment(Qt::AlignTop);
   c->setMargins(QMargins(2, 2, 2, 2));
   timeAxis_ = new QDateTimeAxis(c);
@@ -74,7 +76,6 @@ TrendChart::TrendChart(QWidget* parent) : QChartView(parent) {
     var.series->attachAxis(timeAxis_);
     var.series->attachAxis(var.axis);
   }
-  setChart(c);
   placeAxes();
 }
 
