@@ -26,12 +26,6 @@ namespace tq::cli {
 
 namespace {
 
-// As the window's timers start; each sequence step sets its own window.
-constexpr int kTimer2IntervalMs = 300;
-constexpr int kTimer3InitialMs = 1000;
-constexpr int kTimer4InitialMs = 1000;
-constexpr int kSequencerInitialMs = 1000;
-
 // The engine's receive handler never runs here: nothing sleeps.
 class NoSleep : public engine::Sleeper {
  public:
@@ -63,10 +57,10 @@ Session::Session(Invocation invocation) : invocation_(std::move(invocation)) {
   comm_->setOutx_XonXoffFlow(false);
   comm_->setInx_XonXoffFlow(false);
   port_ = std::make_unique<link::CommPort>(*comm_);
-  sequencerTimer_ = new link::ToolkitTimer(this, "SequencerTimer", kSequencerInitialMs);
-  timer2_ = new link::ToolkitTimer(this, "Timer2", kTimer2IntervalMs);
-  timer3_ = new link::ToolkitTimer(this, "Timer3", kTimer3InitialMs);
-  timer4_ = new link::ToolkitTimer(this, "Timer4", kTimer4InitialMs);
+  sequencerTimer_ = new link::ToolkitTimer(this, "SequencerTimer", engine::kSequencerInitialMs);
+  timer2_ = new link::ToolkitTimer(this, "Timer2", engine::kTimer2IntervalMs);
+  timer3_ = new link::ToolkitTimer(this, "Timer3", engine::kTimer3InitialMs);
+  timer4_ = new link::ToolkitTimer(this, "Timer4", engine::kTimer4InitialMs);
   link_ = std::make_unique<link::LinkArbiter>(*port_, journal_, *sequencerTimer_);
   connect(sequencerTimer_, &QTimer::timeout, this, [this] {
     try {

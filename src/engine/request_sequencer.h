@@ -15,6 +15,10 @@
 
 namespace tq::engine {
 
+// The sequencer's timer as a front end starts it; each step sets its own
+// answer window.
+constexpr int kSequencerInitialMs = 1000;
+
 struct SequenceStep {
   std::string label;  // what the progress shows: "Polling address 5", "38400 baud, even parity"
   // Runs first; false skips the step (a port that refuses a rate). May

@@ -29,6 +29,11 @@ constexpr size_t kReceiveAreaSize = 404;
 constexpr size_t kReceivedTextMax = 255;
 
 constexpr int kReceivePauseMs = 300;
+// The engine's timers as a front end starts them; the requests set Timer3's
+// and Timer4's interval afterwards.
+constexpr int kTimer2IntervalMs = 300;
+constexpr int kTimer3InitialMs = 1000;
+constexpr int kTimer4InitialMs = 1000;
 constexpr int kQueryTimeoutMs = 3000;
 constexpr int kPortCloseDelayMs = 2000;
 

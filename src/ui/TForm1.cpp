@@ -53,13 +53,8 @@ namespace tq::ui {
 
 namespace {
 
-constexpr int kTimer2IntervalMs = 300;
-constexpr int kTimer3InitialMs = 1000;
-constexpr int kTimer4InitialMs = 1000;
 // A refusal named in the status bar is cut here: a noisy answer is no longer.
 constexpr size_t kShownRefusalMax = 60;
-// Each step of a sequence sets its own answer window.
-constexpr int kSequencerInitialMs = 1000;
 
 // The user's decimal separator; one that is not a single ASCII character
 // (as in some Arabic locales) falls back to '.' rather than reaching the
@@ -113,7 +108,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   // Every frame, block and port event passes the link, which journals it;
   // the tool's own sequences (Find Module, the HART page) run there too,
   // their steps timed by SequencerTimer.
-  SequencerTimer = new ToolkitTimer(this, "SequencerTimer", kSequencerInitialMs);
+  SequencerTimer = new ToolkitTimer(this, "SequencerTimer", engine::kSequencerInitialMs);
   commPort_ = std::make_unique<link::CommPort>(*Comm1);
   link_ = std::make_unique<link::LinkArbiter>(*commPort_, journal_, *SequencerTimer);
   link_->onEngineBlock = [this](std::span<const uint8_t> block, int ageMs) {
@@ -137,9 +132,9 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<engine::Sleeper> sleeper)
   link_->addHangupListener([this](const link::LostPort& lost) { PortHungUp(lost); });
   connect(SequencerTimer, &QTimer::timeout, this, [this] { guard("SequencerTimer", [this] { link_->timerFired(); }); });
 
-  Timer2 = new ToolkitTimer(this, "Timer2", kTimer2IntervalMs);
-  Timer3 = new ToolkitTimer(this, "Timer3", kTimer3InitialMs);
-  Timer4 = new ToolkitTimer(this, "Timer4", kTimer4InitialMs);
+  Timer2 = new ToolkitTimer(this, "Timer2", engine::kTimer2IntervalMs);
+  Timer3 = new ToolkitTimer(this, "Timer3", engine::kTimer3InitialMs);
+  Timer4 = new ToolkitTimer(this, "Timer4", engine::kTimer4InitialMs);
   Timer2->start();
   Timer3->start();
   Timer4->start();
