@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <vector>
 
 #include "common/byte_display.h"
 #include "common/float_text.h"
@@ -204,25 +206,28 @@ const DataField kAdditionalStatusHart5[] = {
     {.name = "Device-specific status", .offset = 0, .width = 6, .kind = K::Hex},
     {.name = "Further device-specific status", .offset = 6, .width = 0, .kind = K::Hex, .required = false},
 };
+
 // The revision unknown (the journal takes a reply apart without the
-// instrument's command 0): the later revisions' layout, saying so.
-const DataField kAdditionalStatusAnyRevision[] = {
-    {.name = "Device-specific status", .offset = 0, .width = 6, .kind = K::Hex},
-    {.name = "Extended device status (HART 6 on)",
-     .offset = 6,
-     .width = 1,
-     .kind = K::Flags,
-     .required = false,
-     .bits = extendedStatusBits},
-    {.name = "Device operating mode (HART 6 on)", .offset = 7, .width = 1, .kind = K::Number, .required = false},
-    {.name = "Standardized status 0 (HART 6 on)", .offset = 8, .width = 1, .kind = K::Hex, .required = false},
-    {.name = "Standardized status 1 (HART 6 on)", .offset = 9, .width = 1, .kind = K::Hex, .required = false},
-    {.name = "Analog channel saturated (HART 6 on)", .offset = 10, .width = 1, .kind = K::Hex, .required = false},
-    {.name = "Standardized status 2 (HART 6 on)", .offset = 11, .width = 1, .kind = K::Hex, .required = false},
-    {.name = "Standardized status 3 (HART 6 on)", .offset = 12, .width = 1, .kind = K::Hex, .required = false},
-    {.name = "Analog channel fixed (HART 6 on)", .offset = 13, .width = 1, .kind = K::Hex, .required = false},
-    {.name = "Further device-specific status", .offset = 14, .width = 0, .kind = K::Hex, .required = false},
-};
+// instrument's command 0): the later revisions' layout, each byte they
+// define (6 to 13) saying so.
+std::span<const DataField> additionalStatusAnyRevision() {
+  constexpr size_t kFirstLaterByte = 6;
+  constexpr size_t kFurtherStatusAt = 14;
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> out;
+    for (const DataField& f : kAdditionalStatus) {
+      const bool later = f.offset >= kFirstLaterByte && f.offset < kFurtherStatusAt;
+      out.push_back(std::string(f.name) + (later ? " (HART 6 on)" : ""));
+    }
+    return out;
+  }();
+  static const std::vector<DataField> fields = [] {
+    std::vector<DataField> out(std::begin(kAdditionalStatus), std::end(kAdditionalStatus));
+    for (size_t i = 0; i < out.size(); ++i) out[i].name = names[i];
+    return out;
+  }();
+  return fields;
+}
 
 std::string_view nameOf(std::span<const CodeName> names, uint8_t code) {
   for (const CodeName& n : names)
@@ -328,7 +333,7 @@ std::span<const DataField> replyFields(uint8_t command) {
 
 std::span<const DataField> replyFields(uint8_t command, std::optional<uint8_t> universalRevision) {
   if (command != kAdditionalStatusCommand) return replyFields(command);
-  if (!universalRevision) return kAdditionalStatusAnyRevision;
+  if (!universalRevision) return additionalStatusAnyRevision();
   return *universalRevision <= kLastRevisionWithoutExtendedStatus ? std::span<const DataField>(kAdditionalStatusHart5)
                                                                   : std::span<const DataField>(kAdditionalStatus);
 }
