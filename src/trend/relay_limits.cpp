@@ -10,15 +10,15 @@ std::string RelayLimit::label() const {
          (alarmOn ? "" : ", alarm closed") + ")";
 }
 
-std::vector<RelayLimit> relayLimits(const std::array<std::string, kRelayCount>& limits,
-                                    const std::array<std::string, kRelayCount>& enables) {
+std::vector<RelayLimit> relayLimits(const std::function<std::string(int relay, bool limit)>& text) {
   std::vector<RelayLimit> out;
   for (size_t i = 0; i < kRelayCount; ++i) {
-    const std::string& text = limits[i];
+    const int relay = static_cast<int>(i + 1);
+    const std::string limit = text(relay, true);
     double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) continue;
-    out.push_back({static_cast<int>(i + 1), value, i < kUpperLimitRelays, enables[i].rfind('1', 0) == 0});
+    const auto [end, error] = std::from_chars(limit.data(), limit.data() + limit.size(), value);
+    if (limit.empty() || error != std::errc() || end != limit.data() + limit.size() || !std::isfinite(value)) continue;
+    out.push_back({relay, value, i < kUpperLimitRelays, text(relay, false).rfind('1', 0) == 0});
   }
   return out;
 }

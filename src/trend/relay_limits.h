@@ -2,7 +2,7 @@
 // The relays' alarm limits as the trend draws them: a horizontal line on
 // the primary variable for each relay whose limit reads as a number, as
 // the relay page or the module record last read it.
-#include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,9 +23,9 @@ struct RelayLimit {
 };
 
 // From each relay's limit text (AD1BH .. AD4BH, "100.0") and alarm enable
-// text (AD1COM .. AD4COM, "1 Open"); a limit that is not a number
-// (empty, "1,5", "abc") draws nothing.
-std::vector<RelayLimit> relayLimits(const std::array<std::string, kRelayCount>& limits,
-                                    const std::array<std::string, kRelayCount>& enables);
+// text (AD1COM .. AD4COM, "1 Open"), as `text(relay 1 .. 4, limit or
+// not)` gives them; a limit that is not a number (empty, "1,5", "abc")
+// draws nothing.
+std::vector<RelayLimit> relayLimits(const std::function<std::string(int relay, bool limit)>& text);
 
 }  // namespace tq::trend

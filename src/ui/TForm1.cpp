@@ -403,11 +403,11 @@ void TForm1::buildRecord() {
   readModule_->onFinished = [this](const requests::ModuleReader::Finished& f) {
     readSinceOpen_ = f.outcome == requests::ModuleReader::Outcome::Completed;
     if (!readSinceOpen_) return;
-    showRelayLimits([this](int relay, bool limit) {
+    trendDock_->setRelayLimits(trend::relayLimits([this](int relay, bool limit) {
       const std::string key = "relay" + std::to_string(relay) + (limit ? ".limit" : ".alarm_enable");
       const record::Value* value = record_.value(key);
       return value ? value->text : std::string();
-    });
+    }));
   };
   profiles_ = std::make_unique<Profiles>(Profiles::Host{
       this, *link_, *engine_, *readModule_, record_, [this] { return readSinceOpen_; },
@@ -475,15 +475,6 @@ void TForm1::buildTrend(QAction* action) {
   connect(action, &QAction::toggled, trendDock_, &QWidget::setVisible);
   connect(trendDock_, &QDockWidget::visibilityChanged, action,
           [this, action](bool) { action->setChecked(!trendDock_->isHidden()); });
-}
-
-void TForm1::showRelayLimits(const std::function<std::string(int relay, bool limit)>& text) {
-  std::array<std::string, trend::kRelayCount> limits, enables;
-  for (size_t i = 0; i < trend::kRelayCount; ++i) {
-    limits[i] = text(static_cast<int>(i + 1), true);
-    enables[i] = text(static_cast<int>(i + 1), false);
-  }
-  trendDock_->setRelayLimits(trend::relayLimits(limits, enables));
 }
 
 void TForm1::showLinkStats() {
@@ -605,9 +596,8 @@ void TForm1::Timer2Timer() {
   guard("Timer2Timer", [this] { engine_->Timer2Timer(); });
   // The relay page was read: the trend draws the limits it shows now.
   if (relayPage) {
-    showRelayLimits([this](int relay, bool limit) {
-      return view_->text((limit ? "AD" + std::to_string(relay) + "BH" : "AD" + std::to_string(relay) + "COM"));
-    });
+    trendDock_->setRelayLimits(trend::relayLimits(
+        [this](int relay, bool limit) { return view_->text("AD" + std::to_string(relay) + (limit ? "BH" : "COM")); }));
   }
 }
 void TForm1::Timer3Timer() {

@@ -195,9 +195,6 @@ class TForm1 : public QMainWindow {
   void buildRecord();
   // Tools ▸ Trend: the poller, its panel, and what stops or pauses it.
   void buildTrend(QAction* action);
-  // The relays' alarm limits the trend draws, as `text` of each relay's
-  // limit and alarm enable gives them.
-  void showRelayLimits(const std::function<std::string(int relay, bool limit)>& text);
   // LinkStatsLabel: the link's counts since the port opened.
   void showLinkStats();
   // The twelve COMn items stay; the devices present now follow them.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <sstream>
 
@@ -164,8 +165,10 @@ TEST(Csv, TheHeaderNamesEachVariableWithItsUnitAndAChangedUnitGetsItsOwnColumn) 
 }
 
 TEST(RelayLimits, ALimitThatReadsAsANumberIsDrawnWithItsRelaysNameAndSide) {
+  const std::array<std::string, kRelayCount> texts = {"100.0", "1,5", "-0.250", ""};
+  const std::array<std::string, kRelayCount> enables = {"1 Open", "1 Open", "0 Close", "1 Open"};
   const std::vector<RelayLimit> limits =
-      relayLimits({"100.0", "1,5", "-0.250", ""}, {"1 Open", "1 Open", "0 Close", "1 Open"});
+      relayLimits([&](int relay, bool limit) { return (limit ? texts : enables)[static_cast<size_t>(relay - 1)]; });
   ASSERT_EQ(limits.size(), 2u) << "a comma or an empty edit draws nothing";
   EXPECT_EQ(limits[0], (RelayLimit{1, 100.0, true, true}));
   EXPECT_EQ(limits[0].label(), "Relay 1 (upper limit)");
