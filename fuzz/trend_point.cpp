@@ -42,7 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       [](uint8_t unit) { return std::to_string(unit); });
 
   const std::string text(reinterpret_cast<const char*>(data), size);
-  const auto limits = tq::trend::relayLimits({text, text.substr(0, size / 2), "", text}, {text, "1", "0", ""});
+  const std::string limitTexts[] = {text, text.substr(0, size / 2), "", text};
+  const std::string enableTexts[] = {text, "1", "0", ""};
+  const auto limits = tq::trend::relayLimits(
+      [&](int relay, bool limit) { return (limit ? limitTexts : enableTexts)[static_cast<size_t>(relay - 1)]; });
   for (const auto& limit : limits) {
     if (!std::isfinite(limit.value) || limit.relay < 1 || limit.relay > 4) std::abort();
   }
