@@ -21,6 +21,7 @@ namespace {
 
 using tq::testing::openDescriptors;
 using tq::testing::threads;
+using tq::testing::threadsSettledAt;
 
 // A far end writing to the line without pause until stopped, and keeping
 // what the tool sends it.
@@ -145,7 +146,7 @@ TEST_F(WindowUnderFault, AModuleDyingInTheMiddleOfAReplyLeavesAPortThatClosesAnd
     // The hang-up closes the port as Button1 would: both threads end.
     EXPECT_TRUE(pumpUntil([&] { return !form->engine().portOpen(); }));
     EXPECT_FALSE(control<QWidget>(*form, "PortBanner")->isHidden());
-    EXPECT_EQ(threads(), threadsOpen - 2);
+    EXPECT_EQ(threadsSettledAt(threadsOpen - 2), threadsOpen - 2);
     EXPECT_EQ(openDescriptors(), fds);
   }
   messages.clear();  // whatever the cut reply's parse said

@@ -23,6 +23,7 @@ namespace {
 
 using tq::testing::openDescriptors;
 using tq::testing::threads;
+using tq::testing::threadsSettledAt;
 
 class FinderWindow : public WindowTest {
  protected:
@@ -112,7 +113,7 @@ TEST_F(FinderWindow, AModuleAt38400IsFoundFromAToolSetTo9600AndTheReplyDecoded) 
     // The port is open as Button1 opens it: the module answers.
     query("Button23", "QX1");
     click("Button1");
-    EXPECT_EQ(threads(), threadsBefore);
+    EXPECT_EQ(threadsSettledAt(threadsBefore), threadsBefore);
     EXPECT_EQ(openDescriptors(), fds);
     EXPECT_TRUE(messages.empty()) << lastMessage();
     control<QComboBox>(*form, "ComboBox11")->setCurrentText("9600");
@@ -161,7 +162,7 @@ TEST_F(FinderWindow, OnASilentLineEverySettingIsTriedOnceAndOneMessageSaysWhatWa
   EXPECT_FALSE(form->engine().portOpen());
   EXPECT_EQ(form->engine().pendingCode(), 0);
   expectNothingPending();
-  EXPECT_EQ(threads(), threadsBefore);
+  EXPECT_EQ(threadsSettledAt(threadsBefore), threadsBefore);
   EXPECT_EQ(openDescriptors(), fds);
 }
 
@@ -196,7 +197,7 @@ TEST_F(FinderWindow, CancelledHalfWayNothingChangesAndThePortIsClosed) {
   EXPECT_FALSE(form->engine().portOpen());
   EXPECT_TRUE(form->statusBar()->currentMessage().isEmpty());
   expectNothingPending();
-  EXPECT_EQ(threads(), threadsBefore);
+  EXPECT_EQ(threadsSettledAt(threadsBefore), threadsBefore);
   EXPECT_EQ(openDescriptors(), fds);
 }
 
@@ -213,7 +214,7 @@ TEST_F(FinderWindow, APortThatHangsUpUnderTheSearchEndsItWithOneMessageAndNoBann
   EXPECT_TRUE(form->findChild<QWidget*>("PortBanner")->isHidden());
   EXPECT_FALSE(form->Comm1->isOpen());
   expectNothingPending();
-  EXPECT_EQ(threads(), threadsBefore);
+  EXPECT_EQ(threadsSettledAt(threadsBefore), threadsBefore);
 }
 
 }  // namespace

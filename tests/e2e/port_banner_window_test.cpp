@@ -19,6 +19,7 @@ namespace {
 
 using tq::testing::openDescriptors;
 using tq::testing::threads;
+using tq::testing::threadsSettledAt;
 
 class PortBannerWindow : public WindowTest {
  protected:
@@ -38,7 +39,7 @@ class PortBannerWindow : public WindowTest {
     EXPECT_EQ(control<QPushButton>(*form, "Button1")->text(), "Open");
     EXPECT_FALSE(control<QPushButton>(*form, "Button6")->isEnabled());
     EXPECT_FALSE(timer("Timer3")->isActive());
-    EXPECT_EQ(threads(), threadsClosed);
+    EXPECT_EQ(threadsSettledAt(threadsClosed), threadsClosed);
     EXPECT_EQ(openDescriptors(), fdsClosed);
   }
 };

@@ -93,7 +93,7 @@ TEST_F(WindowWithSimulator, AHangUpNeitherCrashesNorSpinsAndThePortOpensAgain) {
     // The threads end on the hang-up instead of looping, and the port is
     // closed as Button1 would close it.
     EXPECT_TRUE(pumpUntil([&] { return !form.engine().portOpen(); }));
-    EXPECT_EQ(tq::testing::threads(), threads);
+    EXPECT_EQ(tq::testing::threadsSettledAt(threads), threads);
     EXPECT_EQ(control<QPushButton>(form, "Button1")->text(), "Open");
   }
   sim::SimProcess again;

@@ -344,7 +344,7 @@ TEST_F(CommTest, APeerHangingUpIsReportedAndEndsTheReceiveThreadWithoutSpinning)
   EXPECT_TRUE(pumpUntil([&] { return events.hangups == 2 && tq::testing::threads() == threadsBefore; }));
   comm.ClosePort();
   EXPECT_FALSE(comm.isOpen());
-  EXPECT_EQ(tq::testing::threads(), threadsBefore);
+  EXPECT_EQ(tq::testing::threadsSettledAt(threadsBefore), threadsBefore);
 }
 
 TEST_F(CommTest, NoDescriptorOrThreadIsLeftAfterManyOpenCloseCycles) {
@@ -356,7 +356,7 @@ TEST_F(CommTest, NoDescriptorOrThreadIsLeftAfterManyOpenCloseCycles) {
     comm.ClosePort();
   }
   EXPECT_EQ(tq::testing::openDescriptors(), fds);
-  EXPECT_EQ(tq::testing::threads(), threads);
+  EXPECT_EQ(tq::testing::threadsSettledAt(threads), threads);
 }
 
 TEST_F(CommTest, DestroyingAnOpenComponentStopsItsThreads) {
@@ -367,7 +367,7 @@ TEST_F(CommTest, DestroyingAnOpenComponentStopsItsThreads) {
     other.OpenPort();
     EXPECT_EQ(tq::testing::threads(), threads + 2);
   }
-  EXPECT_EQ(tq::testing::threads(), threads);
+  EXPECT_EQ(tq::testing::threadsSettledAt(threads), threads);
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ using tq::testing::openDescriptors;
 using tq::testing::Pty;
 using tq::testing::pumpUntil;
 using tq::testing::threads;
+using tq::testing::threadsSettledAt;
 
 constexpr char kXoff = 0x13;
 // Far more than a pty holds: a write of this much is held until the far
@@ -154,7 +155,7 @@ TEST_P(HangUp, IsReportedAfterWhatArrivedAndEndsTheThreadsItStopped) {
   EXPECT_EQ(reports, c.reports);
   EXPECT_TRUE(comm.isOpen());  // the component never closes itself
   closeWithinBound(comm);
-  EXPECT_EQ(threads(), baseThreads);
+  EXPECT_EQ(threadsSettledAt(baseThreads), baseThreads);
   EXPECT_EQ(openDescriptors(), fds - 1);  // less the far end's, gone with the hang-up
 }
 
@@ -184,7 +185,7 @@ TEST_P(StalledPeer, CloseReturnsLeavesNothingBehindAndTheNextSessionSendsOnlyIts
   writeMoreThanThePtyHolds();
   EXPECT_FALSE(comm.sendDataEmpty());
   closeWithinBound(comm);
-  EXPECT_EQ(threads(), baseThreads);
+  EXPECT_EQ(threadsSettledAt(baseThreads), baseThreads);
   EXPECT_EQ(openDescriptors(), fds);
   QCoreApplication::sendPostedEvents(&comm);  // whatever the threads reported
   EXPECT_EQ(count("hangup"), 0);
@@ -228,7 +229,7 @@ TEST_F(SerialFault, AThousandSessionsWhileTheFarEndTalksLeaveNothingBehind) {
   }
   ASSERT_TRUE(pumpUntil([&] { return comm.receiveBacklog() == 0; }));
   EXPECT_EQ(openDescriptors(), fds);
-  EXPECT_EQ(threads(), baseThreads);
+  EXPECT_EQ(threadsSettledAt(baseThreads), baseThreads);
 
   // The next session receives whole, with nothing dropped and nothing left
   // over from the ones before.
@@ -312,7 +313,7 @@ TEST_P(HeldByAnotherProgram, IsRefusedWhileHeldAndOpensOnceTheHolderIsGone) {
   }
   EXPECT_FALSE(comm.isOpen());
   EXPECT_EQ(openDescriptors(), fds + 1);  // the pipe to the holder only
-  EXPECT_EQ(threads(), baseThreads);
+  EXPECT_EQ(threadsSettledAt(baseThreads), baseThreads);
 
   holder.end(GetParam().killed);
   comm.OpenPort();

@@ -22,6 +22,18 @@ inline int countEntries(const char* dir) {
 }
 inline int openDescriptors() { return countEntries("/proc/self/fd"); }
 inline int threads() { return countEntries("/proc/self/task"); }
+// A joined thread can still be listed for a moment: pthread_join returns as
+// soon as the kernel clears the thread's id, before its task is reaped. Waits
+// (at most 5 s) for the count to come down to `expected` and returns the last
+// count seen, so a thread that was never ended is still caught.
+inline int threadsSettledAt(int expected) {
+  int n = threads();
+  for (int i = 0; i < 5000 && n > expected; ++i) {
+    ::usleep(1000);
+    n = threads();
+  }
+  return n;
+}
 // Resident memory of a process (default: this one) in kB; -1 when unknown.
 inline long residentKb(pid_t pid = 0) {
   const std::string path = pid == 0 ? "/proc/self/statm" : "/proc/" + std::to_string(pid) + "/statm";
