@@ -2,8 +2,9 @@
 // What the tool remembers from one run to the next: the port and its line
 // setting, the window's layout, the journal panel's filter, the HART page's
 // scan range, the trend's interval and view, the folder each file dialog
-// was last in and the report's details. A settings file is outside input: each value is checked here,
-// and one its control cannot take is left out and named, never applied.
+// was last in and the report's details. A settings file is outside input:
+// each value is checked here, and one its control cannot take is left out
+// and named, never applied.
 // No Qt: the window reads and writes the store, this says what it means.
 #include <map>
 #include <optional>

@@ -430,15 +430,11 @@ void TForm1::buildRecord() {
         return reportDetails_->details();
       },
       [this](report::Format* type) {
-        if (askSaveFileName_) return askSaveFileName_();
         const QString pdf = QStringLiteral("PDF (*.pdf)");
         const QString html = QStringLiteral("HTML (*.html *.htm)");
-        QString chosen = pdf;
-        const QString folder = memory_ ? memory_->folder(QStringLiteral("report")) : QString();
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Report"), folder,
-                                                          pdf + QStringLiteral(";;") + html, &chosen);
-        *type = chosen == html ? report::Format::Html : report::Format::Pdf;
-        if (!path.isEmpty() && memory_) memory_->chosen(QStringLiteral("report"), path);
+        QString chosen;
+        const QString path = askSavePath(QStringLiteral("report"), QStringLiteral("Save Report"), {pdf, html}, &chosen);
+        if (!chosen.isEmpty()) *type = chosen == html ? report::Format::Html : report::Format::Pdf;
         return path;
       },
       [this](const QString& text) { return askQuestion(text); }, [this](const QString& text) { showMessage(text); },
@@ -459,14 +455,10 @@ void TForm1::buildTrend(QAction* action) {
   trendDock_ = new TrendDock(*trendPoller_, trendStore_,
                              {[this](const QString& text) { showMessage(text); },
                               [this] {
-                                if (askTrendFileName_) return askTrendFileName_();
-                                QString path = QFileDialog::getSaveFileName(
-                                    this, QStringLiteral("Export Trend"),
-                                    memory_ ? memory_->folder(QStringLiteral("trend")) : QString(),
-                                    QStringLiteral("CSV (*.csv)"));
+                                QString path = askSavePath(QStringLiteral("trend"), QStringLiteral("Export Trend"),
+                                                           {QStringLiteral("CSV (*.csv)")});
                                 if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
                                   path += QStringLiteral(".csv");
-                                if (!path.isEmpty() && memory_) memory_->chosen(QStringLiteral("trend"), path);
                                 return path;
                               }},
                              this);
@@ -484,22 +476,28 @@ void TForm1::showLinkStats() {
                          QString::fromStdString(stats.byProtocol()));
 }
 
-void TForm1::saveJournal() {
+QString TForm1::askSavePath(const QString& dialog, const QString& title, const QStringList& filters, QString* chosen) {
   QString path;
   if (askSaveFileName_) {
     path = askSaveFileName_();
   } else {
-    const QString text = QStringLiteral("Text (*.txt)");
-    const QString csv = QStringLiteral("CSV (*.csv)");
-    QString type = text;
-    path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Journal"),
-                                        memory_ ? memory_->folder(QStringLiteral("journal")) : QString(),
-                                        text + QStringLiteral(";;") + csv, &type);
-    // The type chosen names the file when the name has no extension of its own.
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += type == csv ? ".csv" : ".txt";
+    QString type = filters.front();
+    path = QFileDialog::getSaveFileName(this, title, memory_ ? memory_->folder(dialog) : QString(),
+                                        filters.join(QStringLiteral(";;")), &type);
+    if (chosen) *chosen = type;
   }
+  if (!path.isEmpty() && memory_) memory_->chosen(dialog, path);
+  return path;
+}
+
+void TForm1::saveJournal() {
+  const QString csv = QStringLiteral("CSV (*.csv)");
+  QString type;
+  QString path = askSavePath(QStringLiteral("journal"), QStringLiteral("Save Journal"),
+                             {QStringLiteral("Text (*.txt)"), csv}, &type);
   if (path.isEmpty()) return;
-  if (memory_) memory_->chosen(QStringLiteral("journal"), path);
+  // The type chosen names the file when the name has no extension of its own.
+  if (!type.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += type == csv ? ".csv" : ".txt";
   const QString reason =
       journalDock_->saveTo(path, {TQ_VERSION, link_->setting().text() + (link_->isOpen() ? ", open" : ", closed"),
                                   QDateTime::currentMSecsSinceEpoch()});

@@ -98,7 +98,7 @@ class TForm1 : public QMainWindow {
   // (tests fill ReportDetailsDialog's fields and say whether it was accepted).
   void setReportDetailsProvider(std::function<bool()> provider) { askReportDetails_ = std::move(provider); }
 
-  // File ▸ "Save Journal…" (and the other file actions) ask for a file name here; tests answer it.
+  // File ▸ "Save Journal…" (and the other file actions, TrendExport too) ask for a file name here; tests answer it.
   void setSaveFileNameProvider(std::function<QString()> provider) { askSaveFileName_ = std::move(provider); }
   // Sets the window as the last run left it and remembers it again at
   // close (the tool itself; tests start as on a first run).
@@ -197,6 +197,13 @@ class TForm1 : public QMainWindow {
   void buildTrend(QAction* action);
   // LinkStatsLabel: the link's counts since the port opened.
   void showLinkStats();
+  // A file to save to: the tests' answer, else what the save dialog gives,
+  // opened where the dialog named `dialog` ("journal", "report", "trend")
+  // was last and offering `filters` in order; `chosen` gets the filter
+  // picked there (left as it is for the tests' answer). The file's folder
+  // is remembered for that dialog.
+  QString askSavePath(const QString& dialog, const QString& title, const QStringList& filters,
+                      QString* chosen = nullptr);
   // The twelve COMn items stay; the devices present now follow them.
   void refreshPortList();
 
@@ -244,11 +251,6 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<requests::TrendPoller> trendPoller_;
   TrendDock* trendDock_ = nullptr;
   QAction* trendAction_ = nullptr;
-  std::function<QString()> askTrendFileName_;
-
- public:
-  // TrendExport asks for a file here; tests answer it.
-  void setTrendFileNameProvider(std::function<QString()> provider) { askTrendFileName_ = std::move(provider); }
 };
 
 }  // namespace tq::ui
