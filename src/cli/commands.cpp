@@ -8,6 +8,7 @@
 #include "cli/output.h"
 #include "common/byte_display.h"
 #include "common/errors.h"
+#include "common/save_file.h"
 #include "engine/transaction_engine.h"
 #include "hart/frames.h"
 #include "link/link_arbiter.h"
@@ -232,7 +233,7 @@ void Commands::profileSave() {
       return;
     }
     const std::string& file = s_.invocation().file;
-    const std::string reason = record::writeProfileFile(file, record::profileJson(s_.record(), isoNow()));
+    const std::string reason = saveFile(file, record::profileJson(s_.record(), isoNow()));
     if (!reason.empty()) {
       s_.say("The profile could not be saved to " + file + ": " + reason + ".");
       s_.finish(exit_status::kNoAnswer);

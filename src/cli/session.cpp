@@ -5,13 +5,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QSaveFile>
 #include <QSocketNotifier>
 #include <csignal>
 #include <iostream>
-#include <sstream>
 
 #include "common/errors.h"
+#include "common/save_file.h"
 #include "engine/transaction_engine.h"
 #include "journal/export.h"
 #include "link/comm_port.h"
@@ -153,20 +152,12 @@ void Session::finish(int status) {
 void Session::writeJournal() {
   const std::string& path = options().journal;
   if (path.empty()) return;
-  std::ostringstream out;
-  if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".csv") == 0) {
-    journal::writeCsv(journal_, out);
-  } else {
-    journal::writeText(journal_, out,
-                       {TQ_VERSION, link_->setting().text() + (link_->isOpen() ? ", open" : ", closed"),
-                        QDateTime::currentMSecsSinceEpoch()});
-  }
-  const std::string bytes = out.str();
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    say("The journal could not be saved to " + path + ": " + file.errorString().toStdString() + ".");
+  const std::string reason =
+      saveFile(path, journal::fileText(journal_, path,
+                                       {TQ_VERSION, link_->setting().text() + (link_->isOpen() ? ", open" : ", closed"),
+                                        QDateTime::currentMSecsSinceEpoch()}));
+  if (!reason.empty()) {
+    say("The journal could not be saved to " + path + ": " + reason + ".");
     if (status_ == exit_status::kDone) status_ = exit_status::kNoAnswer;
   }
 }

@@ -1,8 +1,11 @@
 #include "journal/export.h"
 
+#include <algorithm>
+#include <cctype>
 #include <ctime>
 #include <iomanip>
 #include <sstream>
+#include <string_view>
 
 #include "common/byte_display.h"
 #include "common/text.h"
@@ -116,6 +119,20 @@ void writeCsv(const Journal& journal, std::ostream& out) {
         << responseText(e.responseMs) << ',' << namesOf(e.direction).word << ','
         << (e.bytes ? std::to_string(e.byteCount()) : "") << ',' << hexOf(e) << ',' << csvField(e.summary) << '\n';
   }
+}
+
+std::string fileText(const Journal& journal, const std::string& path, const SavedFrom& from) {
+  constexpr std::string_view kCsv = ".csv";
+  const bool csv = path.size() >= kCsv.size() &&
+                   std::equal(kCsv.begin(), kCsv.end(), path.end() - static_cast<std::ptrdiff_t>(kCsv.size()),
+                              [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+  std::ostringstream out;
+  if (csv) {
+    writeCsv(journal, out);
+  } else {
+    writeText(journal, out, from);
+  }
+  return out.str();
 }
 
 }  // namespace tq::journal

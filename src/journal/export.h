@@ -40,5 +40,8 @@ void writeText(const Journal& journal, std::ostream& out, const SavedFrom& from)
 // time, ms since the port opened, response ms, direction, byte count, hex,
 // summary; one line per entry after a header line.
 void writeCsv(const Journal& journal, std::ostream& out);
+// The journal as a file named `path` holds it: CSV when the name ends in
+// ".csv" (in any case), the text under its heading otherwise.
+std::string fileText(const Journal& journal, const std::string& path, const SavedFrom& from);
 
 }  // namespace tq::journal

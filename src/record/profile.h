@@ -47,9 +47,6 @@ std::optional<std::string> valueFault(const Key& key, const std::string& value);
 // when it cannot be read ("The profile … could not be read: …. Nothing was
 // sent.") and as readProfile refuses.
 Profile readProfileFile(const std::string& path);
-// Writes `json` to `path`; an older file of that name is replaced only once
-// the new one is whole. Empty on success, else the reason.
-std::string writeProfileFile(const std::string& path, const std::string& json);
 
 // The frame that would write `key`'s `value` (the writer's other fields at
 // neutral values): two values of a key are the same setting when their

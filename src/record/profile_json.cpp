@@ -3,7 +3,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSaveFile>
 
 #include "common/errors.h"
 #include "record/profile.h"
@@ -83,15 +82,6 @@ Profile readProfileFile(const std::string& path) {
   }
   const QByteArray bytes = file.readAll();
   return readProfile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), path);
-}
-
-std::string writeProfileFile(const std::string& path, const std::string& json) {
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly) || file.write(json.data(), static_cast<qint64>(json.size())) < 0 ||
-      !file.commit()) {
-    return file.errorString().toStdString();
-  }
-  return {};
 }
 
 }  // namespace tq::record

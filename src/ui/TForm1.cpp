@@ -21,6 +21,8 @@
 #include <QThread>
 #include <QTime>
 
+#include "common/save_file.h"
+#include "journal/export.h"
 #include "link/comm_port.h"
 #include "link/link_arbiter.h"
 #include "link/toolkit_timer.h"
@@ -498,11 +500,14 @@ void TForm1::saveJournal() {
   if (path.isEmpty()) return;
   // The type chosen names the file when the name has no extension of its own.
   if (!type.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += type == csv ? ".csv" : ".txt";
-  const QString reason =
-      journalDock_->saveTo(path, {TQ_VERSION, link_->setting().text() + (link_->isOpen() ? ", open" : ", closed"),
-                                  QDateTime::currentMSecsSinceEpoch()});
-  if (!reason.isEmpty()) {
-    showMessage(QStringLiteral("The journal could not be saved to %1: %2. The journal is kept.").arg(path, reason));
+  const std::string reason =
+      saveFile(path.toStdString(),
+               journal::fileText(journal_, path.toStdString(),
+                                 {TQ_VERSION, link_->setting().text() + (link_->isOpen() ? ", open" : ", closed"),
+                                  QDateTime::currentMSecsSinceEpoch()}));
+  if (!reason.empty()) {
+    showMessage(QStringLiteral("The journal could not be saved to %1: %2. The journal is kept.")
+                    .arg(path, QString::fromStdString(reason)));
   }
 }
 

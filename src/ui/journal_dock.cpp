@@ -9,12 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <set>
-#include <sstream>
 
 #include "journal/export.h"
 #include "ui/journal_model.h"
@@ -121,25 +119,6 @@ QString JournalDock::selectedText() const {
 void JournalDock::copySelection() const {
   const QString text = selectedText();
   if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
-}
-
-QString JournalDock::saveTo(const QString& path, const journal::SavedFrom& from) const {
-  std::ostringstream out;
-  if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
-    journal::writeCsv(journal_, out);
-  } else {
-    journal::writeText(journal_, out, from);
-  }
-  const std::string bytes = out.str();
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-  if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return reason;
-  }
-  if (!file.commit()) return file.errorString();
-  return {};
 }
 
 }  // namespace tq::ui

@@ -25,10 +25,6 @@ class JournalDock : public QDockWidget {
 
   // The selected entries as text, the same lines a saved journal holds.
   QString selectedText() const;
-  // Writes the whole journal (not only what the filter shows): CSV when the
-  // name ends in ".csv", text under `from`'s heading otherwise. Empty on
-  // success, else the reason.
-  QString saveTo(const QString& path, const journal::SavedFrom& from) const;
 
   JournalModel& model() { return *model_; }
   void setVisible(bool visible) override;

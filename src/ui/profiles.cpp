@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include "common/errors.h"
+#include "common/save_file.h"
 #include "engine/transaction_engine.h"
 #include "ui/profile_diff_dialog.h"
 #include "ui/read_module.h"
@@ -55,7 +56,7 @@ void Profiles::save() {
   if (path.isEmpty()) return;
   const std::string json =
       record::profileJson(host_.record, QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString());
-  const std::string reason = record::writeProfileFile(path.toStdString(), json);
+  const std::string reason = saveFile(path.toStdString(), json);
   if (!reason.empty()) {
     host_.showMessage(QStringLiteral("The profile could not be saved to %1: %2.").arg(path, text(reason)));
     return;

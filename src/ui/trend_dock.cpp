@@ -8,12 +8,12 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <sstream>
 
+#include "common/save_file.h"
 #include "hart/command_data.h"
 #include "journal/export.h"
 #include "trend/csv.h"
@@ -240,14 +240,7 @@ QString TrendDock::exportTo(const QString& path) const {
   trend::writeCsv(
       out, store_, 0, store_.size(), [](int64_t ms) { return journal::dateAndTime(ms); },
       [](uint8_t unit) { return trendUnitText(unit); });
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-  const std::string text = out.str();
-  if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-    return file.errorString();
-  }
-  if (!file.commit()) return file.errorString();
-  return {};
+  return QString::fromStdString(saveFile(path.toStdString(), out.str()));
 }
 
 void TrendDock::exportClicked() {

@@ -114,6 +114,22 @@ TEST(JournalExport, TextAndCsvHoldEveryEntryWhateverTheFilter) {
   EXPECT_EQ(rows[4].substr(23), ",6,,event,,,\"Message: \"\"a, b\"\"\"");
 }
 
+TEST(JournalExport, AFileIsCsvOnlyWhenItsNameEndsInDotCsvInAnyCase) {
+  Journal journal({10, 1000});
+  const std::string csvHeader = "time,ms since port opened";
+  const struct {
+    const char* path;
+    bool csv;
+  } cases[] = {
+      {"/home/op/loop 12.csv", true},  {"JOURNAL.CSV", true},   {"a.Csv", true},      {".csv", true},
+      {"/home/op/loop 12.txt", false}, {"/home/op/csv", false}, {"a.csv.txt", false}, {"a.csvx", false},
+  };
+  for (const auto& c : cases) {
+    const std::string text = fileText(journal, c.path, {"1.0", "COM4, 9600 baud, parity none, open", 0});
+    EXPECT_EQ(text.rfind(csvHeader, 0) == 0, c.csv) << c.path;
+  }
+}
+
 TEST(JournalExport, TimesAreLocalWithMilliseconds) {
   EXPECT_EQ(responseText(412.25), "412.2");
   EXPECT_EQ(responseText(std::nullopt), "");
