@@ -7,7 +7,9 @@ namespace tq::trend {
 bool PointStore::add(const Point& point) {
   if (!points_.empty() && point.ms < points_.back().ms) return false;
   points_.push_back(point);
+  gaps_ += point.gap();
   while (points_.size() > maxPoints_ || point.ms - points_.front().ms > keptSpanMs_) {
+    gaps_ -= points_.front().gap();
     points_.pop_front();
     ++dropped_;
   }

@@ -65,7 +65,10 @@ class PointStore {
   // Appends `point` and lets go of the points it makes too old or too
   // many. A point older than the newest is refused (false, nothing kept).
   bool add(const Point& point);
-  void clear() { points_.clear(); }
+  void clear() {
+    points_.clear();
+    gaps_ = 0;
+  }
 
   size_t size() const { return points_.size(); }
   bool empty() const { return points_.empty(); }
@@ -77,12 +80,15 @@ class PointStore {
   size_t bytes() const { return points_.size() * sizeof(Point); }
   // Points let go of since the store was made.
   uint64_t dropped() const { return dropped_; }
+  // Of the points kept, those that are gaps.
+  size_t gaps() const { return gaps_; }
 
  private:
   int64_t keptSpanMs_;
   size_t maxPoints_;
   std::deque<Point> points_;
   uint64_t dropped_ = 0;
+  size_t gaps_ = 0;
 };
 
 // One variable over points [first, last) of a store, in one unit.

@@ -227,11 +227,8 @@ void TrendDock::showState() {
   } else {
     text = QString::fromStdString(poller_.note());
   }
-  if (!store_.empty()) {
-    size_t gaps = 0;
-    for (size_t i = 0; i < store_.size(); ++i) gaps += store_.at(i).gap();
-    text += QStringLiteral(" %1 points kept, %2 of them gaps.").arg(store_.size()).arg(gaps);
-  }
+  if (!store_.empty())
+    text += QStringLiteral(" %1 points kept, %2 of them gaps.").arg(store_.size()).arg(store_.gaps());
   status_->setText(text.trimmed());
 }
 

@@ -57,10 +57,19 @@ TEST(PointStore, KeepsADayAndNoMoreWhateverTheIntervalAndRefusesTimeGoingBack) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     PointStore store(kKeptSpanMs, c.maxPoints);
-    for (size_t i = 0; i < c.polls; ++i) store.add(polled(static_cast<int64_t>(i) * c.intervalMs, 4, 1));
+    // Every seventh poll unanswered: the gaps counted follow the points kept.
+    for (size_t i = 0; i < c.polls; ++i) {
+      const int64_t ms = static_cast<int64_t>(i) * c.intervalMs;
+      store.add(i % 7 == 3 ? Point::gapAt(ms, Missing::NoAnswer) : polled(ms, 4, 1));
+    }
     EXPECT_EQ(store.size(), c.kept);
     EXPECT_LE(store.back().ms - store.at(0).ms, kKeptSpanMs);
     EXPECT_EQ(store.dropped(), c.polls - c.kept);
+    size_t gaps = 0;
+    for (size_t i = 0; i < store.size(); ++i) gaps += store.at(i).gap();
+    EXPECT_EQ(store.gaps(), gaps);
+    store.clear();
+    EXPECT_EQ(store.gaps(), 0u);
   }
   PointStore store;
   ASSERT_TRUE(store.add(polled(5000, 4, 1)));
