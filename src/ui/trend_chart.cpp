@@ -43,6 +43,11 @@ QString unitText(uint8_t unit) { return QString::fromStdString(trendUnitText(uni
 
 std::string trendUnitText(uint8_t unit) { return unit == trend::kMilliampereUnit ? "mA" : hart::unitName(unit); }
 
+QString trendVariableName(size_t variable) {
+  const std::string_view name = trend::kVariableNames[variable];
+  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+
 // The view is made with its chart: one set later would leave the view's
 // own first chart behind, never deleted.
 TrendChart::TrendChart(QWidget* parent) : QChartView(new QChart, parent) {
@@ -80,8 +85,7 @@ TrendChart::TrendChart(QWidget* parent) : QChartView(new QChart, parent) {
 }
 
 QString TrendChart::seriesName(size_t variable) const {
-  const QString name = QString::fromUtf8(trend::kVariableNames[variable].data(),
-                                         static_cast<qsizetype>(trend::kVariableNames[variable].size()));
+  const QString name = trendVariableName(variable);
   const auto& unit = variables_[variable].unit;
   return unit ? name + QStringLiteral(" (") + unitText(*unit) + QLatin1Char(')') : name;
 }
@@ -122,9 +126,11 @@ void TrendChart::rebuild() {
     Variable& var = variables_[v];
     var.unit = trend::lastUnit(*store_, first, last, v);
     var.line = {};
+    var.stats = {};
     if (var.unit) {
       var.line = trend::plotLine(*store_, first, last, v, *var.unit, from_, to_, columns);
-      const trend::WindowStats s = trend::statsOf(*store_, first, last, v, *var.unit);
+      var.stats = trend::statsOf(*store_, first, last, v, *var.unit);
+      const trend::WindowStats& s = var.stats;
       if (autoscale_ || !var.ranged) {
         double lo = s.min, hi = s.max;
         if (v == 1) {  // the relays watch the primary variable: their limits stay in sight
@@ -285,10 +291,8 @@ QString TrendChart::pointText(QPointF pos) const {
   }
   if (!best) return {};
   const size_t i = *best;
-  return time + QStringLiteral(" \u00b7 ") +
-         QString::fromUtf8(trend::kVariableNames[i].data(), static_cast<qsizetype>(trend::kVariableNames[i].size())) +
-         QLatin1Char(' ') + QLocale().toString(static_cast<double>(p.values[i]), 'g', 7) + QLatin1Char(' ') +
-         unitText(p.units[i]);
+  return time + QStringLiteral(" \u00b7 ") + trendVariableName(i) + QLatin1Char(' ') +
+         QLocale().toString(static_cast<double>(p.values[i]), 'g', 7) + QLatin1Char(' ') + unitText(p.units[i]);
 }
 
 void TrendChart::mouseMoveEvent(QMouseEvent* event) {

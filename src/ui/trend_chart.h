@@ -26,6 +26,8 @@ namespace tq::ui {
 // A unit code's name as the trend shows it; the loop current's milliamperes
 // are not among the unit lists' items.
 std::string trendUnitText(uint8_t unit);
+// "Loop current", "Primary variable", … as the HART page names them.
+QString trendVariableName(size_t variable);
 
 class TrendChart : public QChartView {
   Q_OBJECT
@@ -57,6 +59,10 @@ class TrendChart : public QChartView {
   QString seriesName(size_t variable) const;
   // The value axis range a variable is drawn in.
   std::pair<double, double> range(size_t variable) const;
+  // What is shown of a variable: the unit of its newest point in the window
+  // (none without one), and its figures in that unit.
+  std::optional<uint8_t> unit(size_t variable) const { return variables_[variable].unit; }
+  const trend::WindowStats& stats(size_t variable) const { return variables_[variable].stats; }
 
  protected:
   void drawForeground(QPainter* painter, const QRectF& rect) override;
@@ -67,6 +73,7 @@ class TrendChart : public QChartView {
   struct Variable {
     std::optional<uint8_t> unit;  // of the newest point shown; what is drawn
     trend::PlotLine line;
+    trend::WindowStats stats;  // in `unit`
     double lo = 0, hi = 1;
     bool ranged = false;  // lo/hi set at least once
     QLineSeries* series = nullptr;

@@ -30,11 +30,6 @@ constexpr int kDefaultSpan = 1;  // the last 10 minutes
 enum Column { NameColumn, LastColumn, MinColumn, MaxColumn, MeanColumn, UnitColumn, ColumnCount };
 constexpr int kChartMinimumHeight = 220;
 
-QString name(size_t variable) {
-  return QString::fromUtf8(trend::kVariableNames[variable].data(),
-                           static_cast<qsizetype>(trend::kVariableNames[variable].size()));
-}
-
 QString number(double value) {
   QLocale locale;
   locale.setNumberOptions(QLocale::OmitGroupSeparator);
@@ -115,7 +110,7 @@ TrendDock::TrendDock(requests::TrendPoller& poller, trend::PointStore& store, Ho
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   for (int r = 0; r < table_->rowCount(); ++r) {
     for (int c = 0; c < ColumnCount; ++c) table_->setItem(r, c, new QTableWidgetItem);
-    table_->item(r, NameColumn)->setText(name(static_cast<size_t>(r)));
+    table_->item(r, NameColumn)->setText(trendVariableName(static_cast<size_t>(r)));
   }
   split->addWidget(chart_);
   split->addWidget(table_);
@@ -172,16 +167,15 @@ void TrendDock::refresh() {
   }
   const auto [from, to] = shownWindow();
   chart_->showWindow(store_, from, to);
-  fillTable(from, to);
+  fillTable();
   showState();
 }
 
-void TrendDock::fillTable(int64_t from, int64_t to) {
-  const auto [first, last] = store_.range(from, to);
+void TrendDock::fillTable() {
   for (size_t v = 0; v < trend::kVariableCount; ++v) {
     const int row = static_cast<int>(v);
-    const auto unit = trend::lastUnit(store_, first, last, v);
-    const trend::WindowStats s = unit ? trend::statsOf(store_, first, last, v, *unit) : trend::WindowStats{};
+    const auto unit = chart_->unit(v);
+    const trend::WindowStats& s = chart_->stats(v);
     const bool any = s.count > 0;
     table_->item(row, LastColumn)->setText(any ? number(s.last) : QStringLiteral("\u2013"));
     table_->item(row, MinColumn)->setText(any ? number(s.min) : QString());

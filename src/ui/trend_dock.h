@@ -56,7 +56,8 @@ class TrendDock : public QDockWidget {
   void runToggled(bool on);
   void exportClicked();
   void showState();
-  void fillTable(int64_t from, int64_t to);
+  // The table's figures: those of what the chart shows.
+  void fillTable();
 
   requests::TrendPoller& poller_;
   trend::PointStore& store_;
