@@ -91,10 +91,8 @@ void polling(int seconds) {
   const double wallMs = (nowNs() - start) / 1e6;
   const double cpuMs = processCpuMs() - cpuBefore;
   const size_t points = form.trendPoints().size() - pointsBefore;
-  size_t gaps = 0;
-  for (size_t i = 0; i < form.trendPoints().size(); ++i) gaps += form.trendPoints().at(i).gap();
   std::printf("  %zu polls in %.1f s, %zu gaps kept; CPU %.0f ms = %.2f %% of one core  %s\n", points, wallMs / 1000,
-              gaps, cpuMs, 100 * cpuMs / wallMs, loadNote().c_str());
+              form.trendPoints().gaps(), cpuMs, 100 * cpuMs / wallMs, loadNote().c_str());
   std::printf("  the link: %s\n", form.link().stats().text().c_str());
   std::printf("  resident %ld kB -> %ld kB, heap in use %ld kB -> %ld kB\n", rssBefore, testing::residentKb(),
               heapBefore, heapInUseKb());

@@ -22,11 +22,7 @@ class TrendTest : public WindowTest {
  protected:
   requests::TrendPoller& poller() { return form->trendPoller(); }
   const trend::PointStore& points() { return form->trendPoints(); }
-  size_t valued() {
-    size_t n = 0;
-    for (size_t i = 0; i < points().size(); ++i) n += !points().at(i).gap();
-    return n;
-  }
+  size_t valued() { return points().size() - points().gaps(); }
   // Frames sent and blocks received, in order, as their first bytes.
   std::vector<std::string> traffic(size_t from) const {
     std::vector<std::string> out;
