@@ -280,6 +280,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   int failures = 0;
+  // Names each picture written, or says it could not be.
+  auto written = [&failures](bool saved, const QString& file) {
+    if (saved) {
+      std::printf("%s\n", qPrintable(file));
+    } else {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+      ++failures;
+    }
+  };
   for (int i = 0; i < pages->count(); ++i) {
     pages->setCurrentIndex(i);
     const QString name = pages->widget(i)->objectName();
@@ -287,37 +296,17 @@ int main(int argc, char** argv) {
     if (toured && kPageTours.count(name)) kPageTours.at(name)(form);
     app.processEvents();
     const QString file = QStringLiteral("%1/%2-%3.png").arg(folder).arg(i + 1).arg(name);
-    if (form.grab().save(file)) {
-      std::printf("%s\n", qPrintable(file));
-    } else {
-      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-      ++failures;
-    }
+    written(form.grab().save(file), file);
   }
   if (!port.isEmpty()) {
     const QString file = QStringLiteral("%1/journal.png").arg(folder);
-    if (journalShot(form, *pages, file)) {
-      std::printf("%s\n", qPrintable(file));
-    } else {
-      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-      ++failures;
-    }
+    written(journalShot(form, *pages, file), file);
     const QString report = QStringLiteral("%1/report.png").arg(folder);
-    if (reportShot(form, port, report)) {
-      std::printf("%s\n", qPrintable(report));
-    } else {
-      std::fprintf(stderr, "cannot write %s\n", qPrintable(report));
-      ++failures;
-    }
+    written(reportShot(form, port, report), report);
   }
   if (!trendPort.isEmpty()) {
     const QString file = QStringLiteral("%1/trend.png").arg(folder);
-    if (trendShot(form, trendPort, file)) {
-      std::printf("%s\n", qPrintable(file));
-    } else {
-      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-      ++failures;
-    }
+    written(trendShot(form, trendPort, file), file);
   }
   std::printf("window %dx%d, smallest %dx%d\n", form.width(), form.height(), form.minimumSizeHint().width(),
               form.minimumSizeHint().height());
